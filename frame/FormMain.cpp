@@ -1,0 +1,295 @@
+#include "frame/FormMain.h"
+
+#include "frame/SettingsStore.h"
+#include "frame/Skin.h"
+#include "platform/System.h"
+#include "report/FormReport.h"
+#include "syscheck/FormMsg.h"
+#include "syscheck/SystemCheck.h"
+
+namespace FormMain {
+
+tk::Control* lstdirs;
+tk::Control* PictureKyScan;
+tk::Control* CommandSelectFolder;
+tk::Control* CommandScan;
+tk::Control* CommandStopScan;
+tk::Control* TextIATResult;
+tk::Control* LabelTarget;
+tk::Control* LabelScanState;
+tk::Control* LabelTargetToScan;
+tk::Control* PictureKyAsk;
+tk::Control* TextKyFile;
+tk::Control* ImageOK[2];
+tk::Control* Label1;
+tk::Control* TimerOnTimeScan;
+tk::Control* Label2;
+tk::Control* Label57302;
+tk::Control* LabelKill;
+tk::Control* LabelKyScan;
+tk::Control* LabelKyAsk;
+tk::Control* ImageKyAsk;
+tk::Control* ImageKyScan;
+tk::Control* ImageAutoRunOff;
+tk::Control* ImageAutoRunOn;
+tk::Control* ImageSoundOff;
+tk::Control* ImageSoundOn;
+tk::Control* ImageWayOff;
+tk::Control* ImageWayOn;
+tk::Control* ImageOnTimeScanOff;
+tk::Control* ImageOnTimeScanOn;
+tk::Control* LabelAutoRun;
+tk::Control* ImageConfig[3];
+tk::Control* LabelSoundAlart;
+tk::Control* LabelCWAY;
+tk::Control* LabelOnTimeScanState;
+tk::Control* LabelVTKVersion;
+tk::Control* ImageScan[3];
+
+bool HoverSoundPlayed;
+
+namespace {
+
+tk::Form form;
+
+Skin::Button ScanButton() { return {ImageScan[0], ImageScan[1], ImageScan[2]}; }
+Skin::Button ConfigButton() { return {ImageConfig[0], ImageConfig[1], ImageConfig[2]}; }
+Skin::Button OkButton() { return {ImageOK[0], ImageOK[1]}; }
+
+// --- pages ---
+
+void ShowPage(bool scanPage, bool askPage) {
+  tk::SetVisible(ImageKyScan, scanPage);
+  tk::SetVisible(PictureKyScan, scanPage);
+  tk::SetVisible(ImageKyAsk, askPage);
+  tk::SetVisible(PictureKyAsk, askPage);
+}
+
+void LabelKill_Click() { ShowPage(false, false); }
+void LabelKyScan_Click() { ShowPage(true, false); }
+void LabelKyAsk_Click() { ShowPage(false, true); }
+
+// --- skin feedback ---
+
+void BigButton_MouseMove(const Skin::Button& button) {
+  Skin::Hover(button);
+  if (HoverSoundPlayed) return;
+  System::PlaySoundAsync(Skin::ProgramFile(L"\\bf.wav"));
+  HoverSoundPlayed = true;
+}
+
+void ImageScan_MouseMove(const tk::Mouse&) { BigButton_MouseMove(ScanButton()); }
+void ImageConfig_MouseMove(const tk::Mouse&) { BigButton_MouseMove(ConfigButton()); }
+void ImageScan_MouseDown(const tk::Mouse&) {
+  Skin::Press(ScanButton());
+  SystemCheck::RunSystemCheck();
+}
+void ImageConfig_MouseDown(const tk::Mouse&) { Skin::Press(ConfigButton()); }
+void ImageOK_MouseMove(const tk::Mouse&) { Skin::Hover(OkButton()); }
+void Label57302_MouseMove(const tk::Mouse&) { Skin::LinkHover(Label57302); }
+
+void Form_MouseMove(const tk::Mouse&) {
+  Skin::Arrange(ScanButton());
+  Skin::Arrange(ConfigButton());
+  HoverSoundPlayed = false;
+  Skin::LinkLeave(Label57302, Skin::kYellow);
+  Skin::ShowNormal(OkButton());
+}
+
+// --- menu commands ---
+
+void Exit_Click() { Form_Unload(); }
+
+void ViewReport_Click() { System::StartExplorer(System::ProgramFolder() + L"\\log"); }
+
+void Nothing() {}
+
+void BuildMenus(tk::Form& f) {
+  void* operation = tk::AddMenu(f, L"(&0)操作");
+  tk::AddMenuItem(f, operation, MenuScan, L"查杀", SystemCheck::RunSystemCheck);
+  tk::AddMenuItem(f, operation, 0, L"-", nullptr);
+  tk::AddMenuItem(f, operation, MenuExit, L"退出", Exit_Click);
+  void* setting = tk::AddMenu(f, L"(&S)设置");
+  tk::AddMenuItem(f, setting, MenuSysConfig, L"系统设置", Nothing);
+  void* view = tk::AddMenu(f, L"(&V)查看");
+  tk::AddMenuItem(f, view, MenuViewReport, L"历史记录", ViewReport_Click);
+  void* update = tk::AddMenu(f, L"(&U)升级");
+  tk::AddMenuItem(f, update, MenuSoftwareUpdate, L"主程序升级", Nothing);
+  void* help = tk::AddMenu(f, L"(&H)帮助");
+  tk::AddMenuItem(f, help, MenuHelp, L"使用帮助", Nothing);
+  tk::AddMenuItem(f, help, MenuVisitHomePage, L"官方网站", Nothing);
+  tk::AddMenuItem(f, help, 0, L"-", nullptr);
+  tk::AddMenuItem(f, help, MenuAbout, L"关于", Nothing);
+}
+
+// --- design: controls in the order the window stores them ---
+
+tk::Control* IndicatorImage(tk::Form& f, const wchar_t* name, const char* bitmap, int x, int y, const wchar_t* tip) {
+  tk::Control* image = tk::AddImage(f, nullptr, name, -1, bitmap, x, y);
+  tk::SetToolTip(image, tip);
+  return image;
+}
+
+void DesignScanPanel(tk::Form& f) {
+  PictureKyScan = tk::AddPicture(f, L"PictureKyScan", "PANEL_SCAN", 8, 140, 558, 214);
+  CommandSelectFolder = tk::AddButton(f, PictureKyScan, L"CommandSelectFolder", L"选择", 344, 8, 62, 24);
+  CommandScan = tk::AddButton(f, PictureKyScan, L"CommandScan", L"扫描", 414, 8, 62, 24);
+  CommandStopScan = tk::AddButton(f, PictureKyScan, L"CommandStopScan", L"停止", 484, 8, 62, 24);
+  TextIATResult = tk::AddText(f, PictureKyScan, L"TextIATResult", 12, 40, 534, 140, true);
+  LabelTarget = tk::AddLabel(f, PictureKyScan, L"LabelTarget", L"我的电脑", 84, 14, 250, 16);
+  LabelScanState = tk::AddLabel(f, PictureKyScan, L"LabelScanState", L"扫描状态：未进行扫描。", 12, 190, 534, 16);
+  LabelTargetToScan = tk::AddLabel(f, PictureKyScan, L"LabelTargetToScan", L"扫描目标：", 12, 14, 70, 16);
+}
+
+void DesignAskPanel(tk::Form& f) {
+  PictureKyAsk = tk::AddPicture(f, L"PictureKyAsk", "PANEL_ASK", 8, 122, 558, 214);
+  TextKyFile = tk::AddText(f, PictureKyAsk, L"TextKyFile", 84, 88, 260, 21, false);
+  ImageOK[0] = tk::AddImage(f, PictureKyAsk, L"ImageOK", 0, "QUERY_0", tk::Twips(5280), tk::Twips(1320));
+  ImageOK[1] = tk::AddImage(f, PictureKyAsk, L"ImageOK", 1, "QUERY_1", 352, 150);
+  Label1 = tk::AddLabel(f, PictureKyAsk, L"Label1", L"文件名：", 24, 92, 60, 16);
+}
+
+void DesignIndicators(tk::Form& f) {
+  ImageAutoRunOff = IndicatorImage(f, L"ImageAutoRunOff", "LED_OFF", 284, 131, L"已停止");
+  ImageAutoRunOn = IndicatorImage(f, L"ImageAutoRunOn", "LED_ON", 264, 131, L"已启动");
+  ImageSoundOff = IndicatorImage(f, L"ImageSoundOff", "LED_OFF", 284, 159, L"已停止");
+  ImageSoundOn = IndicatorImage(f, L"ImageSoundOn", "LED_ON", 264, 159, L"已启动");
+  ImageWayOff = IndicatorImage(f, L"ImageWayOff", "LED_OFF", 284, 187, L"已停止");
+  ImageWayOn = IndicatorImage(f, L"ImageWayOn", "LED_ON", 264, 187, L"已启动");
+  ImageOnTimeScanOff = IndicatorImage(f, L"ImageOnTimeScanOff", "LED_OFF", 284, 215, L"已停止");
+  ImageOnTimeScanOn = IndicatorImage(f, L"ImageOnTimeScanOn", "LED_ON", 264, 215, L"已启动");
+}
+
+void DesignBigButton(tk::Form& f, tk::Control* images[3], const wchar_t* name, const char* const bitmaps[3], int left,
+                     int top) {
+  // Hover and pressed images lie below the window at design time; the load stacks them.
+  for (int i = 0; i < 3; i++) {
+    images[i] = tk::AddImage(f, nullptr, name, i, bitmaps[i], i == 0 ? left : 10 + 160 * (i - 1), i == 0 ? top : 380);
+    Skin::HandCursor(images[i]);
+  }
+}
+
+void Design(tk::Form& f) {
+  lstdirs = tk::AddList(f, nullptr, L"lstdirs", 0, 0, 10, 10);
+  tk::SetVisible(lstdirs, false);
+  DesignScanPanel(f);
+  DesignAskPanel(f);
+  TimerOnTimeScan = tk::AddTimer(f, L"TimerOnTimeScan");
+  Label2 = tk::AddLabel(f, nullptr, L"Label2", L"官方网站：", 24, 345, 64, 16);
+  std::wstring address = kHomePage;
+  Label57302 = tk::AddLabel(f, nullptr, L"Label57302", address.substr(0, address.size() - 1), 88, 345, 240, 16);
+  Label57302->foreColor = Skin::kWhite;
+  Label57302->fontName = L"Verdana";
+  Label2->foreColor = Skin::kWhite;
+  LabelKill = tk::AddLabel(f, nullptr, L"LabelKill", L"查杀病毒木马", 34, 75, 76, 16);
+  LabelKyScan = tk::AddLabel(f, nullptr, L"LabelKyScan", L"可疑文件扫描", 146, 75, 76, 16);
+  LabelKyAsk = tk::AddLabel(f, nullptr, L"LabelKyAsk", L"可疑文件查询", 258, 75, 76, 16);
+  ImageKyAsk = tk::AddImage(f, nullptr, L"ImageKyAsk", -1, "HEADER_ASK", 8, 96);
+  ImageKyScan = tk::AddImage(f, nullptr, L"ImageKyScan", -1, "HEADER_SCAN", 8, 96);
+  DesignIndicators(f);
+  LabelAutoRun = tk::AddLabel(f, nullptr, L"LabelAutoRun", L"开机自启动：......................", 32, 132, 228, 16);
+  static const char* const configBitmaps[3] = {"CONFIG_0", "CONFIG_1", "CONFIG_2"};
+  DesignBigButton(f, ImageConfig, L"ImageConfig", configBitmaps, tk::Twips(5760), tk::Twips(3120));
+  LabelSoundAlart = tk::AddLabel(f, nullptr, L"LabelSoundAlart", L"声音报警：........................", 32, 160, 228, 16);
+  LabelCWAY = tk::AddLabel(f, nullptr, L"LabelCWAY", L"发现病毒木马后询问处理：..........", 32, 188, 228, 16);
+  LabelOnTimeScanState =
+      tk::AddLabel(f, nullptr, L"LabelOnTimeScanState", L"实时监控状态：....................", 32, 216, 228, 16);
+  LabelVTKVersion = tk::AddLabel(f, nullptr, L"LabelVTKVersion", L"病毒库日期：", 32, 260, 280, 16);
+  static const char* const scanBitmaps[3] = {"SCAN_0", "SCAN_1", "SCAN_2"};
+  DesignBigButton(f, ImageScan, L"ImageScan", scanBitmaps, tk::Twips(5760), tk::Twips(1800));
+  BuildMenus(f);
+
+  for (tk::Control* c : {LabelTargetToScan, Label57302, LabelKill, LabelKyScan, LabelKyAsk}) Skin::HandCursor(c);
+  LabelKill->Click = LabelKill_Click;
+  LabelKyScan->Click = LabelKyScan_Click;
+  LabelKyAsk->Click = LabelKyAsk_Click;
+  Label57302->MouseMove = Label57302_MouseMove;
+  for (tk::Control* image : ImageScan) {
+    image->MouseMove = ImageScan_MouseMove;
+    image->MouseDown = ImageScan_MouseDown;
+  }
+  for (tk::Control* image : ImageConfig) {
+    image->MouseMove = ImageConfig_MouseMove;
+    image->MouseDown = ImageConfig_MouseDown;
+  }
+  for (tk::Control* image : ImageOK) image->MouseMove = ImageOK_MouseMove;
+}
+
+// Shows one image of an indicator pair and puts the off image where the on image is.
+void SetIndicator(tk::Control* on, tk::Control* off, bool isOn) {
+  tk::SetVisible(on, isOn);
+  tk::SetVisible(off, !isOn);
+  tk::Move(off, tk::Left(on), tk::Top(off));
+}
+
+void Form_Load() {
+  tk::SetPicture(form, Skin::ProgramFile(L"\\sk.bmp"));
+  tk::SetVisible(ImageKyAsk, false);
+  tk::SetVisible(ImageKyScan, false);
+  tk::SetVisible(PictureKyAsk, false);
+  tk::Move(PictureKyScan, tk::Left(PictureKyAsk), tk::Top(PictureKyAsk));
+  tk::SetVisible(PictureKyScan, false);
+  HoverSoundPlayed = false;
+  InitSettings();
+  LoadScrrenInfo();
+  Skin::Arrange(ScanButton());
+  Skin::Arrange(ConfigButton());
+  Skin::Arrange(OkButton());
+  SettingsStore::Save(L"EnableOnTimeScan", L"0");
+  tk::SetCaption(LabelVTKVersion, tk::Caption(LabelVTKVersion) + System::TodayShortDate());
+  Skin::ApplyDefaultFont(form);
+}
+
+}  // namespace
+
+tk::Form& Get() {
+  if (form.Design) {
+    tk::Load(form);
+    return form;
+  }
+  form.name = L"FormMain";
+  form.caption = kCaption;
+  form.width = 574;
+  form.height = 368;
+  form.background = "BG";
+  form.icon = "APPICON";
+  form.minimizeBox = true;
+  form.Design = Design;
+  form.Load = Form_Load;
+  form.Unload = Form_Unload;
+  form.MouseMove = Form_MouseMove;
+  tk::Load(form);
+  return form;
+}
+
+bool IsLoaded() { return form.loaded; }
+
+void InitSettings() {
+  if (SettingsStore::IsOn(L"Inited")) return;
+  static const wchar_t* const defaults[][2] = {
+      {L"CheckOnTimeScan", L"1"},          {L"CheckAutoRun", L"0"},
+      {L"CheckSoundAlart", L"1"},          {L"CheckShowReportAfterScan", L"1"},
+      {L"CheckAutoDetectNewVersion", L"0"}, {L"CheckAutoDetectNewDB", L"0"},
+      {L"Inited", L"1"},
+  };
+  // A failed save stops the seeding; Inited is written last, so the next start seeds again.
+  for (auto& entry : defaults)
+    if (!SettingsStore::Save(entry[0], entry[1])) return;
+}
+
+void LoadScrrenInfo() {
+  if (!SettingsStore::IsOn(L"Inited")) return;
+  SetIndicator(ImageOnTimeScanOn, ImageOnTimeScanOff, SettingsStore::IsOn(L"CheckOnTimeScan"));
+  SetIndicator(ImageAutoRunOn, ImageAutoRunOff, SettingsStore::IsOn(L"CheckAutoRun"));
+  SetIndicator(ImageSoundOn, ImageSoundOff, SettingsStore::IsOn(L"CheckSoundAlart"));
+  SetIndicator(ImageWayOn, ImageWayOff, true);
+}
+
+void Form_Unload() {
+  // Each step runs whatever the previous one did; unloading a form not loaded does nothing.
+  FormMsg::Unload();
+  FormReport::Unload();
+  tk::Unload(form);
+}
+
+}  // namespace FormMain

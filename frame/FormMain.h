@@ -1,0 +1,66 @@
+// The main window: three pages, status indicators, menus, skin and shutdown.
+#pragma once
+#include "platform/Toolkit.h"
+
+namespace FormMain {
+
+// Menu command ids, stable so that automation can send them.
+enum MenuId {
+  MenuScan = 101,
+  MenuExit = 102,
+  MenuSysConfig = 201,
+  MenuViewReport = 301,
+  MenuSoftwareUpdate = 401,
+  MenuHelp = 501,
+  MenuVisitHomePage = 502,
+  MenuAbout = 503,
+};
+
+constexpr wchar_t kCaption[] = L"Zorvane v3.3";
+constexpr wchar_t kHomePage[] = L"https://zorvane.example/";
+
+// The form, loaded on first reference.
+tk::Form& Get();
+bool IsLoaded();
+
+void InitSettings();
+void LoadScrrenInfo();
+// The shutdown sequence, also run by the "退出" command.
+void Form_Unload();
+
+// Controls other windows and modules use.
+extern tk::Control* lstdirs;
+extern tk::Control* PictureKyScan;
+extern tk::Control* CommandSelectFolder;
+extern tk::Control* CommandScan;
+extern tk::Control* CommandStopScan;
+extern tk::Control* TextIATResult;
+extern tk::Control* LabelTarget;
+extern tk::Control* LabelScanState;
+extern tk::Control* LabelTargetToScan;
+extern tk::Control* PictureKyAsk;
+extern tk::Control* TextKyFile;
+extern tk::Control* ImageOK[2];
+extern tk::Control* TimerOnTimeScan;
+extern tk::Control* Label57302;
+extern tk::Control* LabelKill;
+extern tk::Control* LabelKyScan;
+extern tk::Control* LabelKyAsk;
+extern tk::Control* ImageKyAsk;
+extern tk::Control* ImageKyScan;
+extern tk::Control* ImageAutoRunOff;
+extern tk::Control* ImageAutoRunOn;
+extern tk::Control* ImageSoundOff;
+extern tk::Control* ImageSoundOn;
+extern tk::Control* ImageWayOff;
+extern tk::Control* ImageWayOn;
+extern tk::Control* ImageOnTimeScanOff;
+extern tk::Control* ImageOnTimeScanOn;
+extern tk::Control* ImageConfig[3];
+extern tk::Control* LabelVTKVersion;
+extern tk::Control* ImageScan[3];
+
+// True once the pointer's approach to a big button has played the sound.
+extern bool HoverSoundPlayed;
+
+}  // namespace FormMain

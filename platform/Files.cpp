@@ -1,0 +1,146 @@
+#include "platform/Files.h"
+
+#include <windows.h>
+
+#include "platform/Text.h"
+
+namespace Files {
+namespace {
+
+struct Handle {
+  HANDLE h;
+  explicit Handle(HANDLE handle) : h(handle) {}
+  ~Handle() {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+};
+
+bool WriteAll(HANDLE file, const std::string& bytes) {
+  DWORD written = 0;
+  return bytes.empty() || (WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr) && written == bytes.size());
+}
+
+bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+}  // namespace
+
+bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes) {
+  Handle file(CreateFileA(Text::ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.h == INVALID_HANDLE_VALUE) return false;
+  std::string buffer(maxBytes, '\0');
+  size_t total = 0;
+  while (total < maxBytes) {
+    DWORD read = 0;
+    if (!ReadFile(file.h, &buffer[total], (DWORD)(maxBytes - total), &read, nullptr)) return false;
+    if (read == 0) break;
+    total += read;
+  }
+  buffer.resize(total);
+  bytes->swap(buffer);
+  return true;
+}
+
+std::vector<std::wstring> ParseQuotedFields(const std::string& text) {
+  std::vector<std::wstring> fields;
+  size_t i = 0, n = text.size();
+  while (i < n) {
+    while (i < n && (text[i] == ' ' || text[i] == '\t')) i++;
+    if (i >= n) break;
+    std::string field;
+    if (text[i] == '"') {
+      // A quoted entry ends at its line's end even without its closing quote,
+      // so a damaged line never swallows the entries after it.
+      for (i++; i < n && !IsLineEnd(text[i]); i++) {
+        if (text[i] != '"') {
+          field += text[i];
+        } else if (i + 1 < n && text[i + 1] == '"') {
+          field += '"';
+          i++;
+        } else {
+          i++;
+          break;
+        }
+      }
+      while (i < n && text[i] != ',' && !IsLineEnd(text[i])) i++;  // rest after the closing quote
+    } else {
+      while (i < n && text[i] != ',' && !IsLineEnd(text[i])) field += text[i++];
+    }
+    // The separator: a comma, or one line end (CR LF counts as one).
+    if (i < n && text[i] == ',') {
+      i++;
+    } else if (i < n && text[i] == '\r') {
+      i += (i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
+    } else if (i < n) {
+      i++;
+    }
+    fields.push_back(Text::FromAnsi(field));
+  }
+  return fields;
+}
+
+bool ReadQuotedFields(const std::wstring& path, std::vector<std::wstring>* fields) {
+  fields->clear();
+  std::string text;
+  // Lists are small text files; a cap keeps a hostile file from exhausting memory.
+  if (!ReadHead(path, 64 * 1024 * 1024, &text)) return false;
+  *fields = ParseQuotedFields(text);
+  return true;
+}
+
+bool AppendQuotedLine(const std::wstring& path, const std::wstring& text) {
+  Handle file(CreateFileA(Text::ToAnsi(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.h == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size = {};
+  GetFileSizeEx(file.h, &size);
+  std::string line;
+  if (size.QuadPart > 0) {
+    char last = 0;
+    DWORD read = 0;
+    LARGE_INTEGER back;
+    back.QuadPart = -1;
+    SetFilePointerEx(file.h, back, nullptr, FILE_END);
+    if (ReadFile(file.h, &last, 1, &read, nullptr) && read == 1 && last != '\n') line = "\r\n";
+  }
+  std::string quoted;
+  for (char c : Text::ToAnsi(text)) quoted += (c == '"') ? std::string("\"\"") : std::string(1, c);
+  line += "\"" + quoted + "\"\r\n";
+  LARGE_INTEGER zero = {};
+  SetFilePointerEx(file.h, zero, nullptr, FILE_END);
+  return WriteAll(file.h, line);
+}
+
+bool ReplaceWithText(const std::wstring& path, const std::wstring& text, unsigned long* error) {
+  std::wstring temp = path + L".~tmp";
+  std::string ansiTemp = Text::ToAnsi(temp);
+  {
+    Handle file(CreateFileA(ansiTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.h == INVALID_HANDLE_VALUE) {
+      *error = GetLastError();
+      return false;
+    }
+    if (!WriteAll(file.h, Text::ToAnsi(text)) || !FlushFileBuffers(file.h)) {
+      *error = GetLastError();
+      CloseHandle(file.h);
+      file.h = INVALID_HANDLE_VALUE;
+      DeleteFileA(ansiTemp.c_str());
+      return false;
+    }
+  }
+  if (!MoveFileExA(ansiTemp.c_str(), Text::ToAnsi(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    *error = GetLastError();
+    DeleteFileA(ansiTemp.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool FolderExists(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesA(Text::ToAnsi(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace Files

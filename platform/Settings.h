@@ -1,0 +1,16 @@
+// The per-user settings store: one string value per key under
+// HKCU\Software\VB and VBA Program Settings\<application>\<section>.
+#pragma once
+#include <string>
+
+namespace Settings {
+
+// The stored text, or an empty text when the key (or its section) is absent.
+std::wstring GetSetting(const std::wstring& application, const std::wstring& section, const std::wstring& key);
+// Creates or overwrites the value; false when the store refused it.
+bool SaveSetting(const std::wstring& application, const std::wstring& section, const std::wstring& key,
+                 const std::wstring& text);
+// The registry path of a section, below HKEY_CURRENT_USER.
+std::wstring SectionPath(const std::wstring& application, const std::wstring& section);
+
+}  // namespace Settings

@@ -1,0 +1,59 @@
+#include "platform/System.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <vector>
+
+#include "platform/Text.h"
+
+namespace System {
+
+std::wstring ProgramFolder() {
+  std::vector<char> path(MAX_PATH);
+  for (;;) {
+    DWORD length = GetModuleFileNameA(nullptr, path.data(), (DWORD)path.size());
+    if (length == 0) return {};
+    if (length < path.size()) {
+      std::wstring full = Text::FromAnsi(path.data(), length);
+      size_t slash = full.find_last_of(L"\\/");
+      return slash == std::wstring::npos ? std::wstring() : full.substr(0, slash);
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+std::wstring TodayShortDate() {
+  char buffer[128] = {};
+  int length = GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, buffer, sizeof buffer);
+  return length > 0 ? Text::FromAnsi(buffer) : std::wstring();
+}
+
+void SleepMs(unsigned long milliseconds) { Sleep(milliseconds); }
+
+namespace {
+void PlayWithWinmm(const std::wstring& path) { PlaySoundA(Text::ToAnsi(path).c_str(), nullptr, SND_ASYNC); }
+SoundPlayer g_player = PlayWithWinmm;
+}  // namespace
+
+void PlaySoundAsync(const std::wstring& path) { g_player(path); }
+
+void SetSoundPlayer(SoundPlayer player) { g_player = player ? player : PlayWithWinmm; }
+
+bool StartExplorer(const std::wstring& folder) {
+  std::string command = Text::ToAnsi(L"explorer " + folder);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWMAXIMIZED;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return false;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
+unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
+
+}  // namespace System

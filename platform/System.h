@@ -1,0 +1,23 @@
+// Process-wide facilities: the program folder, the date, sound, and starting
+// the file browser or a document.
+#pragma once
+#include <string>
+
+namespace System {
+
+// Folder of the running executable, without a trailing backslash.
+std::wstring ProgramFolder();
+// Today's date in the user's short date form (e.g. 2026/12/10).
+std::wstring TodayShortDate();
+void SleepMs(unsigned long milliseconds);
+// Starts a WAV file playing and returns at once (SND_ASYNC only).
+void PlaySoundAsync(const std::wstring& path);
+// Tests count the sounds started by putting their own player here; null restores PlaySoundA.
+using SoundPlayer = void (*)(const std::wstring& path);
+void SetSoundPlayer(SoundPlayer player);
+// Runs "explorer " + folder in a new, maximized, focused window.
+bool StartExplorer(const std::wstring& folder);
+// The id of this process.
+unsigned long CurrentProcessId();
+
+}  // namespace System

@@ -1,0 +1,61 @@
+#include "platform/Text.h"
+
+#include <windows.h>
+
+#include <cwctype>
+
+namespace Text {
+
+std::string ToAnsi(const std::wstring& text) {
+  if (text.empty()) return {};
+  int length = WideCharToMultiByte(CP_ACP, 0, text.data(), (int)text.size(), nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return {};
+  std::string out((size_t)length, '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.data(), (int)text.size(), &out[0], length, nullptr, nullptr);
+  return out;
+}
+
+std::wstring FromAnsi(const char* bytes, size_t length) {
+  if (length == 0) return {};
+  int count = MultiByteToWideChar(CP_ACP, 0, bytes, (int)length, nullptr, 0);
+  if (count <= 0) return {};
+  std::wstring out((size_t)count, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, bytes, (int)length, &out[0], count);
+  return out;
+}
+
+std::wstring FromAnsi(const std::string& bytes) { return FromAnsi(bytes.data(), bytes.size()); }
+
+std::wstring Lower(std::wstring text) {
+  for (auto& c : text)
+    if (c >= L'A' && c <= L'Z') c = (wchar_t)(c - L'A' + L'a');
+  return text;
+}
+
+std::wstring Upper(std::wstring text) {
+  for (auto& c : text)
+    if (c >= L'a' && c <= L'z') c = (wchar_t)(c - L'a' + L'A');
+  return text;
+}
+
+std::wstring Trim(const std::wstring& text) {
+  size_t begin = text.find_first_not_of(L' ');
+  if (begin == std::wstring::npos) return {};
+  size_t end = text.find_last_not_of(L' ');
+  return text.substr(begin, end - begin + 1);
+}
+
+bool ParseNumber(const std::wstring& text, long long* value) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) i++;
+  bool negative = false;
+  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
+  size_t digits = i;
+  long long n = 0;
+  while (i < text.size() && text[i] >= L'0' && text[i] <= L'9' && n < 100000000000LL) n = n * 10 + (text[i++] - L'0');
+  if (i == digits) return false;
+  *value = negative ? -n : n;
+  return true;
+}
+
+}  // namespace Text

@@ -1,0 +1,158 @@
+// The window toolkit: forms with named controls and event handlers, one modal
+// loop, DoEvents, message and input boxes. Every control is a real child
+// window whose window text is its caption, so automation can find it.
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tk {
+
+enum class Kind { Label, Image, Picture, Text, List, Check, Option, Button, Timer };
+enum class Icon { None, Information, Exclamation, Error };
+
+// Mouse event arguments. Button: 1 left, 2 right, 4 middle. Shift: 1 Shift,
+// 2 Ctrl, 4 Alt. Position in pixels within the control.
+struct Mouse {
+  int button = 0;
+  int shift = 0;
+  int x = 0;
+  int y = 0;
+};
+
+struct Form;
+
+struct Control {
+  Kind kind = Kind::Label;
+  std::wstring name;
+  int index = -1;  // position in a control array, -1 for a single control
+  Form* form = nullptr;
+  Control* container = nullptr;  // the panel holding it, or none
+  void* hwnd = nullptr;          // null once the form is unloaded
+  int id = 0;
+
+  unsigned long foreColor = 0;  // 0x00BBGGRR
+  std::wstring fontName = L"宋体";
+  int fontSize = 9;
+  bool underline = false;
+  bool bold = false;
+  void* font = nullptr;
+  void* bitmap = nullptr;
+  void* cursor = nullptr;
+  unsigned interval = 0;
+  bool timerEnabled = false;
+
+  std::function<void()> Click;
+  std::function<void(const Mouse&)> MouseDown;
+  std::function<void(const Mouse&)> MouseMove;
+  std::function<void()> Timer;
+};
+
+struct Form {
+  std::wstring name;
+  std::wstring caption;
+  int width = 0;   // client area, pixels
+  int height = 0;
+  std::string background;  // built-in bitmap resource, may be empty
+  std::string icon;        // icon resource, may be empty
+  unsigned long backColor = 0x00F0F0F0;
+  bool minimizeBox = false;
+  bool closeBox = true;
+  bool toolWindow = false;  // small caption, no taskbar button
+  bool titleBar = true;     // false: a dialog frame without caption text
+
+  std::function<void(Form&)> Design;  // creates the controls at load
+  std::function<void()> Load;
+  std::function<void()> Unload;
+  std::function<void(const Mouse&)> MouseMove;
+
+  // Run-time state, owned by the toolkit.
+  void* hwnd = nullptr;
+  void* picture = nullptr;  // background loaded from a file
+  void* menu = nullptr;
+  void* tooltip = nullptr;
+  bool loaded = false;
+  bool unloading = false;
+  std::vector<std::unique_ptr<Control>> controls;
+  std::vector<std::pair<int, std::function<void()>>> menuCommands;
+};
+
+// Pixels from the twips used in the window designs.
+constexpr int Twips(int twips) { return twips / 15; }
+
+void SetApplicationTitle(const std::wstring& title);
+const std::wstring& ApplicationTitle();
+
+// --- form life cycle ---
+void Load(Form& form);  // creates the window and runs Load, once
+void Show(Form& form);
+void ShowModal(Form& form, Form* owner);  // returns when the form is hidden or unloaded
+void Hide(Form& form);
+void Unload(Form& form);  // runs Unload; nothing when not loaded
+bool IsShown(const Form& form);
+// Repaints the whole window now.
+void RefreshForm(Form& form);
+bool SetPicture(Form& form, const std::wstring& bitmapFile);
+void* IconHandle(const Form& form);
+// The loaded form that has the focus now, if any.
+Form* ActiveForm();
+// Runs the message loop until no form is loaded.
+int Run();
+void DoEvents();
+
+// --- controls (created inside Design) ---
+Control* AddLabel(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,
+                  int width, int height);
+Control* AddImage(Form& form, Control* container, const std::wstring& name, int index, const std::string& bitmap, int x,
+                  int y);
+Control* AddPicture(Form& form, const std::wstring& name, const std::string& bitmap, int x, int y, int width, int height);
+Control* AddText(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height,
+                 bool multiLine);
+Control* AddList(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height);
+Control* AddCheck(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,
+                  int width, int height);
+Control* AddOption(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,
+                   int width, int height, bool firstOfGroup);
+Control* AddButton(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,
+                   int width, int height);
+Control* AddTimer(Form& form, const std::wstring& name);
+// Menus: a top-level menu, then items; a caption "-" is a separator.
+void* AddMenu(Form& form, const std::wstring& caption);
+void AddMenuItem(Form& form, void* menu, int id, const std::wstring& caption, std::function<void()> command);
+
+// --- control properties ---
+void SetCaption(Control* c, const std::wstring& caption);
+std::wstring Caption(const Control* c);
+void SetForeColor(Control* c, unsigned long color);
+void SetUnderline(Control* c, bool underline);
+void Refresh(Control* c);  // repaint now
+void SetVisible(Control* c, bool visible);
+bool Visible(const Control* c);  // the control's own flag
+void Move(Control* c, int left, int top);
+int Left(const Control* c);
+int Top(const Control* c);
+void SetEnabled(Control* c, bool enabled);
+bool Enabled(const Control* c);
+bool Value(const Control* c);  // check box or option button
+void SetValue(Control* c, bool value);
+void SetTimer(Control* c, unsigned interval, bool enabled);
+bool SetFontName(Control* c, const std::wstring& name);  // false for controls without a font
+bool SetFontSize(Control* c, int points);
+void SetCursor(Control* c, const std::string& cursorResource);
+void SetToolTip(Control* c, const std::wstring& text);
+// List boxes.
+void ListAdd(Control* c, const std::wstring& item);
+void ListRemove(Control* c, int index);
+std::wstring ListItem(const Control* c, int index);
+int ListCount(const Control* c);
+void ListClear(Control* c);
+// Text boxes: append at the end without rewriting the whole text.
+void AppendText(Control* c, const std::wstring& text);
+
+// --- dialogs ---
+void MsgBox(const std::wstring& prompt, Icon icon, const std::wstring& title = std::wstring());
+// One line of text; empty when cancelled.
+std::wstring InputBox(const std::wstring& prompt, const std::wstring& title, const std::wstring& defaultText);
+
+}  // namespace tk

@@ -1,0 +1,143 @@
+#include "report/FormReport.h"
+
+#include "frame/FormMain.h"
+#include "frame/Skin.h"
+#include "platform/Files.h"
+#include "platform/System.h"
+#include "platform/Text.h"
+
+namespace FormReport {
+
+tk::Control* TextReport;
+tk::Control* ImageViewHistory[2];
+tk::Control* ImageSave[2];
+tk::Control* ImageOK[2];
+
+namespace {
+
+tk::Form form;
+
+const wchar_t kBadNameCharacters[] = L"\\/:*?\"<>|";
+
+Skin::Button Pair(tk::Control* images[2]) { return {images[0], images[1]}; }
+
+std::wstring LogFolder() { return System::ProgramFolder() + L"\\log"; }
+
+void ImageOK_MouseDown(const tk::Mouse&) { Unload(); }
+
+void ImageViewHistory_MouseDown(const tk::Mouse&) { System::StartExplorer(LogFolder()); }
+
+void Button_MouseMove(tk::Control* images[2]) { Skin::Hover(Pair(images)); }
+
+void Form_MouseMove(const tk::Mouse&) {
+  Skin::Arrange(Pair(ImageOK));
+  Skin::Arrange(Pair(ImageSave));
+  Skin::Arrange(Pair(ImageViewHistory));
+}
+
+void AddPair(tk::Form& f, tk::Control* images[2], const wchar_t* name, const char* bitmap0, const char* bitmap1,
+             int twipsLeft, int twipsTop, void (*press)(const tk::Mouse&)) {
+  images[0] = tk::AddImage(f, nullptr, name, 0, bitmap0, tk::Twips(twipsLeft), tk::Twips(twipsTop));
+  images[1] = tk::AddImage(f, nullptr, name, 1, bitmap1, tk::Twips(twipsLeft), tk::Twips(twipsTop) + 30);
+  for (tk::Control* image : {images[0], images[1]}) {
+    image->MouseDown = press;
+    image->MouseMove = [images](const tk::Mouse&) { Button_MouseMove(images); };
+  }
+}
+
+void Design(tk::Form& f) {
+  TextReport = tk::AddText(f, nullptr, L"TextReport", 8, 8, 404, 252, true);
+  AddPair(f, ImageViewHistory, L"ImageViewHistory", "HISTORY_0", "HISTORY_1", 4920, 4080, ImageViewHistory_MouseDown);
+  AddPair(f, ImageSave, L"ImageSave", "SAVE_0", "SAVE_1", 3600, 4080, ImageSave_MouseDown);
+  AddPair(f, ImageOK, L"ImageOK", "OK_0", "OK_1", 240, 4080, ImageOK_MouseDown);
+}
+
+void Form_Load() {
+  tk::SetCaption(TextReport, kHeader);
+  Skin::Arrange(Pair(ImageOK));
+  Skin::Arrange(Pair(ImageSave));
+  Skin::Arrange(Pair(ImageViewHistory));
+  Skin::ApplyDefaultFont(form);
+}
+
+bool IsDeviceName(const std::wstring& name) {
+  std::wstring stem = Text::Upper(name.substr(0, name.find(L'.')));
+  static const wchar_t* const devices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CLOCK$"};
+  for (const wchar_t* device : devices)
+    if (stem == device) return true;
+  return stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0) && stem[3] >= L'0' &&
+         stem[3] <= L'9';
+}
+
+}  // namespace
+
+tk::Form& Get() {
+  if (!form.Design) {
+    form.name = L"FormReport";
+    form.caption = L"查杀报告";
+    form.width = 420;
+    form.height = 300;
+    form.icon = "APPICON";
+    form.backColor = 0x00F7EFE6;
+    form.Design = Design;
+    form.Load = Form_Load;
+    form.MouseMove = Form_MouseMove;
+  }
+  tk::Load(form);
+  return form;
+}
+
+void Unload() { tk::Unload(form); }
+
+std::wstring ReportText() {
+  Get();
+  return tk::Caption(TextReport);
+}
+
+void AppendReportLine(const std::wstring& line) {
+  Get();
+  tk::AppendText(TextReport, L"\r\n" + line);
+}
+
+bool HasFindings() { return ReportText().size() > std::wstring(kHeader).size() + 5; }
+
+std::wstring DefaultLogName() {
+  std::wstring date = System::TodayShortDate();
+  for (wchar_t& c : date)
+    if (c < 32 || std::wstring(kBadNameCharacters).find(c) != std::wstring::npos) c = L'-';
+  return date + L".log";
+}
+
+std::wstring LogNameProblem(const std::wstring& name) {
+  const std::wstring rule = L"文件名不能为空，不能包含路径，也不能包含下列字符：\\ / : * ? \" < > |";
+  if (name.empty() || name == L"." || name == L"..") return rule;
+  for (wchar_t c : name)
+    if (c < 32 || std::wstring(kBadNameCharacters).find(c) != std::wstring::npos) return rule;
+  if (name.back() == L'.' || name.back() == L' ') return L"文件名不能以点或空格结尾。";
+  if (IsDeviceName(name)) return L"该名称是系统保留的设备名，不能用作文件名。";
+  if (Text::FromAnsi(Text::ToAnsi(name)) != name) return L"文件名含有当前系统代码页无法表示的字符。";
+  return {};
+}
+
+void ImageSave_MouseDown(const tk::Mouse&) {
+  std::wstring name = tk::InputBox(L"保存为：", L"保存查杀记录", DefaultLogName());
+  if (name.empty()) return;  // cancelled: nothing saved, the report stays
+  std::wstring problem = LogNameProblem(name);
+  if (!problem.empty()) {
+    tk::MsgBox(problem, tk::Icon::Exclamation);
+    return;
+  }
+  if (!Files::FolderExists(LogFolder())) {
+    tk::MsgBox(L"日志文件夹不存在：" + LogFolder() + L"\r\n记录未保存。", tk::Icon::Error);
+    return;
+  }
+  unsigned long error = 0;
+  if (!Files::ReplaceWithText(LogFolder() + L"\\" + name, ReportText(), &error)) {
+    tk::MsgBox(L"记录保存失败（错误 " + std::to_wstring(error) + L"）：" + LogFolder() + L"\\" + name, tk::Icon::Error);
+    return;
+  }
+  tk::MsgBox(L"记录已保存!", tk::Icon::None);
+  Unload();
+}
+
+}  // namespace FormReport

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# make-prefix.sh BUILD_DIR: builds the template Wine prefix $BUILD_DIR/wine/template
+# once (again only when the Wine version changes). Test and sandbox prefixes are
+# copies of it. It is built aside and renamed into place, so a half-made
+# template is never used.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+BUILD_DIR="$(realpath -m "${1:-$here/../build}")"
+export BUILD_DIR
+. "$here/wine-env.sh"
+
+tpl="$BUILD_DIR/wine/template"
+marker="$tpl/.zorvane-template"
+version="$(wine --version)"
+mkdir -p "$BUILD_DIR/wine"
+
+# Parallel callers wait here for the one that builds.
+exec 9>"$BUILD_DIR/wine/.template.lock"
+flock 9
+if [ -f "$marker" ] && [ "$(cat "$marker")" = "$version" ]; then
+  echo "make-prefix: template up to date ($version): $tpl"
+  exit 0
+fi
+
+start=$SECONDS
+work="$(mktemp -d "$BUILD_DIR/wine/.template-new.XXXXXX")"
+cleanup() {
+  zv_prefix_end "$work"
+  zv_xvfb_stop
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+build() {
+  zv_xvfb_start              # every Wine call of this prefix sees this DISPLAY
+  export WINEPREFIX="$work"
+  wineboot -i >/dev/null 2>&1
+
+  # REGEDIT4 files are read in the ANSI code page (936): write them in GBK.
+  printf '%s\r\n' 'REGEDIT4' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="1024x768"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+    '"宋体"="WenQuanYi Zen Hei Sharp"' '"SimSun"="WenQuanYi Zen Hei Sharp"' '' |
+    iconv -f UTF-8 -t GBK >"$work/drive_c/windows/temp/zorvane.reg"
+  wine regedit /S 'C:\windows\temp\zorvane.reg'
+  rm -f "$work/drive_c/windows/temp/zorvane.reg"
+
+  # Without these, caption buttons draw as "0 1 r".
+  cp /usr/share/wine/fonts/{marlett,tahoma,tahomabd}.ttf "$work/drive_c/windows/Fonts/"
+
+  # Let the wineserver exit on its own: that is when it writes the registry files.
+  timeout 120 wineserver -w || { echo "make-prefix: wineserver did not exit, killing it" >&2; wineserver -k || true; sleep 2; }
+  zv_xvfb_stop
+  rm -f "$work/dosdevices/z:"   # Z: is the Linux root: a drive scan would walk it all
+  # The user's Desktop, Documents, ... are links to the Linux home: make them plain folders.
+  find "$work/drive_c/users" -type l -print0 | while IFS= read -r -d '' l; do rm "$l"; mkdir "$l"; done
+  zv_prefix_end "$work"         # also drops Debian's socket-folder note: each copy makes its own
+  echo "$version" >"$work/.zorvane-template"
+}
+build 9>&-   # the lock descriptor must not leak into Xvfb or the wineserver
+
+old=""
+if [ -e "$tpl" ]; then old="$(mktemp -d "$BUILD_DIR/wine/.template-old.XXXXXX")"; mv "$tpl" "$old/"; fi
+mv -T "$work" "$tpl"
+trap - EXIT
+[ -z "$old" ] || rm -rf "$old"
+echo "make-prefix: built $tpl ($version, $((SECONDS - start)) s, $(du -sh "$tpl" | cut -f1))"

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# run.sh BUILD_DIR: what "make run" calls. Starts Zorvane from a fresh sandbox
+# prefix $BUILD_DIR/sandbox as C:\Zorvane\Quorrel2006.exe. With DISPLAY set it
+# runs there until closed; without, it runs on a private Xvfb, takes a
+# screenshot ($BUILD_DIR/shots/main.png) and closes the program.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+BUILD_DIR="$(realpath -m "${1:-$here/../build}")"
+export BUILD_DIR
+. "$here/wine-env.sh"
+bash "$here/make-prefix.sh" "$BUILD_DIR" >/dev/null
+
+sb="$BUILD_DIR/sandbox"
+caption="Zorvane v3.3"
+uidriver="$BUILD_DIR/tools/uidriver.exe"
+[ ! -d "$sb" ] || zv_prefix_end "$sb"   # an old sandbox may still have a wineserver
+rm -rf "$sb"
+cp -a "$BUILD_DIR/wine/template" "$sb"   # a full copy, never hard links
+rm -f "$sb/.zorvane-template"
+cp -a "$BUILD_DIR/dist" "$sb/drive_c/Zorvane"
+export WINEPREFIX="$sb"
+cd "$sb/drive_c/Zorvane"
+
+pid=""
+cleanup() {
+  [ -z "$pid" ] || kill "$pid" 2>/dev/null || true
+  zv_prefix_end "$sb"
+  zv_xvfb_stop
+}
+trap cleanup EXIT
+trap 'exit 130' INT; trap 'exit 143' TERM; trap 'exit 129' HUP
+
+if [ -n "${DISPLAY:-}" ]; then
+  wine 'C:\Zorvane\Quorrel2006.exe' || echo "run: Quorrel2006.exe exited with $?" >&2
+  exit 0
+fi
+
+zv_xvfb_start
+timeout -k 5 600 wine 'C:\Zorvane\Quorrel2006.exe' &
+pid=$!
+wine "$uidriver" wait "$caption" 30000
+sleep 1                                   # let the window paint
+mkdir -p "$BUILD_DIR/shots"
+/usr/bin/import -window root "$BUILD_DIR/shots/main.png"
+echo "run: screenshot $BUILD_DIR/shots/main.png"
+wine "$uidriver" close "$caption" 10000
+rc=0
+wait "$pid" || rc=$?
+pid=""
+echo "run: Quorrel2006.exe exited with $rc"

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Source this (". scripts/wine-env.sh") with BUILD_DIR set to the absolute build
+# folder (default: the repo's build/). It sets up the environment every Wine
+# call needs. Callers choose their own WINEPREFIX; this never touches ~/.wine.
+# No "set -euo pipefail" here: a sourced file would change the caller's shell.
+
+BUILD_DIR="${BUILD_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}"
+
+# Without the glibc locale Wine garbles GBK file names and arguments even though
+# GetACP() says 936. Build it privately (no system change), atomically so that
+# parallel callers never see a half-written locale.
+if [ ! -f "$BUILD_DIR/locale/zh_CN.UTF-8/LC_CTYPE" ]; then
+  mkdir -p "$BUILD_DIR/locale"
+  _zv_tmp="$(mktemp -d "$BUILD_DIR/locale/.tmp.XXXXXX")"
+  localedef -i zh_CN -f UTF-8 "$_zv_tmp/zh_CN.UTF-8" &&
+    { mv -T "$_zv_tmp/zh_CN.UTF-8" "$BUILD_DIR/locale/zh_CN.UTF-8" 2>/dev/null || true; }
+  rm -rf "$_zv_tmp"; unset _zv_tmp
+fi
+
+export LOCPATH="$BUILD_DIR/locale"
+# bash itself cannot load the private locale (it ignores LOCPATH) and warns; the
+# variables are for the Wine processes, so hush that warning.
+{ export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8; } 2>/dev/null
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
+unset WINEPREFIX
+
+# zv_xvfb_start: starts a private Xvfb on a free display (Xvfb picks it and
+# writes the number to a pipe) and exports DISPLAY; its pid lands in ZV_XVFB_PID.
+zv_xvfb_start() {
+  local fifo num=""
+  fifo="$(mktemp -u "${TMPDIR:-/tmp}/zv-xvfb.XXXXXX")"
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$fifo" >/dev/null 2>&1 &
+  ZV_XVFB_PID=$!
+  read -r -t 30 num <"$fifo" || true
+  rm -f "$fifo"
+  if [ -z "$num" ]; then echo "Xvfb did not start" >&2; zv_xvfb_stop; return 1; fi
+  export DISPLAY=":$num"
+}
+
+# zv_xvfb_stop: ends the Xvfb started by zv_xvfb_start (and only that one).
+zv_xvfb_stop() {
+  if [ -n "${ZV_XVFB_PID:-}" ]; then
+    kill "$ZV_XVFB_PID" 2>/dev/null || true
+    wait "$ZV_XVFB_PID" 2>/dev/null || true
+    ZV_XVFB_PID=""
+  fi
+}
+
+# zv_prefix_end PREFIX: ends that prefix's wineserver (only that one) and removes
+# the socket folder Debian's Wine made for it under $TMPDIR (named in PREFIX/wineserver).
+zv_prefix_end() {
+  local sd
+  WINEPREFIX="$1" wineserver -k 2>/dev/null || true
+  sd="$(cat "$1/wineserver" 2>/dev/null || true)"
+  case "$sd" in
+    wine-?*/*|*..*) ;;                          # not a plain folder name: leave it
+    wine-?*) rm -rf "${TMPDIR:-/tmp}/$sd" ;;
+  esac
+  rm -f "$1/wineserver"
+}

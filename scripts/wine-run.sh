@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# wine-run.sh [--keep] [--timeout SECS] PROGRAM.exe [ARGS...]
+# Runs one Windows program headless in a fresh copy of the template prefix, as
+# C:\test\PROGRAM.exe (working folder C:\test; $BUILD_DIR/dist, if any, is C:\dist).
+# Passes its stdout/stderr through and exits with its exit code (124: timeout).
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+keep=0 secs=300
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --keep) keep=1; shift ;;
+    --timeout) secs="$2"; shift 2 ;;
+    --) shift; break ;;
+    *) break ;;
+  esac
+done
+[ $# -ge 1 ] || { echo "usage: wine-run.sh [--keep] [--timeout SECS] PROGRAM.exe [ARGS...]" >&2; exit 2; }
+prog="$(realpath "$1")"; shift
+[ -f "$prog" ] || { echo "wine-run: no such program: $prog" >&2; exit 2; }
+BUILD_DIR="$(realpath -m "${BUILD_DIR:-$here/../build}")"
+export BUILD_DIR
+. "$here/wine-env.sh"
+bash "$here/make-prefix.sh" "$BUILD_DIR" >/dev/null
+
+pfx="$(mktemp -d "$BUILD_DIR/wine/run-XXXXXX")"
+wpid=""
+cleanup() {
+  [ -z "$wpid" ] || kill "$wpid" 2>/dev/null || true
+  zv_prefix_end "$pfx"
+  zv_xvfb_stop
+  rm -f "$pfx/.cpu"
+  if [ "$keep" = 1 ]; then echo "wine-run: kept prefix $pfx" >&2; else rm -rf "$pfx"; fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT; trap 'exit 143' TERM; trap 'exit 129' HUP
+
+# Full copy, never hard links: the wineserver rewrites system.reg in place.
+cp -a "$BUILD_DIR/wine/template/." "$pfx/"
+rm -f "$pfx/.zorvane-template"
+[ ! -d "$BUILD_DIR/dist" ] || cp -a "$BUILD_DIR/dist" "$pfx/drive_c/dist"
+mkdir -p "$pfx/drive_c/test"
+cp -a "$(dirname "$prog")/." "$pfx/drive_c/test/"
+
+# Program and wineserver share one CPU (about 3x faster under Wine). Take the
+# allowed CPU that the fewest running prefixes use, so parallel runs spread out.
+exec 8>"$BUILD_DIR/wine/.cpu.lock"
+flock 8
+cpu="" best=""
+for range in $(awk '/^Cpus_allowed_list/ {gsub(",", " ", $2); print $2}' /proc/self/status); do
+  for c in $(seq "${range%-*}" "${range#*-}"); do
+    used="$(cat "$BUILD_DIR"/wine/run-*/.cpu 2>/dev/null | grep -cx "$c" || true)"
+    if [ -z "$best" ] || [ "$used" -lt "$best" ]; then cpu=$c best=$used; fi
+  done
+done
+echo "$cpu" >"$pfx/.cpu"
+exec 8>&-
+
+export WINEPREFIX="$pfx"
+zv_xvfb_start
+cd "$pfx/drive_c/test"
+taskset -c "$cpu" wineserver -p 60 </dev/null
+# In the background so that a signal to this script is handled at once.
+timeout -k 5 "$secs" taskset -c "$cpu" wine "C:\\test\\$(basename "$prog")" "$@" &
+wpid=$!
+rc=0
+wait "$wpid" || rc=$?
+wpid=""
+[ "$rc" != 124 ] || echo "wine-run: $(basename "$prog") timed out after $secs s" >&2
+exit "$rc"

@@ -1,0 +1,50 @@
+#include "syscheck/Detection.h"
+
+#include "frame/FormMain.h"
+#include "platform/Toolkit.h"
+#include "report/FormReport.h"
+#include "syscheck/FormMsg.h"
+#include "syscheck/TrustList.h"
+
+namespace Detection {
+
+std::wstring UserChoice = L"NONE";
+
+bool Cancelled() { return !FormMain::IsLoaded(); }
+
+std::wstring PromptDetection(const std::wstring& warning) {
+  UserChoice = L"NONE";
+  if (Cancelled()) return UserChoice;  // the program is closing: ask nothing more
+  tk::Show(FormMain::Get());
+  FormMsg::SetWarning(warning);
+  tk::ShowModal(FormMsg::Get(), &FormMain::Get());
+  // The prompt sets the answer before it unloads; a prompt closed with the program answers nothing.
+  do {
+    tk::DoEvents();
+  } while (UserChoice == L"NONE" && FormMsg::IsLoaded());
+  return UserChoice;
+}
+
+Outcome Handle(const Finding& finding) {
+  if (finding.keepsTrustList && TrustList::IsTrusted(finding.subject)) return Outcome::Trusted;
+  std::wstring head = L"(" + finding.tag + L")：" + finding.message + L" -> ";
+  std::wstring answer = PromptDetection(L"警告" + head + finding.subject);
+  std::wstring line = head + (finding.reportSubject.empty() ? finding.subject : finding.reportSubject);
+  Outcome outcome = Outcome::Ignored;
+  if (answer == L"CLEAN") {
+    bool removed = finding.clean ? finding.clean() : false;
+    FormReport::AppendReportLine(line + (removed ? L" 已清除!" : L" 清除失败!"));
+    outcome = removed ? Outcome::Cleaned : Outcome::CleanFailed;
+  } else if (answer == L"SKIP") {
+    FormReport::AppendReportLine(line + L" 跳过,未清除!");
+    outcome = Outcome::Skipped;
+  } else if (answer == L"ALLOW" && finding.keepsTrustList) {
+    TrustList::AddTrusted(finding.subject);
+    FormReport::AppendReportLine(line + L" 信任,未清除!");
+    outcome = Outcome::Allowed;
+  }
+  UserChoice = L"NONE";
+  return outcome;
+}
+
+}  // namespace Detection

@@ -1,0 +1,38 @@
+// The autorun keys check: Run and RunServices of the current user and the machine.
+// The walker and the finding test are shared with the real-time monitor.
+#pragma once
+#include <functional>
+#include <string>
+
+#include "platform/Registry.h"
+
+namespace ModuleAutoRun {
+
+struct RunPlace {
+  Reg::Key hive;
+  const wchar_t* subKey;
+};
+// The four places, in the order they are examined.
+extern const RunPlace kRunPlaces[4];
+
+struct RunValue {
+  std::wstring storedName;  // the name exactly as stored, for deletion
+  std::wstring command;     // the data as text, trimmed
+};
+
+// A command that points into the Windows folder, as written by the system
+// ("\WINDOWS\" or "\WINNT\", case-sensitive).
+bool IsFinding(const std::wstring& command);
+
+// Walks every value of one key, names and data read whole. The visitor answers
+// true when it deleted the value, so the walk does not skip the next one.
+void WalkRunKey(Reg::Key hive, const std::wstring& subKey,
+                const std::function<bool(Reg::Key key, const RunValue& value)>& visit);
+
+void CheckRunKeys();
+void ExamineRunKey(Reg::Key hive, const std::wstring& subKey);
+
+// The program name of a command: what follows its last backslash.
+std::wstring ProgramName(const std::wstring& command);
+
+}  // namespace ModuleAutoRun

@@ -1,0 +1,69 @@
+#include "syscheck/ModuleProcess.h"
+
+#include <vector>
+
+#include "platform/Files.h"
+#include "platform/Processes.h"
+#include "platform/System.h"
+#include "platform/Text.h"
+#include "platform/Toolkit.h"
+#include "syscheck/Detection.h"
+
+namespace ModuleProcess {
+namespace {
+constexpr size_t kListBytes = 32767;
+}  // namespace
+
+std::wstring ReadProcessNameList() {
+  std::string bytes;
+  if (!Files::ReadHead(System::ProgramFolder() + L"\\blkt.dat", kListBytes, &bytes)) return {};
+  return Text::Upper(Text::FromAnsi(bytes));
+}
+
+std::wstring NameStem(const std::wstring& imageName) {
+  size_t dot = imageName.find(L'.');
+  return dot == std::wstring::npos ? std::wstring(L"系统进程") : imageName.substr(0, dot + 1);
+}
+
+void CheckMemory() {
+  std::wstring list = ReadProcessNameList();
+  std::vector<Processes::Entry> entries;
+  if (!Processes::Snapshot(&entries)) {
+    tk::MsgBox(L"内存扫描模块出错 内存检测 跳过!", tk::Icon::Error, L"严重错误");
+    return;
+  }
+  if (list.empty()) return;  // an empty or unreadable list flags nothing
+  for (const Processes::Entry& entry : entries) {
+    tk::DoEvents();
+    if (Detection::Cancelled()) return;
+    std::wstring image = Text::Trim(entry.image);
+    std::wstring stem = NameStem(image);
+    if (list.find(Text::Upper(stem)) == std::wstring::npos) continue;
+    Detection::Finding finding;
+    finding.tag = L"P";
+    finding.message = L"内存中发现可疑程序，可能是木马!";
+    finding.subject = image;
+    finding.reportSubject = stem;
+    unsigned long id = entry.id;
+    finding.clean = [id] { return id != System::CurrentProcessId() && Processes::Terminate(id); };
+    Detection::Handle(finding);
+  }
+}
+
+bool KillProcessByName(const std::wstring& name) {
+  std::vector<Processes::Entry> entries;
+  if (!Processes::Snapshot(&entries)) return false;
+  std::wstring wanted = Text::Upper(name);
+  bool allEnded = true;
+  for (const Processes::Entry& entry : entries) {
+    tk::DoEvents();
+    std::wstring image = Text::Upper(Text::Trim(entry.image));
+    if (image.empty()) continue;
+    if (image.find(wanted) == std::wstring::npos && wanted.find(image) == std::wstring::npos) continue;
+    // This program never ends itself; a match on it counts as a process left running.
+    if (entry.id == System::CurrentProcessId() || !Processes::Terminate(entry.id)) allEnded = false;
+  }
+  return allEnded;
+}
+
+}  // namespace ModuleProcess

@@ -1,0 +1,206 @@
+#include "tests/driver/UiDriver.h"
+
+#include <vector>
+
+namespace ui {
+namespace {
+
+constexpr DWORD kSendTimeoutMs = 20000;
+
+void SendSync(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_NORMAL, kSendTimeoutMs, &result);
+}
+
+struct FindState {
+  std::wstring caption;
+  std::wstring className;
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK FindTopProc(HWND hwnd, LPARAM lParam) {
+  auto* state = reinterpret_cast<FindState*>(lParam);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (state->processId && pid != state->processId) return TRUE;
+  if (TextOf(hwnd) != state->caption) return TRUE;
+  state->found = hwnd;
+  return FALSE;
+}
+
+BOOL CALLBACK FindChildProc(HWND hwnd, LPARAM lParam) {
+  auto* state = reinterpret_cast<FindState*>(lParam);
+  if (TextOf(hwnd) != state->caption) return TRUE;
+  if (!state->className.empty()) {
+    wchar_t cls[64] = {};
+    GetClassNameW(hwnd, cls, 64);
+    if (_wcsicmp(cls, state->className.c_str()) != 0) return TRUE;
+  }
+  state->found = hwnd;
+  return FALSE;
+}
+
+}  // namespace
+
+bool CopyTree(const std::wstring& from, const std::wstring& to) {
+  CreateDirectoryW(to.c_str(), nullptr);
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((from + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  bool ok = true;
+  do {
+    std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      ok = CopyTree(from + L"\\" + name, to + L"\\" + name) && ok;
+    else
+      ok = CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), FALSE) && ok;
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return ok;
+}
+
+std::wstring FreshInstall(const std::wstring& name) {
+  CreateDirectoryW(L"C:\\runs", nullptr);
+  std::wstring folder = L"C:\\runs\\" + name;
+  return CopyTree(L"C:\\dist", folder) ? folder : std::wstring();
+}
+
+bool Start(App& app) {
+  std::wstring command = L"\"" + app.folder + L"\\Quorrel2006.exe\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  return CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, app.folder.c_str(), &startup,
+                        &app.process) != FALSE;
+}
+
+bool Launch(App& app, const std::wstring& name) {
+  app.folder = FreshInstall(name);
+  if (app.folder.empty() || !Start(app)) return false;
+  return WaitWindow(L"Zorvane v3.3", 30000, app.process.dwProcessId) != nullptr;
+}
+
+bool WaitExit(App& app, DWORD timeoutMs) {
+  if (!app.process.hProcess) return true;
+  return WaitForSingleObject(app.process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+void Kill(App& app) {
+  if (!app.process.hProcess) return;
+  if (!WaitExit(app, 0)) {
+    TerminateProcess(app.process.hProcess, 1);
+    WaitExit(app, 5000);
+  }
+  CloseHandle(app.process.hProcess);
+  CloseHandle(app.process.hThread);
+  app.process = {};
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(20);
+  }
+}
+
+HWND FindTop(const std::wstring& caption, DWORD processId) {
+  FindState state = {caption, L"", processId, nullptr};
+  EnumWindows(FindTopProc, (LPARAM)&state);
+  return state.found;
+}
+
+HWND WaitWindow(const std::wstring& caption, DWORD timeoutMs, DWORD processId) {
+  HWND found = nullptr;
+  WaitFor([&] { return (found = FindTop(caption, processId)) != nullptr; }, timeoutMs);
+  return found;
+}
+
+HWND FindChild(HWND parent, const std::wstring& caption, const std::wstring& className) {
+  FindState state = {caption, className, 0, nullptr};
+  EnumChildWindows(parent, FindChildProc, (LPARAM)&state);
+  return state.found;
+}
+
+HWND ChildById(HWND parent, int id) {
+  HWND direct = GetDlgItem(parent, id);
+  if (direct) return direct;
+  // Controls inside a panel are children of the panel.
+  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    if (HWND inner = GetDlgItem(child, id)) return inner;
+  return nullptr;
+}
+
+std::wstring TextOf(HWND hwnd) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &length)) return {};
+  std::vector<wchar_t> text(length + 2);
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(hwnd, WM_GETTEXT, (WPARAM)text.size(), (LPARAM)text.data(), SMTO_NORMAL, kSendTimeoutMs, &copied);
+  return std::wstring(text.data(), copied);
+}
+
+bool OwnVisible(HWND hwnd) { return (GetWindowLongW(hwnd, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+POINT PositionOf(HWND hwnd) {
+  RECT rc;
+  GetWindowRect(hwnd, &rc);
+  POINT p = {rc.left, rc.top};
+  ScreenToClient(GetParent(hwnd), &p);
+  return p;
+}
+
+SIZE SizeOf(HWND hwnd) {
+  RECT rc;
+  GetWindowRect(hwnd, &rc);
+  return {rc.right - rc.left, rc.bottom - rc.top};
+}
+
+void MouseMove(HWND hwnd, int x, int y) { SendSync(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y)); }
+
+void ClickNow(HWND hwnd) {
+  SendSync(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  SendSync(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+}
+
+void Command(HWND top, int id) { SendSync(top, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+void PostClick(HWND hwnd) {
+  PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+}
+
+void PostMouseDown(HWND hwnd, int button) {
+  UINT message = button == 2 ? WM_RBUTTONDOWN : button == 4 ? WM_MBUTTONDOWN : WM_LBUTTONDOWN;
+  PostMessageW(hwnd, message, 0, MAKELPARAM(2, 2));
+}
+
+void PostCommand(HWND top, int id) { PostMessageW(top, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+void PostButton(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+
+std::wstring RegText(HKEY root, const std::wstring& path, const std::wstring& name, bool* found) {
+  if (found) *found = false;
+  HKEY key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+  wchar_t data[1024] = {};
+  DWORD size = sizeof data - sizeof(wchar_t), type = 0;
+  LONG rc = RegQueryValueExW(key, name.c_str(), nullptr, &type, (BYTE*)data, &size);
+  RegCloseKey(key);
+  if (rc != ERROR_SUCCESS) return {};
+  if (found) *found = true;
+  return data;
+}
+
+void RegDeleteTree(HKEY root, const std::wstring& path) {
+  HKEY key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  wchar_t name[512];
+  while (RegEnumKeyW(key, 0, name, 512) == ERROR_SUCCESS) RegDeleteTree(key, name);
+  RegCloseKey(key);
+  RegDeleteKeyW(root, path.c_str());
+}
+
+}  // namespace ui

@@ -1,0 +1,236 @@
+// The memory and autorun checks against real processes and the real registry.
+#include <gtest/gtest.h>
+
+#include <list>
+
+#include "frame/FormMain.h"
+#include "platform/Processes.h"
+#include "platform/Registry.h"
+#include "platform/Text.h"
+#include "report/FormReport.h"
+#include "syscheck/ModuleAutoRun.h"
+#include "syscheck/ModuleProcess.h"
+#include "syscheck/TrustList.h"
+#include "tests/unit/TestSupport.h"
+
+namespace {
+
+using testsupport::Alive;
+using testsupport::Answerer;
+
+const wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kSandbox[] = L"C:\\sandbox";
+
+std::wstring Report() { return FormReport::ReportText(); }
+
+// The report lines after the header, in order.
+std::vector<std::wstring> Lines() {
+  std::wstring text = Report().substr(std::wstring(FormReport::kHeader).size());
+  std::vector<std::wstring> lines;
+  size_t at = 0;
+  while ((at = text.find(L"\r\n", at)) != std::wstring::npos) {
+    at += 2;
+    size_t end = text.find(L"\r\n", at);
+    lines.push_back(text.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at));
+  }
+  return lines;
+}
+
+void SetValue(Reg::Key root, const wchar_t* path, const std::wstring& name, DWORD type, const std::string& data) {
+  HKEY key;
+  RegCreateKeyA((HKEY)root, Text::ToAnsi(path).c_str(), &key);
+  RegSetValueExA(key, Text::ToAnsi(name).c_str(), 0, type, (const BYTE*)data.data(), (DWORD)data.size());
+  RegCloseKey(key);
+}
+
+void SetCommand(const std::wstring& name, const std::wstring& command) {
+  std::string data = Text::ToAnsi(command);
+  SetValue(Reg::CurrentUser, kRun, name, REG_SZ, std::string(data.c_str(), data.size() + 1));
+}
+
+bool HasValue(const std::wstring& name) {
+  Reg::Key key;
+  if (Reg::Open(Reg::CurrentUser, kRun, &key) != Reg::Ok) return false;
+  Reg::Value value;
+  bool found = Reg::QueryValue(key, name, &value) == Reg::Ok;
+  Reg::Close(key);
+  return found;
+}
+
+class Checks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testsupport::DeleteTree(HKEY_CURRENT_USER, kRun);
+    DeleteFileW(TrustList::Path().c_str());
+    tk::SetApplicationTitle(L"Zorvane");
+    tk::Show(FormMain::Get());
+    FormReport::Unload();
+  }
+  void TearDown() override {
+    for (auto& p : processes) testsupport::EndProcess(p);
+    FormMain::Form_Unload();
+    testsupport::Pump();
+    testsupport::DeleteTree(HKEY_CURRENT_USER, kRun);
+    DeleteFileW(TrustList::Path().c_str());
+    DeleteFileW((testsupport::TestFolder() + L"\\blkt.dat").c_str());
+  }
+  PROCESS_INFORMATION& Start(const std::wstring& image) {
+    processes.push_back(testsupport::StartSleeper(kSandbox, image));
+    EXPECT_TRUE(Alive(processes.back())) << "could not start " << testing::PrintToString(image);
+    return processes.back();
+  }
+  void WriteList(const std::string& text) { testsupport::WriteFileBytes(testsupport::TestFolder() + L"\\blkt.dat", text); }
+  std::list<PROCESS_INFORMATION> processes;  // stable references
+};
+
+TEST_F(Checks, AutorunFindingsAreCommandsIntoTheWindowsFolder) {
+  SetCommand(L"a", L"C:\\Program Files\\Tool\\tool.exe");
+  SetCommand(L"b", L"C:\\WINDOWS\\system32\\x.exe");
+  SetCommand(L"c", L"c:\\windows\\system32\\y.exe");
+  SetCommand(L"d", L"\"C:\\WINDOWS\\q.exe\" /s");
+  SetCommand(L"e", L"C:\\WINNT\\" + std::wstring(300, L'l') + L".exe");
+  SetValue(Reg::CurrentUser, kRun, L"f", REG_DWORD, std::string("\x01\0\0\0", 4));
+  SetValue(Reg::CurrentUser, kRun, L"g", REG_EXPAND_SZ, std::string("%SystemRoot%\\x.exe", 19));
+  SetValue(Reg::CurrentUser, kRun, L"h", REG_BINARY, std::string("  C:\\WINDOWS\\bin.exe  \0junk", 27));
+  SetCommand(std::wstring(300, L'n'), L"C:\\WINDOWS\\longname.exe");
+  Answerer answers({});
+  ModuleAutoRun::CheckRunKeys();
+  const std::wstring head = L"警告(RAR)：发现可疑程序，可能是木马! -> ";
+  std::vector<std::wstring> expected = {head + L"C:\\WINDOWS\\system32\\x.exe", head + L"\"C:\\WINDOWS\\q.exe\" /s",
+                                        head + L"C:\\WINNT\\" + std::wstring(300, L'l') + L".exe",
+                                        head + L"C:\\WINDOWS\\bin.exe", head + L"C:\\WINDOWS\\longname.exe"};
+  EXPECT_EQ(expected, answers.warnings);
+  std::vector<std::wstring> lines = Lines();
+  ASSERT_EQ(5u, lines.size());
+  EXPECT_EQ(L"(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\system32\\x.exe 跳过,未清除!", lines[0]);
+}
+
+TEST_F(Checks, TrustedValueIsExcusedAndTheWalkGoesOn) {
+  SetCommand(L"a", L"C:\\WINDOWS\\trusted.exe");
+  SetCommand(L"b", L"C:\\WINDOWS\\after.exe");
+  TrustList::AddTrusted(L"C:\\WINDOWS\\trusted.exe");
+  Answerer answers({L"ALLOW"});
+  ModuleAutoRun::CheckRunKeys();
+  ASSERT_EQ(1u, answers.warnings.size());
+  EXPECT_NE(std::wstring::npos, answers.warnings[0].find(L"after.exe"));
+  EXPECT_EQ(std::vector<std::wstring>{L"(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\after.exe 信任,未清除!"}, Lines());
+  EXPECT_TRUE(TrustList::IsTrusted(L"C:\\WINDOWS\\after.exe"));
+  EXPECT_TRUE(HasValue(L"b"));
+  // The next run asks nothing.
+  FormReport::Unload();
+  Answerer again({});
+  ModuleAutoRun::CheckRunKeys();
+  EXPECT_TRUE(again.warnings.empty());
+  EXPECT_FALSE(FormReport::HasFindings());
+}
+
+TEST_F(Checks, CleanDeletesUnderTheStoredNameAndExaminesTheNextValue) {
+  SetCommand(L" spaced ", L"C:\\WINDOWS\\one.exe");
+  SetCommand(L"b", L"C:\\WINDOWS\\");
+  SetCommand(L"c", L"C:\\WINDOWS\\runkill.exe -x");
+  SetCommand(L"d", L"C:\\Program Files\\keep.exe");
+  PROCESS_INFORMATION& victim = Start(L"runkill.exe");
+  PROCESS_INFORMATION& bystander = Start(L"bystander.exe");
+  Answerer answers({L"CLEAN", L"CLEAN", L"CLEAN"});
+  ModuleAutoRun::CheckRunKeys();
+  EXPECT_EQ(3u, answers.warnings.size());
+  EXPECT_FALSE(HasValue(L" spaced "));
+  EXPECT_FALSE(HasValue(L"b"));
+  EXPECT_FALSE(HasValue(L"c"));
+  EXPECT_TRUE(HasValue(L"d"));
+  EXPECT_TRUE(testsupport::WaitFor([&] { return !Alive(victim); }));
+  DWORD code = 99;
+  GetExitCodeProcess(victim.hProcess, &code);
+  EXPECT_EQ(0u, code);
+  EXPECT_TRUE(Alive(bystander));
+  std::vector<std::wstring> lines = Lines();
+  ASSERT_EQ(3u, lines.size());
+  for (const std::wstring& line : lines) EXPECT_EQ(L" 已清除!", line.substr(line.size() - 5)) << line.size();
+}
+
+TEST_F(Checks, CleanThatLeavesAMatchingProcessIsReportedAsFailed) {
+  SetCommand(L"self", L"C:\\WINDOWS\\unit_tests.exe");
+  Answerer answers({L"CLEAN"});
+  ModuleAutoRun::CheckRunKeys();
+  EXPECT_FALSE(HasValue(L"self"));
+  EXPECT_EQ(std::vector<std::wstring>{L"(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\unit_tests.exe 清除失败!"}, Lines());
+}
+
+TEST_F(Checks, KillByNameMatchesEitherWayAndNeverEndsItself) {
+  PROCESS_INFORMATION& a = Start(L"a.exe");
+  PROCESS_INFORMATION& b = Start(L"b.exe");
+  PROCESS_INFORMATION& x = Start(L"x.exe");
+  PROCESS_INFORMATION& myx = Start(L"myx.exe");
+  PROCESS_INFORMATION& a2 = Start(L"A.EXE");
+  EXPECT_TRUE(ModuleProcess::KillProcessByName(L"a.exe /s"));
+  EXPECT_TRUE(testsupport::WaitFor([&] { return !Alive(a) && !Alive(a2); }));
+  EXPECT_TRUE(Alive(b));
+  EXPECT_TRUE(ModuleProcess::KillProcessByName(L"X.exe"));
+  EXPECT_TRUE(testsupport::WaitFor([&] { return !Alive(x) && !Alive(myx); }));
+  EXPECT_TRUE(Alive(b));
+  EXPECT_FALSE(ModuleProcess::KillProcessByName(L"unit_tests.exe"));
+  EXPECT_TRUE(ModuleProcess::KillProcessByName(L"nothing-runs-like-this.exe"));
+}
+
+TEST_F(Checks, MemoryCheckFlagsStemsFoundInTheList) {
+  WriteList("junk\r\ntrojan.exe\r\n");
+  PROCESS_INFORMATION& first = Start(L"TROJAN.EXE");
+  PROCESS_INFORMATION& second = Start(L"trojan.exe");
+  Answerer answers({L"CLEAN", L"SKIP"});
+  ModuleProcess::CheckMemory();
+  ASSERT_EQ(2u, answers.warnings.size());
+  EXPECT_EQ(L"警告(P)：内存中发现可疑程序，可能是木马! -> ", answers.warnings[0].substr(0, 26));
+  std::vector<std::wstring> lines = Lines();
+  ASSERT_EQ(2u, lines.size());
+  EXPECT_NE(std::wstring::npos, lines[0].find(L" 已清除!"));
+  EXPECT_NE(std::wstring::npos, lines[1].find(L"-> "));
+  EXPECT_EQ(L" 跳过,未清除!", lines[1].substr(lines[1].size() - 8));
+  EXPECT_TRUE(testsupport::WaitFor([&] { return Alive(first) != Alive(second); }));
+}
+
+TEST_F(Checks, MemoryCheckAllowWritesNothingAndListBeyondTheBoundIsIgnored) {
+  PROCESS_INFORMATION& p = Start(L"boundary.exe");
+  WriteList(std::string(32758, 'x') + "boundary.exe");  // the stem "boundary." ends at byte 32767
+  Answerer allow({L"ALLOW"});
+  ModuleProcess::CheckMemory();
+  EXPECT_EQ(1u, allow.warnings.size());
+  EXPECT_TRUE(Lines().empty());
+  EXPECT_TRUE(Alive(p));
+  WriteList(std::string(32759, 'x') + "boundary.exe");
+  Answerer none({});
+  ModuleProcess::CheckMemory();
+  EXPECT_TRUE(none.warnings.empty());
+  DeleteFileW((testsupport::TestFolder() + L"\\blkt.dat").c_str());
+  ModuleProcess::CheckMemory();
+  EXPECT_TRUE(none.warnings.empty());
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((testsupport::TestFolder() + L"\\blkt.dat").c_str()));
+}
+
+TEST_F(Checks, NameStems) {
+  EXPECT_EQ(L"Explorer.", ModuleProcess::NameStem(L"Explorer.EXE"));
+  EXPECT_EQ(L"a.", ModuleProcess::NameStem(L"a.b.exe"));
+  EXPECT_EQ(L"系统进程", ModuleProcess::NameStem(L"System"));
+  EXPECT_EQ(L"y.dll,Run", ModuleAutoRun::ProgramName(L"C:\\WINDOWS\\rundll32.exe C:\\x\\y.dll,Run"));
+  EXPECT_EQ(L"", ModuleAutoRun::ProgramName(L"C:\\WINDOWS\\"));
+  EXPECT_EQ(L"a.exe\" /s", ModuleAutoRun::ProgramName(L"\"C:\\WINDOWS\\a.exe\" /s"));
+}
+
+TEST_F(Checks, ShippedListFlagsNoProcessOfACleanSystem) {
+  std::string shipped = testsupport::ReadFileBytes(testsupport::TestFolder() + L"\\shipped-blkt.dat");
+  ASSERT_FALSE(shipped.empty());
+  std::wstring list = Text::Upper(Text::FromAnsi(shipped.substr(0, 32767)));
+  const wchar_t* const clean[] = {
+      L"System", L"smss.exe", L"csrss.exe", L"wininit.exe", L"winlogon.exe", L"services.exe", L"lsass.exe",
+      L"svchost.exe", L"explorer.exe", L"spoolsv.exe", L"taskhost.exe", L"taskhostw.exe", L"dwm.exe", L"conhost.exe",
+      L"ctfmon.exe", L"rundll32.exe", L"userinit.exe", L"dllhost.exe", L"sihost.exe", L"RuntimeBroker.exe",
+      L"SearchIndexer.exe", L"audiodg.exe", L"msiexec.exe", L"[System Process]", L"Quorrel2006.exe"};
+  for (const wchar_t* image : clean)
+    EXPECT_EQ(std::wstring::npos, list.find(Text::Upper(ModuleProcess::NameStem(image)))) << Text::ToAnsi(image);
+  std::vector<Processes::Entry> running;
+  ASSERT_TRUE(Processes::Snapshot(&running));
+  for (const auto& entry : running)
+    EXPECT_EQ(std::wstring::npos, list.find(Text::Upper(ModuleProcess::NameStem(entry.image))))
+        << Text::ToAnsi(entry.image);
+}
+
+}  // namespace

@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include "frame/FormMain.h"
+#include "platform/System.h"
+#include "platform/Text.h"
+#include "report/FormReport.h"
+#include "tests/unit/TestSupport.h"
+
+namespace {
+
+using testsupport::Answerer;
+using testsupport::ReadFileBytes;
+
+std::wstring LogFolder() { return System::ProgramFolder() + L"\\log"; }
+
+class Report : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tk::SetApplicationTitle(L"Zorvane");
+    CreateDirectoryW(LogFolder().c_str(), nullptr);
+    tk::Show(FormMain::Get());
+    FormReport::Unload();
+  }
+  void TearDown() override {
+    FormMain::Form_Unload();
+    testsupport::Pump();
+  }
+  void Save() { FormReport::ImageSave_MouseDown(tk::Mouse()); }
+};
+
+TEST_F(Report, BufferStartsWithTheHeaderAndEveryLineWithALineBreak) {
+  EXPECT_EQ(L"Zorvane 病毒木马查杀结果：\r\n", FormReport::ReportText());
+  EXPECT_FALSE(FormReport::HasFindings());
+  EXPECT_FALSE(tk::IsShown(FormReport::Get()));
+  FormReport::AppendReportLine(L"(P)：x");
+  FormReport::AppendReportLine(L"(RAR)：y");
+  EXPECT_EQ(L"Zorvane 病毒木马查杀结果：\r\n\r\n(P)：x\r\n(RAR)：y", FormReport::ReportText());
+  EXPECT_TRUE(FormReport::HasFindings());
+  FormReport::Unload();
+  EXPECT_EQ(L"Zorvane 病毒木马查杀结果：\r\n", FormReport::ReportText());
+}
+
+TEST_F(Report, SaveUnderTheDefaultNameWritesGbkWithoutBomOrTrailingBreak) {
+  FormReport::AppendReportLine(L"(P)：内存中发现可疑程序，可能是木马! -> a. 跳过,未清除!");
+  std::wstring expected = FormReport::ReportText();
+  std::wstring name = FormReport::DefaultLogName();
+  EXPECT_EQ(System::TodayShortDate().size() + 4, name.size());
+  EXPECT_EQ(std::wstring::npos, name.find(L'/'));
+  DeleteFileW((LogFolder() + L"\\" + name).c_str());
+  Answerer answers({});
+  answers.inputs = {name};
+  Save();
+  EXPECT_EQ(Text::ToAnsi(expected), ReadFileBytes(LogFolder() + L"\\" + name));
+  EXPECT_EQ(std::vector<std::wstring>{L"记录已保存!"}, answers.messages);
+  EXPECT_FALSE(FormReport::Get().loaded && FormReport::HasFindings());
+}
+
+TEST_F(Report, SaveReplacesALongerLogEntirely) {
+  std::wstring path = LogFolder() + L"\\mine.log";
+  testsupport::WriteFileBytes(path, std::string(5000, 'z'));
+  FormReport::AppendReportLine(L"short");
+  std::wstring expected = FormReport::ReportText();
+  Answerer answers({});
+  answers.inputs = {L"mine.log"};
+  Save();
+  EXPECT_EQ(Text::ToAnsi(expected), ReadFileBytes(path));
+}
+
+TEST_F(Report, RefusedOrCancelledSavesKeepTheReportAndWriteNothing) {
+  FormReport::AppendReportLine(L"keep me");
+  std::wstring before = FormReport::ReportText();
+  const wchar_t* const refused[] = {L"..\\evil.log", L"sub/evil.log", L"..", L"a:b.log", L"x?.log", L"con", L"com1.log",
+                                    L"trailing. ", L"\u0E01.log"};
+  for (const wchar_t* name : refused) {
+    Answerer answers({});
+    answers.inputs = {name};
+    Save();
+    EXPECT_EQ(1u, answers.messages.size()) << Text::ToAnsi(name);
+    EXPECT_TRUE(FormReport::Get().loaded);
+    EXPECT_EQ(before, FormReport::ReportText());
+  }
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((System::ProgramFolder() + L"\\evil.log").c_str()));
+  Answerer cancel({});
+  cancel.inputs = {Answerer::kCancel};
+  Save();
+  EXPECT_TRUE(cancel.messages.empty());
+  EXPECT_EQ(before, FormReport::ReportText());
+}
+
+TEST_F(Report, MissingLogFolderSaysSoAndKeepsTheReport) {
+  std::wstring moved = LogFolder() + L"-away";
+  RemoveDirectoryW(moved.c_str());
+  ASSERT_TRUE(MoveFileW(LogFolder().c_str(), moved.c_str()));
+  FormReport::AppendReportLine(L"keep me");
+  Answerer answers({});
+  answers.inputs = {L"x.log"};
+  Save();
+  MoveFileW(moved.c_str(), LogFolder().c_str());
+  ASSERT_EQ(1u, answers.messages.size());
+  EXPECT_NE(std::wstring::npos, answers.messages[0].find(L"日志文件夹不存在"));
+  EXPECT_TRUE(FormReport::HasFindings());
+}
+
+}  // namespace

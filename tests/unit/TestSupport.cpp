@@ -1,0 +1,194 @@
+#include "tests/unit/TestSupport.h"
+
+#include "platform/System.h"
+
+namespace testsupport {
+
+std::vector<std::wstring> SoundLog::played;
+
+namespace {
+void Record(const std::wstring& path) { SoundLog::played.push_back(path); }
+}  // namespace
+
+SoundLog::SoundLog() {
+  played.clear();
+  System::SetSoundPlayer(Record);
+}
+
+SoundLog::~SoundLog() { System::SetSoundPlayer(nullptr); }
+
+void DeleteTree(HKEY root, const std::wstring& path) {
+  HKEY key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  wchar_t name[512];
+  while (RegEnumKeyW(key, 0, name, 512) == ERROR_SUCCESS) DeleteTree(key, name);
+  RegCloseKey(key);
+  RegDeleteKeyW(root, path.c_str());
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+void Mouse(void* hwnd, UINT message, int x, int y) {
+  WPARAM keys = message == WM_LBUTTONDOWN ? MK_LBUTTON : message == WM_RBUTTONDOWN ? MK_RBUTTON : 0;
+  SendMessageW((HWND)hwnd, message, keys, MAKELPARAM(x, y));
+}
+
+void Click(void* hwnd) {
+  Mouse(hwnd, WM_LBUTTONDOWN);
+  Mouse(hwnd, WM_LBUTTONUP);
+}
+
+}  // namespace testsupport
+
+#include "syscheck/FormMsg.h"
+
+namespace testsupport {
+namespace {
+
+Answerer* g_answerer = nullptr;
+
+BOOL CALLBACK FindButton(HWND hwnd, LPARAM lParam) {
+  auto* wanted = reinterpret_cast<std::pair<const wchar_t*, HWND>*>(lParam);
+  wchar_t text[64] = {};
+  GetWindowTextW(hwnd, text, 64);
+  if (wcscmp(text, wanted->first) != 0) return TRUE;
+  wanted->second = hwnd;
+  return FALSE;
+}
+
+HWND Button(HWND parent, const wchar_t* caption) {
+  std::pair<const wchar_t*, HWND> wanted(caption, nullptr);
+  EnumChildWindows(parent, FindButton, (LPARAM)&wanted);
+  return wanted.second;
+}
+
+// Fills a visible input box with the next input and confirms or cancels it.
+bool AnswerInputBox(HWND hwnd) {
+  HWND edit = FindWindowExW(hwnd, nullptr, L"Edit", nullptr);
+  if (!edit || !Button(hwnd, L"取消")) return false;
+  Answerer* a = g_answerer;
+  std::wstring input = a->nextInput < a->inputs.size() ? a->inputs[a->nextInput++] : Answerer::kCancel;
+  if (input == Answerer::kCancel) {
+    PostMessageW(Button(hwnd, L"取消"), BM_CLICK, 0, 0);
+    return true;
+  }
+  SetWindowTextW(edit, input.c_str());
+  PostMessageW(Button(hwnd, L"确定"), BM_CLICK, 0, 0);
+  return true;
+}
+
+BOOL CALLBACK CloseMessageBox(HWND hwnd, LPARAM) {
+  wchar_t cls[32] = {};
+  GetClassNameW(hwnd, cls, 32);
+  if (IsWindowVisible(hwnd) && !GetPropW(hwnd, L"answered") && AnswerInputBox(hwnd)) {
+    SetPropW(hwnd, L"answered", (HANDLE)1);
+    return FALSE;
+  }
+  if (wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(hwnd)) return TRUE;
+  wchar_t text[1024] = {};
+  GetDlgItemTextW(hwnd, 0xFFFF, text, 1024);
+  if (GetPropW(hwnd, L"answered")) return TRUE;
+  SetPropW(hwnd, L"answered", (HANDLE)1);
+  g_answerer->messages.push_back(text);
+  PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
+  return FALSE;
+}
+
+void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
+  Answerer* a = g_answerer;
+  if (!a) return;
+  if (FormMsg::IsLoaded() && IsWindowVisible((HWND)FormMsg::Get().hwnd)) {
+    a->warnings.push_back(tk::Caption(FormMsg::LabelMsg));
+    std::wstring answer = a->next < a->answers.size() ? a->answers[a->next++] : L"SKIP";
+    tk::Control* option = answer == L"CLEAN" ? FormMsg::OptionClean
+                          : answer == L"ALLOW" ? FormMsg::OptionAllow
+                                               : FormMsg::OptionSkip;
+    SendMessageW((HWND)option->hwnd, BM_CLICK, 0, 0);
+    Mouse(FormMsg::ImageOK[0]->hwnd, WM_LBUTTONDOWN);
+    return;
+  }
+  EnumThreadWindows(GetCurrentThreadId(), CloseMessageBox, 0);
+}
+
+UINT_PTR g_timer = 0;
+
+}  // namespace
+
+Answerer::Answerer(std::vector<std::wstring> list) : answers(std::move(list)) {
+  g_answerer = this;
+  g_timer = SetTimer(nullptr, 0, 30, OnTick);
+}
+
+Answerer::~Answerer() {
+  KillTimer(nullptr, g_timer);
+  g_answerer = nullptr;
+}
+
+std::wstring TestFolder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder = path;
+  return folder.substr(0, folder.rfind(L'\\'));
+}
+
+PROCESS_INFORMATION StartSleeper(const std::wstring& folder, const std::wstring& imageName) {
+  CreateDirectoryW(folder.c_str(), nullptr);
+  std::wstring image = folder + L"\\" + imageName;
+  CopyFileW((TestFolder() + L"\\sleeper.exe").c_str(), image.c_str(), FALSE);
+  std::wstring command = L"\"" + image + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, folder.c_str(), &startup,
+                 &process);
+  return process;
+}
+
+bool Alive(const PROCESS_INFORMATION& process) {
+  return process.hProcess && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+void EndProcess(PROCESS_INFORMATION& process) {
+  if (!process.hProcess) return;
+  TerminateProcess(process.hProcess, 9);
+  WaitForSingleObject(process.hProcess, 5000);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  process = {};
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(20);
+  }
+  return true;
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string bytes(GetFileSize(file, nullptr), '\0');
+  DWORD read = 0;
+  ReadFile(file, &bytes[0], (DWORD)bytes.size(), &read, nullptr);
+  CloseHandle(file);
+  bytes.resize(read);
+  return bytes;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+  CloseHandle(file);
+}
+
+}  // namespace testsupport

@@ -1,0 +1,55 @@
+// Shared helpers of the in-process tests.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// Deletes a registry key and everything below it.
+void DeleteTree(HKEY root, const std::wstring& path);
+// Handles pending window messages and drops a quit left by an unloaded last form.
+void Pump();
+// Sends a mouse message to a control, as the pointer would.
+void Mouse(void* hwnd, UINT message, int x = 2, int y = 2);
+void Click(void* hwnd);
+// Records every sound started while it lives.
+struct SoundLog {
+  SoundLog();
+  ~SoundLog();
+  static std::vector<std::wstring> played;
+};
+
+}  // namespace testsupport
+
+namespace testsupport {
+
+// Answers detection prompts and acknowledges message boxes as they appear,
+// from a timer that runs inside the program's modal loops.
+class Answerer {
+ public:
+  explicit Answerer(std::vector<std::wstring> answers);
+  ~Answerer();
+  std::vector<std::wstring> warnings;  // prompt texts, in order
+  std::vector<std::wstring> messages;  // message box texts, in order
+  size_t next = 0;
+  std::vector<std::wstring> answers;
+  // Typed into input boxes in turn; kCancel presses "取消".
+  std::vector<std::wstring> inputs;
+  size_t nextInput = 0;
+  static constexpr const wchar_t* kCancel = L"<cancel>";
+};
+
+// Starts the stand-in process copied under `imageName` in `folder`.
+PROCESS_INFORMATION StartSleeper(const std::wstring& folder, const std::wstring& imageName);
+bool Alive(const PROCESS_INFORMATION& process);
+void EndProcess(PROCESS_INFORMATION& process);
+std::wstring TestFolder();
+// Polls until the condition holds or a generous time has passed.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
+std::string ReadFileBytes(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+
+}  // namespace testsupport
