@@ -133,6 +133,65 @@ HWND ChildById(HWND parent, int id) {
   return nullptr;
 }
 
+HWND ChildAt(HWND parent, int x, int y) {
+  POINT p = {x, y};
+  HWND child = ChildWindowFromPointEx(parent, p, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+  if (!child || child == parent) return nullptr;
+  MapWindowPoints(parent, child, &p, 1);
+  HWND inner = ChildWindowFromPointEx(child, p, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+  return inner && inner != child ? inner : child;
+}
+
+namespace {
+struct TopSearch {
+  DWORD processId;
+  std::wstring prefix, caption, className;
+  HWND top = nullptr, child = nullptr;
+};
+
+BOOL CALLBACK ChildPrefixProc(HWND hwnd, LPARAM lParam) {
+  auto* s = reinterpret_cast<TopSearch*>(lParam);
+  if (TextOf(hwnd).compare(0, s->prefix.size(), s->prefix) != 0) return TRUE;
+  s->child = hwnd;
+  return FALSE;
+}
+
+BOOL CALLBACK TopProc(HWND hwnd, LPARAM lParam) {
+  auto* s = reinterpret_cast<TopSearch*>(lParam);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != s->processId || !IsWindowVisible(hwnd)) return TRUE;
+  if (!s->prefix.empty()) {
+    EnumChildWindows(hwnd, ChildPrefixProc, lParam);
+    if (!s->child) return TRUE;
+  } else {
+    wchar_t cls[64] = {};
+    GetClassNameW(hwnd, cls, 64);
+    if (TextOf(hwnd) != s->caption || (!s->className.empty() && s->className != cls)) return TRUE;
+  }
+  s->top = hwnd;
+  return FALSE;
+}
+}  // namespace
+
+HWND TopWithChildText(DWORD processId, const std::wstring& prefix, HWND* child) {
+  TopSearch s;
+  s.processId = processId;
+  s.prefix = prefix;
+  EnumWindows(TopProc, (LPARAM)&s);
+  if (child) *child = s.child;
+  return s.top;
+}
+
+HWND TopOfProcess(DWORD processId, const std::wstring& caption, const std::wstring& className) {
+  TopSearch s;
+  s.processId = processId;
+  s.caption = caption;
+  s.className = className;
+  EnumWindows(TopProc, (LPARAM)&s);
+  return s.top;
+}
+
 std::wstring TextOf(HWND hwnd) {
   DWORD_PTR length = 0;
   if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &length)) return {};

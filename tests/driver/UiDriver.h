@@ -29,6 +29,12 @@ HWND FindTop(const std::wstring& caption, DWORD processId = 0);
 // First descendant whose text is `caption` (and class, when given).
 HWND FindChild(HWND parent, const std::wstring& caption, const std::wstring& className = std::wstring());
 HWND ChildById(HWND parent, int id);
+// The visible child (of the window or one of its panels) at a client position.
+HWND ChildAt(HWND parent, int x, int y);
+// A visible top-level window of the process with a child whose text starts with `prefix`.
+HWND TopWithChildText(DWORD processId, const std::wstring& prefix, HWND* child = nullptr);
+// Top-level windows of the process with this exact caption and class ("" for any).
+HWND TopOfProcess(DWORD processId, const std::wstring& caption, const std::wstring& className);
 
 std::wstring TextOf(HWND hwnd);
 bool OwnVisible(HWND hwnd);

@@ -1,0 +1,237 @@
+// One whole system check as a user runs it: seeded threats, the progress
+// window, the prompts, the report window and its saved log.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/driver/UiDriver.h"
+
+namespace {
+
+const wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kSection[] = L"Software\\VB and VBA Program Settings\\57302\\quorrel2006";
+const wchar_t kCaption[] = L"Zorvane v3.3";
+const wchar_t kFirstCaption[] = L"扫描系统正在初始化,请稍候...";
+constexpr int kMenuScan = 101;
+
+void SetString(HKEY root, const wchar_t* path, const wchar_t* name, const std::wstring& data) {
+  HKEY key;
+  RegCreateKeyW(root, path, &key);
+  RegSetValueExW(key, name, 0, REG_SZ, (const BYTE*)data.c_str(), (DWORD)(data.size() + 1) * sizeof(wchar_t));
+  RegCloseKey(key);
+}
+
+bool HasValue(HKEY root, const wchar_t* name) {
+  bool found = false;
+  ui::RegText(root, kRun, name, &found);
+  return found;
+}
+
+std::string FileBytes(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "<missing>";
+  std::string bytes(GetFileSize(file, nullptr), '\0');
+  DWORD read = 0;
+  ReadFile(file, &bytes[0], (DWORD)bytes.size(), &read, nullptr);
+  CloseHandle(file);
+  return bytes;
+}
+
+std::string Gbk(const std::wstring& text) {
+  int length = WideCharToMultiByte(936, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
+  std::string out(length, '\0');
+  WideCharToMultiByte(936, 0, text.c_str(), (int)text.size(), &out[0], length, nullptr, nullptr);
+  return out;
+}
+
+class SystemCheck : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::RegDeleteTree(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\57302");
+    ui::RegDeleteTree(HKEY_CURRENT_USER, kRun);
+    ui::RegDeleteTree(HKEY_LOCAL_MACHINE, kRun);
+  }
+  void TearDown() override {
+    ui::Kill(app);
+    for (auto& p : sleepers) {
+      TerminateProcess(p.hProcess, 9);
+      CloseHandle(p.hProcess);
+      CloseHandle(p.hThread);
+    }
+  }
+
+  DWORD Pid() const { return app.process.dwProcessId; }
+
+  PROCESS_INFORMATION StartSleeper(const std::wstring& image) {
+    CreateDirectoryW(L"C:\\demo", nullptr);
+    std::wstring path = L"C:\\demo\\" + image;
+    CopyFileW(L"C:\\test\\sleeper.exe", path.c_str(), FALSE);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION p = {};
+    std::wstring command = L"\"" + path + L"\"";
+    EXPECT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, L"C:\\demo",
+                               &startup, &p));
+    sleepers.push_back(p);
+    return p;
+  }
+
+  // Presses the big scan button as the mouse would, and waits for the progress
+  // window to come and go; returns the captions it was seen to show.
+  std::vector<std::wstring> PressScanAndWatchProgress(HWND main) {
+    HWND button = ui::ChildAt(main, 384 + 20, 120 + 20);
+    EXPECT_NE(nullptr, button);
+    ui::PostMouseDown(button, 2);  // any button starts the check
+    HWND label = nullptr;
+    HWND progress = nullptr;
+    EXPECT_TRUE(ui::WaitFor([&] { return (progress = ui::TopWithChildText(Pid(), kFirstCaption, &label)) != nullptr; },
+                            20000));
+    std::vector<std::wstring> seen;
+    while (progress && IsWindow(progress)) {
+      std::wstring caption = ui::TextOf(label);
+      if (!caption.empty() && (seen.empty() || seen.back() != caption)) seen.push_back(caption);
+      EXPECT_EQ(nullptr, ui::TopOfProcess(Pid(), L" ", L"")) << "a prompt while the progress window is open";
+      Sleep(20);
+    }
+    return seen;
+  }
+
+  // Waits for the detection prompt, answers it through its options and OK image.
+  std::wstring Answer(const wchar_t* option) {
+    HWND prompt = nullptr;
+    if (!ui::WaitFor([&] { return (prompt = ui::TopOfProcess(Pid(), L" ", L"")) != nullptr; }, 30000)) return L"";
+    HWND warning = nullptr;
+    ui::WaitFor([&] { return ui::TopWithChildText(Pid(), L"警告", &warning) != nullptr; }, 10000);
+    std::wstring text = warning ? ui::TextOf(warning) : L"";
+    HWND choice = ui::FindChild(prompt, option, L"Button");
+    EXPECT_NE(nullptr, choice);
+    SendMessageW(choice, BM_CLICK, 0, 0);
+    HWND ok = ui::ChildAt(prompt, 280 + 5, 120 + 5);
+    EXPECT_NE(nullptr, ok);
+    ui::PostMouseDown(ok, 1);
+    EXPECT_TRUE(ui::WaitFor([&] { return !IsWindow(prompt); }, 10000));
+    return text;
+  }
+
+  HWND WaitReport() {
+    HWND report = nullptr;
+    ui::WaitFor([&] { return (report = ui::TopOfProcess(Pid(), L"查杀报告", L"")) != nullptr; }, 30000);
+    return report;
+  }
+
+  // Acknowledges the next message box and returns its text.
+  std::wstring AcknowledgeMessage(const wchar_t* caption = L"Zorvane") {
+    HWND box = nullptr;
+    if (!ui::WaitFor([&] { return (box = ui::TopOfProcess(Pid(), caption, L"#32770")) != nullptr; }, 30000)) return L"";
+    std::wstring text = ui::TextOf(GetDlgItem(box, 0xFFFF));
+    PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    ui::WaitFor([&] { return !IsWindow(box); }, 10000);
+    return text;
+  }
+
+  // Presses the save image and types `name` (or keeps the default when empty).
+  std::wstring SaveReport(HWND report, const std::wstring& name) {
+    ui::PostMouseDown(ui::ChildAt(report, 240 + 5, 272 + 5), 1);
+    HWND input = nullptr;
+    EXPECT_TRUE(ui::WaitFor([&] { return (input = ui::TopOfProcess(Pid(), L"保存查杀记录", L"")) != nullptr; }, 20000));
+    HWND edit = FindWindowExW(input, nullptr, L"Edit", nullptr);
+    std::wstring used = ui::TextOf(edit);
+    if (!name.empty()) {
+      SendMessageW(edit, WM_SETTEXT, 0, (LPARAM)name.c_str());
+      used = name;
+    }
+    ui::PostButton(ui::FindChild(input, L"确定", L"Button"));
+    return used;
+  }
+
+  ui::App app;
+  std::vector<PROCESS_INFORMATION> sleepers;
+};
+
+TEST_F(SystemCheck, FindingsArePromptedCarriedOutReportedAndSaved) {
+  PROCESS_INFORMATION worm = StartSleeper(L"msblast.exe");  // a name from the shipped list
+  SetString(HKEY_CURRENT_USER, kRun, L"demo1", L"C:\\WINDOWS\\evil1.exe");
+  SetString(HKEY_CURRENT_USER, kRun, L"demo2", L"C:\\WINDOWS\\evil2.exe /quiet");
+  SetString(HKEY_LOCAL_MACHINE, kRun, L"demo3", L"C:\\WINDOWS\\system32\\evil3.exe");
+  SetString(HKEY_LOCAL_MACHINE, kRun, L"tool", L"C:\\Program Files\\Tool\\tool.exe");
+  HWND main = nullptr;
+  ASSERT_TRUE(ui::Launch(app, L"check"));
+  main = ui::FindTop(kCaption, Pid());
+
+  std::vector<std::wstring> captions = PressScanAndWatchProgress(main);
+  ASSERT_FALSE(captions.empty());
+  EXPECT_EQ(L"正在扫描其它系统项目....99%", captions.back());
+
+  const std::wstring rar = L"警告(RAR)：发现可疑程序，可能是木马! -> ";
+  EXPECT_EQ(L"警告(P)：内存中发现可疑程序，可能是木马! -> msblast.exe", Answer(L"清除"));
+  EXPECT_EQ(rar + L"C:\\WINDOWS\\evil1.exe", Answer(L"清除"));
+  EXPECT_EQ(rar + L"C:\\WINDOWS\\evil2.exe /quiet", Answer(L"跳过"));
+  EXPECT_EQ(rar + L"C:\\WINDOWS\\system32\\evil3.exe", Answer(L"信任"));
+
+  HWND report = WaitReport();
+  ASSERT_NE(nullptr, report);
+  std::wstring text = ui::TextOf(FindWindowExW(report, nullptr, L"Edit", nullptr));
+  const std::wstring expected =
+      L"Zorvane 病毒木马查杀结果：\r\n"
+      L"\r\n(P)：内存中发现可疑程序，可能是木马! -> msblast. 已清除!"
+      L"\r\n(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\evil1.exe 已清除!"
+      L"\r\n(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\evil2.exe /quiet 跳过,未清除!"
+      L"\r\n(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\system32\\evil3.exe 信任,未清除!";
+  EXPECT_EQ(expected, text);
+
+  std::wstring name = SaveReport(report, L"");
+  wchar_t date[64] = {};
+  GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, date, 64);
+  std::wstring dashed = date;
+  for (wchar_t& c : dashed)
+    if (c == L'/') c = L'-';
+  EXPECT_EQ(dashed + L".log", name);
+  EXPECT_EQ(L"记录已保存!", AcknowledgeMessage());
+  EXPECT_TRUE(ui::WaitFor([&] { return !IsWindow(report); }, 10000));
+  EXPECT_EQ(Gbk(expected), FileBytes(app.folder + L"\\log\\" + name));
+
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worm.hProcess, 10000));
+  DWORD code = 99;
+  GetExitCodeProcess(worm.hProcess, &code);
+  EXPECT_EQ(0u, code);
+  EXPECT_FALSE(HasValue(HKEY_CURRENT_USER, L"demo1"));
+  EXPECT_TRUE(HasValue(HKEY_CURRENT_USER, L"demo2"));
+  EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, L"demo3"));
+  EXPECT_EQ("\"C:\\WINDOWS\\system32\\evil3.exe\"\r\n", FileBytes(app.folder + L"\\Allow.dat"));
+  EXPECT_TRUE(IsWindow(main));
+}
+
+TEST_F(SystemCheck, NothingFoundEndsWithTheAllClearMessage) {
+  ASSERT_TRUE(ui::Launch(app, L"clean"));
+  HWND main = ui::FindTop(kCaption, Pid());
+  PressScanAndWatchProgress(main);
+  EXPECT_EQ(L"系统安全,未发现任何病毒木马！", AcknowledgeMessage());
+  EXPECT_EQ(nullptr, ui::TopOfProcess(Pid(), L"查杀报告", L""));
+}
+
+TEST_F(SystemCheck, ReportOptionOffKeepsLinesForTheNextCheck) {
+  SetString(HKEY_CURRENT_USER, kRun, L"demo", L"C:\\WINDOWS\\again.exe");
+  SetString(HKEY_CURRENT_USER, kSection, L"Inited", L"1");
+  SetString(HKEY_CURRENT_USER, kSection, L"CheckShowReportAfterScan", L"0");
+  ASSERT_TRUE(ui::Launch(app, L"quiet"));
+  HWND main = ui::FindTop(kCaption, Pid());
+  PressScanAndWatchProgress(main);
+  EXPECT_NE(L"", Answer(L"跳过"));
+  // The check ends silently; the menu starts the next one, which asks again.
+  SetString(HKEY_CURRENT_USER, kSection, L"CheckShowReportAfterScan", L"1");
+  ui::WaitFor([&] { return IsWindowEnabled(main) != FALSE; }, 10000);
+  ui::PostCommand(main, kMenuScan);
+  EXPECT_NE(L"", Answer(L"跳过"));
+  HWND report = WaitReport();
+  ASSERT_NE(nullptr, report);
+  const std::wstring line = L"(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\again.exe 跳过,未清除!";
+  EXPECT_EQ(L"Zorvane 病毒木马查杀结果：\r\n\r\n" + line + L"\r\n" + line,
+            ui::TextOf(FindWindowExW(report, nullptr, L"Edit", nullptr)));
+  std::wstring name = SaveReport(report, L"typed name.log");
+  EXPECT_EQ(L"记录已保存!", AcknowledgeMessage());
+  EXPECT_EQ(Gbk(L"Zorvane 病毒木马查杀结果：\r\n\r\n" + line + L"\r\n" + line),
+            FileBytes(app.folder + L"\\log\\typed name.log"));
+}
+
+}  // namespace
