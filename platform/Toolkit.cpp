@@ -459,7 +459,7 @@ Control* AddPicture(Form& form, const std::wstring& name, const std::string& bit
 Control* AddText(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height,
                  bool multiLine) {
   DWORD style = WS_TABSTOP | WS_BORDER | WS_CLIPSIBLINGS |
-                (multiLine ? ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_HSCROLL | ES_AUTOHSCROLL : ES_AUTOHSCROLL);
+                (multiLine ? ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL : ES_AUTOHSCROLL);  // long lines wrap
   Control* c = Add(form, container, Kind::Text, name, -1, "EDIT", style, WS_EX_CLIENTEDGE, L"", x, y, width, height);
   if (c->hwnd) SendMessageA(H(c->hwnd), EM_SETLIMITTEXT, 0, 0);  // no 32 KB cap on long results
   return c;

@@ -12,7 +12,6 @@ bash "$here/make-prefix.sh" "$BUILD_DIR" >/dev/null
 
 sb="$BUILD_DIR/sandbox"
 caption="Zorvane v3.3"
-uidriver="$BUILD_DIR/tools/uidriver.exe"
 [ ! -d "$sb" ] || zv_prefix_end "$sb"   # an old sandbox may still have a wineserver
 rm -rf "$sb"
 cp -a "$BUILD_DIR/wine/template" "$sb"   # a full copy, never hard links
@@ -36,14 +35,24 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 zv_xvfb_start
+# The demo's tools (UI driver, stand-in process) live on C: beside the program.
+cp -a "$BUILD_DIR/tools" "$sb/drive_c/tools"
+mkdir -p "$BUILD_DIR/shots" "$sb/drive_c/demo"
 timeout -k 5 600 wine 'C:\Zorvane\Quorrel2006.exe' &
 pid=$!
-wine "$uidriver" wait "$caption" 30000
-sleep 1                                   # let the window paint
-mkdir -p "$BUILD_DIR/shots"
-/usr/bin/import -window root "$BUILD_DIR/shots/main.png"
-echo "run: screenshot $BUILD_DIR/shots/main.png"
-wine "$uidriver" close "$caption" 10000
+# The demo prints what it does; on "SHOT name" this script captures the screen.
+timeout -k 5 300 wine 'C:\tools\demo.exe' | while IFS= read -r line; do
+  line="${line%$'\r'}"
+  case "$line" in
+    "SHOT "*)
+      name="${line#SHOT }"
+      /usr/bin/import -window root "$BUILD_DIR/shots/$name.png"
+      echo "run: screenshot $BUILD_DIR/shots/$name.png"
+      touch "$sb/drive_c/demo/$name.done" ;;
+    *) echo "$line" ;;
+  esac
+done
+wine 'C:\tools\uidriver.exe' close "$caption" 10000 || true
 rc=0
 wait "$pid" || rc=$?
 pid=""

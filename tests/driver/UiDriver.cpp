@@ -240,6 +240,73 @@ void PostCommand(HWND top, int id) { PostMessageW(top, WM_COMMAND, MAKEWPARAM(id
 
 void PostButton(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
+std::vector<std::wstring> PressScanAndWatchProgress(HWND main, DWORD pid, bool* promptDuringProgress) {
+  std::vector<std::wstring> seen;
+  HWND button = ChildAt(main, 384 + 20, 120 + 20);  // the big scan button
+  if (!button) return seen;
+  PostMouseDown(button, 2);  // any mouse button starts the check
+  HWND label = nullptr, progress = nullptr;
+  if (!WaitFor([&] { return (progress = TopWithChildText(pid, L"扫描系统正在初始化", &label)) != nullptr; }, 20000))
+    return seen;
+  while (IsWindow(progress)) {
+    std::wstring caption = TextOf(label);
+    if (!caption.empty() && (seen.empty() || seen.back() != caption)) seen.push_back(caption);
+    if (promptDuringProgress && TopOfProcess(pid, L" ", L"")) *promptDuringProgress = true;
+    Sleep(20);
+  }
+  return seen;
+}
+
+std::wstring AnswerPrompt(DWORD pid, const std::wstring& option) {
+  HWND prompt = nullptr;
+  if (!WaitFor([&] { return (prompt = TopOfProcess(pid, L" ", L"")) != nullptr; }, 30000)) return L"";
+  HWND warning = nullptr;
+  WaitFor([&] { return TopWithChildText(pid, L"警告", &warning) != nullptr; }, 10000);
+  std::wstring text = warning ? TextOf(warning) : L"";
+  HWND choice = FindChild(prompt, option, L"Button");
+  if (choice) SendMessageW(choice, BM_CLICK, 0, 0);
+  HWND ok = ChildAt(prompt, 280 + 5, 120 + 5);  // the OK image
+  if (ok) PostMouseDown(ok, 1);
+  WaitFor([&] { return !IsWindow(prompt); }, 10000);
+  return text;
+}
+
+HWND WaitReport(DWORD pid) {
+  HWND report = nullptr;
+  WaitFor([&] { return (report = TopOfProcess(pid, L"查杀报告", L"")) != nullptr; }, 30000);
+  return report;
+}
+
+std::wstring ReportTextOf(HWND report) { return TextOf(FindWindowExW(report, nullptr, L"Edit", nullptr)); }
+
+std::wstring AcknowledgeMessage(DWORD pid, const std::wstring& caption) {
+  HWND box = nullptr;
+  if (!WaitFor([&] { return (box = TopOfProcess(pid, caption, L"#32770")) != nullptr; }, 30000)) return L"";
+  std::wstring text = TextOf(GetDlgItem(box, 0xFFFF));
+  PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+  WaitFor([&] { return !IsWindow(box); }, 10000);
+  return text;
+}
+
+std::wstring SaveReport(HWND report, DWORD pid, const std::wstring& name) {
+  PostMouseDown(ChildAt(report, 240 + 5, 272 + 5), 1);  // the save image
+  HWND input = nullptr;
+  if (!WaitFor([&] { return (input = TopOfProcess(pid, L"保存查杀记录", L"")) != nullptr; }, 20000)) return L"";
+  HWND edit = FindWindowExW(input, nullptr, L"Edit", nullptr);
+  std::wstring used = TextOf(edit);
+  if (!name.empty()) {
+    SendMessageW(edit, WM_SETTEXT, 0, (LPARAM)name.c_str());
+    used = name;
+  }
+  PostButton(FindChild(input, L"确定", L"Button"));
+  return used;
+}
+
+void CloseReport(HWND report) {
+  PostMouseDown(ChildAt(report, 16 + 5, 272 + 5), 1);  // the OK image
+  WaitFor([&] { return !IsWindow(report); }, 10000);
+}
+
 std::wstring RegText(HKEY root, const std::wstring& path, const std::wstring& name, bool* found) {
   if (found) *found = false;
   HKEY key;

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace ui {
 
@@ -50,6 +51,23 @@ void PostClick(HWND hwnd);
 void PostMouseDown(HWND hwnd, int button);
 void PostCommand(HWND top, int id);
 void PostButton(HWND button);
+
+// --- the system check, as a user goes through it ---
+// Presses the big scan button and waits for the progress window to come and go;
+// returns the captions it was seen to show. `promptDuringProgress` is set when a
+// prompt appeared while the progress window was open.
+std::vector<std::wstring> PressScanAndWatchProgress(HWND main, DWORD processId, bool* promptDuringProgress = nullptr);
+// Waits for the detection prompt, selects `option` ("清除", "跳过", "信任") and
+// presses its OK image. Returns the warning text, empty when no prompt came.
+std::wstring AnswerPrompt(DWORD processId, const std::wstring& option);
+HWND WaitReport(DWORD processId);
+std::wstring ReportTextOf(HWND report);
+// Acknowledges the next message box with this caption; returns its text.
+std::wstring AcknowledgeMessage(DWORD processId, const std::wstring& caption = L"Zorvane");
+// Presses the report's save image and confirms the name prompt with `name`
+// (the default when empty); returns the name used.
+std::wstring SaveReport(HWND report, DWORD processId, const std::wstring& name);
+void CloseReport(HWND report);
 
 // Registry helpers for checks.
 std::wstring RegText(HKEY root, const std::wstring& path, const std::wstring& name, bool* found = nullptr);

@@ -12,7 +12,6 @@ namespace {
 const wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kSection[] = L"Software\\VB and VBA Program Settings\\57302\\quorrel2006";
 const wchar_t kCaption[] = L"Zorvane v3.3";
-const wchar_t kFirstCaption[] = L"扫描系统正在初始化,请稍候...";
 constexpr int kMenuScan = 101;
 
 void SetString(HKEY root, const wchar_t* path, const wchar_t* name, const std::wstring& data) {
@@ -77,73 +76,16 @@ class SystemCheck : public ::testing::Test {
     return p;
   }
 
-  // Presses the big scan button as the mouse would, and waits for the progress
-  // window to come and go; returns the captions it was seen to show.
-  std::vector<std::wstring> PressScanAndWatchProgress(HWND main) {
-    HWND button = ui::ChildAt(main, 384 + 20, 120 + 20);
-    EXPECT_NE(nullptr, button);
-    ui::PostMouseDown(button, 2);  // any button starts the check
-    HWND label = nullptr;
-    HWND progress = nullptr;
-    EXPECT_TRUE(ui::WaitFor([&] { return (progress = ui::TopWithChildText(Pid(), kFirstCaption, &label)) != nullptr; },
-                            20000));
-    std::vector<std::wstring> seen;
-    while (progress && IsWindow(progress)) {
-      std::wstring caption = ui::TextOf(label);
-      if (!caption.empty() && (seen.empty() || seen.back() != caption)) seen.push_back(caption);
-      EXPECT_EQ(nullptr, ui::TopOfProcess(Pid(), L" ", L"")) << "a prompt while the progress window is open";
-      Sleep(20);
-    }
+  std::vector<std::wstring> Progress(HWND main) {
+    bool early = false;
+    std::vector<std::wstring> seen = ui::PressScanAndWatchProgress(main, Pid(), &early);
+    EXPECT_FALSE(early) << "a prompt while the progress window was open";
     return seen;
   }
-
-  // Waits for the detection prompt, answers it through its options and OK image.
-  std::wstring Answer(const wchar_t* option) {
-    HWND prompt = nullptr;
-    if (!ui::WaitFor([&] { return (prompt = ui::TopOfProcess(Pid(), L" ", L"")) != nullptr; }, 30000)) return L"";
-    HWND warning = nullptr;
-    ui::WaitFor([&] { return ui::TopWithChildText(Pid(), L"警告", &warning) != nullptr; }, 10000);
-    std::wstring text = warning ? ui::TextOf(warning) : L"";
-    HWND choice = ui::FindChild(prompt, option, L"Button");
-    EXPECT_NE(nullptr, choice);
-    SendMessageW(choice, BM_CLICK, 0, 0);
-    HWND ok = ui::ChildAt(prompt, 280 + 5, 120 + 5);
-    EXPECT_NE(nullptr, ok);
-    ui::PostMouseDown(ok, 1);
-    EXPECT_TRUE(ui::WaitFor([&] { return !IsWindow(prompt); }, 10000));
-    return text;
-  }
-
-  HWND WaitReport() {
-    HWND report = nullptr;
-    ui::WaitFor([&] { return (report = ui::TopOfProcess(Pid(), L"查杀报告", L"")) != nullptr; }, 30000);
-    return report;
-  }
-
-  // Acknowledges the next message box and returns its text.
-  std::wstring AcknowledgeMessage(const wchar_t* caption = L"Zorvane") {
-    HWND box = nullptr;
-    if (!ui::WaitFor([&] { return (box = ui::TopOfProcess(Pid(), caption, L"#32770")) != nullptr; }, 30000)) return L"";
-    std::wstring text = ui::TextOf(GetDlgItem(box, 0xFFFF));
-    PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-    ui::WaitFor([&] { return !IsWindow(box); }, 10000);
-    return text;
-  }
-
-  // Presses the save image and types `name` (or keeps the default when empty).
-  std::wstring SaveReport(HWND report, const std::wstring& name) {
-    ui::PostMouseDown(ui::ChildAt(report, 240 + 5, 272 + 5), 1);
-    HWND input = nullptr;
-    EXPECT_TRUE(ui::WaitFor([&] { return (input = ui::TopOfProcess(Pid(), L"保存查杀记录", L"")) != nullptr; }, 20000));
-    HWND edit = FindWindowExW(input, nullptr, L"Edit", nullptr);
-    std::wstring used = ui::TextOf(edit);
-    if (!name.empty()) {
-      SendMessageW(edit, WM_SETTEXT, 0, (LPARAM)name.c_str());
-      used = name;
-    }
-    ui::PostButton(ui::FindChild(input, L"确定", L"Button"));
-    return used;
-  }
+  std::wstring Answer(const wchar_t* option) { return ui::AnswerPrompt(Pid(), option); }
+  HWND WaitReport() { return ui::WaitReport(Pid()); }
+  std::wstring AcknowledgeMessage() { return ui::AcknowledgeMessage(Pid()); }
+  std::wstring SaveReport(HWND report, const std::wstring& name) { return ui::SaveReport(report, Pid(), name); }
 
   ui::App app;
   std::vector<PROCESS_INFORMATION> sleepers;
@@ -159,7 +101,7 @@ TEST_F(SystemCheck, FindingsArePromptedCarriedOutReportedAndSaved) {
   ASSERT_TRUE(ui::Launch(app, L"check"));
   main = ui::FindTop(kCaption, Pid());
 
-  std::vector<std::wstring> captions = PressScanAndWatchProgress(main);
+  std::vector<std::wstring> captions = Progress(main);
   ASSERT_FALSE(captions.empty());
   EXPECT_EQ(L"正在扫描其它系统项目....99%", captions.back());
 
@@ -171,7 +113,7 @@ TEST_F(SystemCheck, FindingsArePromptedCarriedOutReportedAndSaved) {
 
   HWND report = WaitReport();
   ASSERT_NE(nullptr, report);
-  std::wstring text = ui::TextOf(FindWindowExW(report, nullptr, L"Edit", nullptr));
+  std::wstring text = ui::ReportTextOf(report);
   const std::wstring expected =
       L"Zorvane 病毒木马查杀结果：\r\n"
       L"\r\n(P)：内存中发现可疑程序，可能是木马! -> msblast. 已清除!"
@@ -205,7 +147,7 @@ TEST_F(SystemCheck, FindingsArePromptedCarriedOutReportedAndSaved) {
 TEST_F(SystemCheck, NothingFoundEndsWithTheAllClearMessage) {
   ASSERT_TRUE(ui::Launch(app, L"clean"));
   HWND main = ui::FindTop(kCaption, Pid());
-  PressScanAndWatchProgress(main);
+  Progress(main);
   EXPECT_EQ(L"系统安全,未发现任何病毒木马！", AcknowledgeMessage());
   EXPECT_EQ(nullptr, ui::TopOfProcess(Pid(), L"查杀报告", L""));
 }
@@ -216,7 +158,7 @@ TEST_F(SystemCheck, ReportOptionOffKeepsLinesForTheNextCheck) {
   SetString(HKEY_CURRENT_USER, kSection, L"CheckShowReportAfterScan", L"0");
   ASSERT_TRUE(ui::Launch(app, L"quiet"));
   HWND main = ui::FindTop(kCaption, Pid());
-  PressScanAndWatchProgress(main);
+  Progress(main);
   EXPECT_NE(L"", Answer(L"跳过"));
   // The check ends silently; the menu starts the next one, which asks again.
   SetString(HKEY_CURRENT_USER, kSection, L"CheckShowReportAfterScan", L"1");
@@ -227,7 +169,7 @@ TEST_F(SystemCheck, ReportOptionOffKeepsLinesForTheNextCheck) {
   ASSERT_NE(nullptr, report);
   const std::wstring line = L"(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\again.exe 跳过,未清除!";
   EXPECT_EQ(L"Zorvane 病毒木马查杀结果：\r\n\r\n" + line + L"\r\n" + line,
-            ui::TextOf(FindWindowExW(report, nullptr, L"Edit", nullptr)));
+            ui::ReportTextOf(report));
   std::wstring name = SaveReport(report, L"typed name.log");
   EXPECT_EQ(L"记录已保存!", AcknowledgeMessage());
   EXPECT_EQ(Gbk(L"Zorvane 病毒木马查杀结果：\r\n\r\n" + line + L"\r\n" + line),

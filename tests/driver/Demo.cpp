@@ -1,0 +1,93 @@
+// The headless demonstration of "make run": seeds a sandbox with demo threats,
+// drives one whole system check through the windows and prints the report.
+// Screenshots are taken by the calling script: on "SHOT name" it captures the
+// screen and creates C:\demo\name.done.
+#include <cstdio>
+#include <string>
+
+#include "tests/driver/UiDriver.h"
+
+namespace {
+
+const wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+void Say(const std::wstring& text) {
+  int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
+  std::string utf8(length, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &utf8[0], length, nullptr, nullptr);
+  fwrite(utf8.data(), 1, utf8.size(), stdout);
+  fputc('\n', stdout);
+  fflush(stdout);
+}
+
+void Shot(const std::wstring& name) {
+  std::wstring done = L"C:\\demo\\" + name + L".done";
+  Sleep(700);  // let the window finish painting
+  Say(L"SHOT " + name);
+  ui::WaitFor([&] { return GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000);
+}
+
+void SetString(HKEY root, const wchar_t* name, const wchar_t* data) {
+  HKEY key;
+  RegCreateKeyW(root, kRun, &key);
+  RegSetValueExW(key, name, 0, REG_SZ, (const BYTE*)data, (DWORD)(wcslen(data) + 1) * sizeof(wchar_t));
+  RegCloseKey(key);
+}
+
+void StartListedProcess() {
+  CreateDirectoryW(L"C:\\demo", nullptr);
+  CopyFileW(L"C:\\tools\\sleeper.exe", L"C:\\demo\\msblast.exe", FALSE);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION p = {};
+  wchar_t command[] = L"C:\\demo\\msblast.exe";
+  if (CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, L"C:\\demo", &startup, &p)) {
+    CloseHandle(p.hThread);
+    CloseHandle(p.hProcess);
+  }
+}
+
+int Fail(const wchar_t* what) {
+  Say(std::wstring(L"demo: ") + what);
+  return 1;
+}
+
+}  // namespace
+
+int main() {
+  CreateDirectoryW(L"C:\\demo", nullptr);
+  StartListedProcess();
+  SetString(HKEY_CURRENT_USER, L"DemoUpdater", L"C:\\WINDOWS\\system32\\demo-updater.exe");
+  SetString(HKEY_CURRENT_USER, L"DemoHelper", L"\"C:\\WINDOWS\\demo-helper.exe\" /background");
+  SetString(HKEY_LOCAL_MACHINE, L"DemoService", L"C:\\WINDOWS\\demo-service.exe");
+
+  HWND main = ui::WaitWindow(L"Zorvane v3.3", 30000);
+  if (!main) return Fail(L"the main window did not appear");
+  DWORD pid = 0;
+  GetWindowThreadProcessId(main, &pid);
+  Shot(L"main");
+
+  ui::PostMouseDown(ui::ChildAt(main, 404, 140), 1);  // the big scan button
+  HWND progress = nullptr;
+  if (!ui::WaitFor([&] { return (progress = ui::TopWithChildText(pid, L"扫描系统正在初始化")) != nullptr; }, 20000))
+    return Fail(L"the progress window did not appear");
+  Sleep(1500);
+  Shot(L"progress");
+
+  const wchar_t* answers[] = {L"清除", L"清除", L"跳过", L"信任"};
+  for (size_t i = 0; i < sizeof answers / sizeof answers[0]; i++) {
+    const wchar_t* answer = answers[i];
+    if (!ui::WaitFor([&] { return ui::TopOfProcess(pid, L" ", L"") != nullptr; }, 30000)) break;
+    if (i == 0) Shot(L"prompt");
+    Say(L"demo: " + ui::AnswerPrompt(pid, answer) + L"  [" + answer + L"]");
+  }
+
+  HWND report = ui::WaitReport(pid);
+  if (!report) return Fail(L"the report window did not appear");
+  Shot(L"report");
+  Say(L"--- report ---");
+  Say(ui::ReportTextOf(report));
+  Say(L"--------------");
+  ui::CloseReport(report);
+  return 0;
+}
