@@ -1,5 +1,6 @@
 #include "frame/FormMain.h"
 
+#include "filescan/ScanPage.h"
 #include "frame/SettingsStore.h"
 #include "frame/Skin.h"
 #include "platform/System.h"
@@ -9,7 +10,6 @@
 
 namespace FormMain {
 
-tk::Control* lstdirs;
 tk::Control* PictureKyScan;
 tk::Control* CommandSelectFolder;
 tk::Control* CommandScan;
@@ -135,6 +135,10 @@ void DesignScanPanel(tk::Form& f) {
   CommandSelectFolder = tk::AddButton(f, PictureKyScan, L"CommandSelectFolder", L"选择", 344, 8, 62, 24);
   CommandScan = tk::AddButton(f, PictureKyScan, L"CommandScan", L"扫描", 414, 8, 62, 24);
   CommandStopScan = tk::AddButton(f, PictureKyScan, L"CommandStopScan", L"停止", 484, 8, 62, 24);
+  tk::SetEnabled(CommandStopScan, false);
+  CommandSelectFolder->Click = ScanPage::CommandSelectFolder_Click;
+  CommandScan->Click = ScanPage::CommandScan_Click;
+  CommandStopScan->Click = ScanPage::CommandStopScan_Click;
   TextIATResult = tk::AddText(f, PictureKyScan, L"TextIATResult", 12, 40, 534, 140, true);
   LabelTarget = tk::AddLabel(f, PictureKyScan, L"LabelTarget", L"我的电脑", 84, 14, 250, 16);
   LabelScanState = tk::AddLabel(f, PictureKyScan, L"LabelScanState", L"扫描状态：未进行扫描。", 12, 190, 534, 16);
@@ -170,8 +174,6 @@ void DesignBigButton(tk::Form& f, tk::Control* images[3], const wchar_t* name, c
 }
 
 void Design(tk::Form& f) {
-  lstdirs = tk::AddList(f, nullptr, L"lstdirs", 0, 0, 10, 10);
-  tk::SetVisible(lstdirs, false);
   DesignScanPanel(f);
   DesignAskPanel(f);
   TimerOnTimeScan = tk::AddTimer(f, L"TimerOnTimeScan");
@@ -287,6 +289,7 @@ void LoadScrrenInfo() {
 
 void Form_Unload() {
   // Each step runs whatever the previous one did; unloading a form not loaded does nothing.
+  ScanPage::Abandon();
   FormMsg::Unload();
   FormReport::Unload();
   tk::Unload(form);

@@ -29,7 +29,6 @@ void LoadScrrenInfo();
 void Form_Unload();
 
 // Controls other windows and modules use.
-extern tk::Control* lstdirs;
 extern tk::Control* PictureKyScan;
 extern tk::Control* CommandSelectFolder;
 extern tk::Control* CommandScan;

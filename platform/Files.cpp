@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/Folders.h"
 #include "platform/Text.h"
 
 namespace Files {
@@ -26,9 +27,18 @@ bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 
 }  // namespace
 
+// Paths the ANSI calls cannot carry go through the wide call with its long-path prefix.
+static HANDLE OpenForReading(const std::wstring& path) {
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  if (Folders::FitsAnsiCalls(path))
+    return CreateFileA(Text::ToAnsi(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+  std::wstring wide = path.compare(0, 4, L"\\\\?\\") == 0 ? path : L"\\\\?\\" + path;
+  return CreateFileW(wide.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes) {
-  Handle file(CreateFileA(Text::ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  Handle file(OpenForReading(path));
   if (file.h == INVALID_HANDLE_VALUE) return false;
   std::string buffer(maxBytes, '\0');
   size_t total = 0;

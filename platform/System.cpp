@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <mmsystem.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -30,6 +31,32 @@ std::wstring TodayShortDate() {
 }
 
 void SleepMs(unsigned long milliseconds) { Sleep(milliseconds); }
+
+double Milliseconds() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return (double)now.QuadPart * 1000.0 / (double)frequency.QuadPart;
+}
+
+std::wstring BrowseForFolder(void* ownerWindow, const std::wstring& title) {
+  CoInitialize(nullptr);
+  std::string ansiTitle = Text::ToAnsi(title);
+  BROWSEINFOA info = {};
+  info.hwndOwner = (HWND)ownerWindow;
+  info.lpszTitle = ansiTitle.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS;
+  LPITEMIDLIST item = SHBrowseForFolderA(&info);
+  if (!item) return {};
+  char path[512] = {};
+  BOOL ok = SHGetPathFromIDListA(item, path);
+  CoTaskMemFree(item);
+  return ok ? Text::FromAnsi(path) : std::wstring();
+}
 
 namespace {
 void PlayWithWinmm(const std::wstring& path) { PlaySoundA(Text::ToAnsi(path).c_str(), nullptr, SND_ASYNC); }

@@ -10,6 +10,8 @@ std::wstring ProgramFolder();
 // Today's date in the user's short date form (e.g. 2026/12/10).
 std::wstring TodayShortDate();
 void SleepMs(unsigned long milliseconds);
+// A steady millisecond clock for pacing work; its zero is arbitrary.
+double Milliseconds();
 // Starts a WAV file playing and returns at once (SND_ASYNC only).
 void PlaySoundAsync(const std::wstring& path);
 // Tests count the sounds started by putting their own player here; null restores PlaySoundA.
@@ -17,6 +19,8 @@ using SoundPlayer = void (*)(const std::wstring& path);
 void SetSoundPlayer(SoundPlayer player);
 // Runs "explorer " + folder in a new, maximized, focused window.
 bool StartExplorer(const std::wstring& folder);
+// The shell's folder browser; the chosen file-system folder, or empty when cancelled.
+std::wstring BrowseForFolder(void* ownerWindow, const std::wstring& title);
 // The id of this process.
 unsigned long CurrentProcessId();
 

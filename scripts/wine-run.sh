@@ -19,6 +19,10 @@ prog="$(realpath "$1")"; shift
 [ -f "$prog" ] || { echo "wine-run: no such program: $prog" >&2; exit 2; }
 BUILD_DIR="$(realpath -m "${BUILD_DIR:-$here/../build}")"
 export BUILD_DIR
+progdir="$(dirname "$prog")"
+case "$BUILD_DIR/wine/" in "$progdir"/*)
+  echo "wine-run: $progdir holds the prefixes; put the program in a folder of its own" >&2; exit 2 ;;
+esac
 . "$here/wine-env.sh"
 bash "$here/make-prefix.sh" "$BUILD_DIR" >/dev/null
 
@@ -39,26 +43,36 @@ cp -a "$BUILD_DIR/wine/template/." "$pfx/"
 rm -f "$pfx/.zorvane-template"
 [ ! -d "$BUILD_DIR/dist" ] || cp -a "$BUILD_DIR/dist" "$pfx/drive_c/dist"
 mkdir -p "$pfx/drive_c/test"
-cp -a "$(dirname "$prog")/." "$pfx/drive_c/test/"
+cp -a "$progdir/." "$pfx/drive_c/test/"
 
 # Program and wineserver share one CPU (about 3x faster under Wine). Take the
 # allowed CPU that the fewest running prefixes use, so parallel runs spread out.
+# A prefix whose wine-run was killed (e.g. SIGKILL on a test timeout) is removed.
+zv_xvfb_start
 exec 8>"$BUILD_DIR/wine/.cpu.lock"
 flock 8
+live=""
+for f in "$BUILD_DIR"/wine/run-*/.cpu; do
+  [ -f "$f" ] || continue
+  c="" p="" x=""; read -r c p x <"$f" || true
+  if [ -n "$p" ] && kill -0 "$p" 2>/dev/null; then live="$live $c"; continue; fi
+  d="$(dirname "$f")"; zv_prefix_end "$d"; rm -rf "$d"
+  [ "$(cat "/proc/${x:-none}/comm" 2>/dev/null)" != Xvfb ] || kill "$x" || true
+done
 cpu="" best=""
 for range in $(awk '/^Cpus_allowed_list/ {gsub(",", " ", $2); print $2}' /proc/self/status); do
   for c in $(seq "${range%-*}" "${range#*-}"); do
-    used="$(cat "$BUILD_DIR"/wine/run-*/.cpu 2>/dev/null | grep -cx "$c" || true)"
+    used="$(printf '%s\n' $live | grep -cx "$c" || true)"
     if [ -z "$best" ] || [ "$used" -lt "$best" ]; then cpu=$c best=$used; fi
   done
 done
-echo "$cpu" >"$pfx/.cpu"
+echo "$cpu $$ $ZV_XVFB_PID" >"$pfx/.cpu"
 exec 8>&-
 
 export WINEPREFIX="$pfx"
-zv_xvfb_start
 cd "$pfx/drive_c/test"
-taskset -c "$cpu" wineserver -p 60 </dev/null
+# "-p60", not "-p 60": with a space the number is dropped and the server stays forever.
+taskset -c "$cpu" wineserver -p60 </dev/null
 # In the background so that a signal to this script is handled at once.
 timeout -k 5 "$secs" taskset -c "$cpu" wine "C:\\test\\$(basename "$prog")" "$@" &
 wpid=$!

