@@ -1,0 +1,282 @@
+// The publisher lookup and the folder walker on crafted files and trees.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "filescan/ModuleFileInfo.h"
+#include "filescan/ModuleScanDisk.h"
+#include "platform/Text.h"
+#include "tests/unit/TestSupport.h"
+
+namespace {
+
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
+
+const std::string kSignature = "SetWindowsHook";
+
+std::wstring Fixture(const std::wstring& name) { return testsupport::TestFolder() + L"\\fixtures\\fx_" + name + L".dll"; }
+
+// A copy of a fixture library with the signature in its DOS stub (the first bytes).
+void PlaceHookLibrary(const std::wstring& fixture, const std::wstring& path) {
+  std::string bytes = ReadFileBytes(Fixture(fixture));
+  ASSERT_GT(bytes.size(), 0x4Eu + kSignature.size());
+  bytes.replace(0x4E, kSignature.size(), kSignature);
+  WriteFileBytes(path, bytes);
+}
+
+void MakeFolder(const std::wstring& path) { CreateDirectoryW(path.c_str(), nullptr); }
+
+struct Recorder {
+  std::vector<std::wstring> lines;
+  std::vector<std::wstring> statuses;
+  int yields = 0;
+  ModuleScanDisk::Sink Sink() {
+    ModuleScanDisk::Sink sink;
+    sink.result = [this](const std::wstring& line) { lines.push_back(line); };
+    sink.status = [this](const std::wstring& text) { statuses.push_back(text); };
+    sink.yield = [this] { yields++; };
+    return sink;
+  }
+  bool Listed(const std::wstring& path) const {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::wstring& l) { return l.find(L"：" + path + L" |") != std::wstring::npos; });
+  }
+};
+
+Recorder Scan(const std::vector<std::wstring>& roots) {
+  Recorder r;
+  ModuleScanDisk::Start(roots);
+  ModuleScanDisk::RunQueue(r.Sink());
+  return r;
+}
+
+TEST(Publisher, FirstTranslationsCompanyAsStored) {
+  struct Case {
+    const wchar_t* fixture;
+    std::wstring company;
+  } cases[] = {
+      {L"ms", L"Microsoft Corporation"},    {L"caps", L"MICROSOFT CORPORATION"},
+      {L"zh", L"示例软件公司"},              {L"cp0", L"Code Page Zero Ltd"},
+      {L"utf8", L"Unicode Code Page Ltd"},  {L"othertable", L""},
+      {L"spaces", L"  Spaced Ltd  "},       {L"empty", L""},
+      {L"none", L""},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(c.company, ModuleFileInfo::GetFileCompany(Fixture(c.fixture))) << Text::ToAnsi(c.fixture);
+  EXPECT_EQ(L"", ModuleFileInfo::GetFileCompany(L"C:\\no\\such\\file.dll"));
+}
+
+TEST(Publisher, DamagedVersionBlocksGiveNothingAndNeverCrash) {
+  std::string good = ReadFileBytes(Fixture(L"ms"));
+  const std::string key("V\0S\0_\0V\0E\0R\0S\0I\0O\0N\0_\0I\0N\0F\0O\0", 30);
+  size_t at = good.find(key);
+  ASSERT_NE(std::string::npos, at);
+  size_t node = at - 6;  // wLength, wValueLength, wType precede the key
+  struct Damage {
+    const char* what;
+    size_t offset;
+    std::string bytes;
+  } damages[] = {
+      {"length past the block", node, std::string("\xFF\xFF", 2)},
+      {"length too short", node, std::string("\x04\x00", 2)},
+      {"value longer than the node", node + 2, std::string("\xF0\x7F", 2)},
+      {"key without its end", at, std::string(60, 'A')},
+      {"child length past its parent", node + 92, std::string("\xFF\x7F", 2)},
+  };
+  std::wstring path = testsupport::TestFolder() + L"\\damaged.dll";
+  for (const Damage& d : damages) {
+    std::string bytes = good;
+    bytes.replace(d.offset, d.bytes.size(), d.bytes);
+    WriteFileBytes(path, bytes);
+    EXPECT_EQ(L"", ModuleFileInfo::GetFileCompany(path)) << d.what;
+  }
+  DeleteFileW(path.c_str());
+}
+
+class Walker : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = L"C:\\scantree";
+    RemoveTree(root);
+    MakeFolder(root);
+  }
+  void TearDown() override { RemoveTree(root); }
+  static void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((L"\\\\?\\" + path + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+      do {
+        std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        std::wstring child = path + L"\\" + name;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+          RemoveTree(child);
+        else
+          DeleteFileW((L"\\\\?\\" + child).c_str());
+      } while (FindNextFileW(find, &data));
+      FindClose(find);
+    }
+    RemoveDirectoryW((L"\\\\?\\" + path).c_str());
+  }
+  std::wstring root;
+};
+
+TEST_F(Walker, ListsHookFilesNotPublishedByMicrosoft) {
+  PlaceHookLibrary(L"none", root + L"\\hook.dll");
+  PlaceHookLibrary(L"ms", root + L"\\ms.dll");
+  PlaceHookLibrary(L"caps", root + L"\\caps.dll");
+  PlaceHookLibrary(L"spaces", root + L"\\spaced.dll");
+  PlaceHookLibrary(L"none", root + L"\\setup.exe.bak");
+  PlaceHookLibrary(L"none", root + L"\\report.dllx");
+  WriteFileBytes(root + L"\\readme.txt", kSignature);
+  WriteFileBytes(root + L"\\late.exe", std::string(32000, 'x') + kSignature);
+  WriteFileBytes(root + L"\\edge.exe", std::string(32000 - 14, 'x') + kSignature);
+  WriteFileBytes(root + L"\\plain.exe", "MZ nothing to see");
+  Recorder r = Scan({root});
+  EXPECT_EQ(10, ModuleScanDisk::ScannedFileCount);
+  EXPECT_TRUE(r.Listed(root + L"\\hook.dll"));
+  EXPECT_NE(r.lines.end(), std::find(r.lines.begin(), r.lines.end(),
+                                     L" 可疑文件：" + root + L"\\hook.dll | 文件发行者：未知\r\n"));
+  EXPECT_NE(r.lines.end(), std::find(r.lines.begin(), r.lines.end(),
+                                     L" 可疑文件：" + root + L"\\caps.dll | 文件发行者：MICROSOFT CORPORATION\r\n"));
+  EXPECT_NE(r.lines.end(), std::find(r.lines.begin(), r.lines.end(),
+                                     L" 可疑文件：" + root + L"\\spaced.dll | 文件发行者：  Spaced Ltd  \r\n"));
+  EXPECT_TRUE(r.Listed(root + L"\\setup.exe.bak"));
+  EXPECT_TRUE(r.Listed(root + L"\\report.dllx"));
+  EXPECT_TRUE(r.Listed(root + L"\\edge.exe"));
+  EXPECT_FALSE(r.Listed(root + L"\\ms.dll"));
+  EXPECT_FALSE(r.Listed(root + L"\\readme.txt"));
+  EXPECT_FALSE(r.Listed(root + L"\\late.exe"));
+  EXPECT_FALSE(r.Listed(root + L"\\plain.exe"));
+  EXPECT_EQ(6u, r.lines.size());  // hook, caps, spaced, setup, report, edge
+  ASSERT_FALSE(r.statuses.empty());   // the last file examined is always shown
+}
+
+TEST_F(Walker, WalksBreadthFirstAndCountsFilesNotFolders) {
+  for (const wchar_t* folder : {L"\\a", L"\\b", L"\\a\\deep", L"\\.hidden", L"\\ spaced"}) MakeFolder(root + folder);
+  PlaceHookLibrary(L"none", root + L"\\top.dll");
+  PlaceHookLibrary(L"none", root + L"\\a\\one.dll");
+  PlaceHookLibrary(L"none", root + L"\\b\\two.dll");
+  PlaceHookLibrary(L"none", root + L"\\a\\deep\\three.dll");
+  PlaceHookLibrary(L"none", root + L"\\.hidden\\never.dll");
+  PlaceHookLibrary(L"none", root + L"\\ spaced\\found.dll");
+  WriteFileBytes(root + L"\\a\\notes.txt", "x");
+  Recorder r = Scan({root + L"\\"});  // a trailing backslash is not doubled
+  EXPECT_EQ(6, ModuleScanDisk::ScannedFileCount);
+  auto position = [&](const std::wstring& path) {
+    for (size_t i = 0; i < r.lines.size(); i++)
+      if (r.lines[i].find(L"：" + path + L" |") != std::wstring::npos) return (int)i;
+    return -1;
+  };
+  EXPECT_EQ(0, position(root + L"\\top.dll"));
+  EXPECT_GT(position(root + L"\\a\\deep\\three.dll"), position(root + L"\\a\\one.dll"));
+  EXPECT_GT(position(root + L"\\a\\deep\\three.dll"), position(root + L"\\b\\two.dll"));
+  EXPECT_GE(position(root + L"\\ spaced\\found.dll"), 1);
+  EXPECT_EQ(-1, position(root + L"\\.hidden\\never.dll"));
+  EXPECT_TRUE(ModuleScanDisk::lstdirs.empty());
+}
+
+TEST_F(Walker, LockedFileIsCountedButNotListed) {
+  PlaceHookLibrary(L"none", root + L"\\a.dll");
+  PlaceHookLibrary(L"none", root + L"\\b.dll");
+  HANDLE lock = CreateFileW((root + L"\\b.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+  Recorder r = Scan({root});
+  CloseHandle(lock);
+  EXPECT_EQ(2, ModuleScanDisk::ScannedFileCount);
+  EXPECT_TRUE(r.Listed(root + L"\\a.dll"));
+  EXPECT_FALSE(r.Listed(root + L"\\b.dll"));
+}
+
+TEST_F(Walker, FilesInUseByOthersAreStillExamined) {
+  PlaceHookLibrary(L"none", root + L"\\busy.dll");
+  HANDLE writer = CreateFileW((root + L"\\busy.dll").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+  Recorder r = Scan({root});
+  CloseHandle(writer);
+  EXPECT_TRUE(r.Listed(root + L"\\busy.dll"));
+}
+
+TEST_F(Walker, NamesOutsideTheCodePageAreReachedThroughTheirShortNames) {
+  MakeFolder(root + L"\\\u0E01\u0E02folder");
+  PlaceHookLibrary(L"none", root + L"\\\u0E01\u0E02hook.dll");
+  PlaceHookLibrary(L"none", root + L"\\\u0E01\u0E02folder\\inner.dll");
+  Recorder r = Scan({root});
+  EXPECT_EQ(2, ModuleScanDisk::ScannedFileCount);
+  ASSERT_EQ(2u, r.lines.size());
+  // Each is examined under its 8.3 alias, or said to be out of reach; never lost.
+  for (const std::wstring& line : r.lines)
+    EXPECT_TRUE(line.find(L"~") != std::wstring::npos || line.find(L" 无法检查：") == 0) << Text::ToAnsi(line);
+  EXPECT_NE(std::wstring::npos, r.lines[0].find(L"可疑文件："));
+}
+
+TEST_F(Walker, PathsBeyondMaxPathAreReached) {
+  std::wstring folder = root;
+  while (folder.size() < 300) {
+    folder += L"\\" + std::wstring(40, L'd');
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr));
+  }
+  std::string bytes = ReadFileBytes(Fixture(L"none"));
+  bytes.replace(0x4E, kSignature.size(), kSignature);
+  HANDLE file = CreateFileW((L"\\\\?\\" + folder + L"\\far.dll").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                            nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+  CloseHandle(file);
+  Recorder r = Scan({root});
+  EXPECT_EQ(1, ModuleScanDisk::ScannedFileCount);
+  EXPECT_TRUE(r.Listed(folder + L"\\far.dll"));
+}
+
+TEST_F(Walker, LinksAreNotFollowed) {
+  std::wstring loop = testsupport::TestFolder() + L"\\loop";
+  PlaceHookLibrary(L"none", loop + L"\\inside.dll");
+  Recorder r = Scan({loop});
+  DeleteFileW((loop + L"\\inside.dll").c_str());
+  EXPECT_EQ(1, ModuleScanDisk::ScannedFileCount);
+  EXPECT_EQ(1u, r.lines.size());
+}
+
+TEST_F(Walker, DriveRootPathsHaveOneBackslash) {
+  PlaceHookLibrary(L"none", L"C:\\zorvane-root-hook.dll");
+  Recorder r;
+  ModuleScanDisk::Start({});
+  ModuleScanDisk::ScanActive = true;
+  ModuleScanDisk::ScanFolder(L"C:\\", L"*.*", r.Sink());
+  DeleteFileW(L"C:\\zorvane-root-hook.dll");
+  EXPECT_TRUE(r.Listed(L"C:\\zorvane-root-hook.dll"));
+  EXPECT_GE(ModuleScanDisk::lstdirs.size(), 2u);  // windows, users, ...
+  for (const std::wstring& queued : ModuleScanDisk::lstdirs) EXPECT_EQ(L"C:\\", queued.substr(0, 3));
+  EXPECT_NE(L'\\', ModuleScanDisk::lstdirs.front()[3]);
+}
+
+TEST_F(Walker, StopEndsTheWalkAtTheNextEntry) {
+  for (int i = 0; i < 50; i++) WriteFileBytes(root + L"\\f" + std::to_wstring(i) + L".txt", "x");
+  MakeFolder(root + L"\\later");
+  Recorder r;
+  ModuleScanDisk::Sink sink = r.Sink();
+  sink.yield = [] { ModuleScanDisk::ScanActive = false; };  // the stop click, handled in a yield
+  ModuleScanDisk::Start({root});
+  ModuleScanDisk::RunQueue(sink);
+  EXPECT_LT(ModuleScanDisk::ScannedFileCount, 3);
+  EXPECT_TRUE(ModuleScanDisk::lstdirs.empty() || ModuleScanDisk::lstdirs.front() != root);
+  ModuleScanDisk::Start({root});
+  EXPECT_EQ(1u, ModuleScanDisk::lstdirs.size());  // the next scan starts from an empty queue
+}
+
+TEST(ScanQueue, DriveRootsAndShortenedStatus) {
+  EXPECT_EQ((std::vector<std::wstring>{L"C:\\", L"D:\\"}), ModuleScanDisk::DriveRoots(0x1 | 0x4 | 0x8));
+  EXPECT_EQ((std::vector<std::wstring>{L"C:\\", L"D:\\", L"E:\\", L"F:\\"}), ModuleScanDisk::DriveRoots(0x4 | 0x20));
+  EXPECT_TRUE(ModuleScanDisk::DriveRoots(0x3).empty());
+  EXPECT_TRUE(ModuleScanDisk::DriveRoots(0).empty());
+  std::wstring sixty(60, L'x');
+  EXPECT_EQ(sixty, ModuleScanDisk::Shorten(sixty));
+  std::wstring longer = L"ABCDE" + std::wstring(10, L'-') + std::wstring(53, L'z');
+  EXPECT_EQ(L"ABCDE..." + std::wstring(53, L'z'), ModuleScanDisk::Shorten(longer));
+  EXPECT_EQ(61u, ModuleScanDisk::Shorten(longer).size());
+}
+
+}  // namespace
