@@ -1,0 +1,109 @@
+// The suspicious-file scan page as a user meets it: start, results, stop.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/driver/UiDriver.h"
+
+namespace {
+
+const wchar_t kCaption[] = L"Zorvane v3.3";
+
+// Built at run time so that this program's own bytes do not carry the text.
+std::string Signature() { return std::string("SetWindows") + "Hook"; }
+
+void WriteFile(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  ::WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+  CloseHandle(file);
+}
+
+int Count(const std::wstring& text, const std::wstring& what) {
+  int n = 0;
+  for (size_t at = text.find(what); at != std::wstring::npos; at = text.find(what, at + 1)) n++;
+  return n;
+}
+
+// The number in "扫描完成，已扫描 N个文件。", or -1.
+long ScannedCount(const std::wstring& label) {
+  const std::wstring head = L"扫描完成，已扫描 ";
+  const std::wstring tail = L"个文件。";
+  if (label.compare(0, head.size(), head) != 0 || label.size() <= head.size() + tail.size()) return -1;
+  if (label.compare(label.size() - tail.size(), tail.size(), tail) != 0) return -1;
+  std::wstring digits = label.substr(head.size(), label.size() - head.size() - tail.size());
+  if (digits.find_first_not_of(L"0123456789") != std::wstring::npos) return -1;
+  return std::stol(digits);
+}
+
+class ScanPage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CreateDirectoryW(L"C:\\scanfix", nullptr);
+    WriteFile(L"C:\\scanfix\\hook.dll", "MZ" + std::string(100, '\0') + Signature());
+    ASSERT_TRUE(ui::Launch(app, L"scan"));
+    main = ui::FindTop(kCaption, app.process.dwProcessId);
+    ui::ClickNow(ui::FindChild(main, L"可疑文件扫描"));
+    scan = ui::FindChild(main, L"扫描", L"Button");
+    stop = ui::FindChild(main, L"停止", L"Button");
+    ASSERT_TRUE(scan && stop);
+  }
+  void TearDown() override { ui::Kill(app); }
+
+  HWND ResultBox() {
+    HWND box = FindWindowExW(GetParent(scan), nullptr, L"Edit", nullptr);
+    EXPECT_NE(nullptr, box);
+    return box;
+  }
+  // Waits for the closing message; returns the status label's text while it is open.
+  std::wstring FinishScan() {
+    HWND box = nullptr;
+    EXPECT_TRUE(ui::WaitFor(
+        [&] { return (box = ui::TopOfProcess(app.process.dwProcessId, L"扫描完成!", L"#32770")) != nullptr; }, 120000));
+    if (!box) return L"";
+    EXPECT_EQ(L"扫描完成。", ui::TextOf(GetDlgItem(box, 0xFFFF)));
+    EXPECT_FALSE(IsWindowEnabled(scan));
+    HWND state = nullptr;
+    ui::TopWithChildText(app.process.dwProcessId, L"扫描完成，已扫描 ", &state);
+    std::wstring text = state ? ui::TextOf(state) : L"";
+    PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(ui::WaitFor([&] { return IsWindowEnabled(scan) && !IsWindowEnabled(stop); }, 20000));
+    return text;
+  }
+
+  ui::App app;
+  HWND main = nullptr, scan = nullptr, stop = nullptr;
+};
+
+TEST_F(ScanPage, AllDrivesScanListsTheHookLibraryAndResultsAccumulate) {
+  EXPECT_NE(nullptr, ui::FindChild(main, L"我的电脑"));
+  EXPECT_NE(nullptr, ui::FindChild(main, L"扫描状态：未进行扫描。"));
+  EXPECT_TRUE(IsWindowEnabled(scan));
+  EXPECT_FALSE(IsWindowEnabled(stop));
+  ui::PostButton(scan);
+  long first = ScannedCount(FinishScan());
+  EXPECT_GT(first, 100);  // the whole of C:
+  const std::wstring line = L" 可疑文件：C:\\scanfix\\hook.dll | 文件发行者：未知\r\n";
+  EXPECT_EQ(1, Count(ui::TextOf(ResultBox()), line));
+
+  ui::PostButton(scan);
+  long second = ScannedCount(FinishScan());
+  EXPECT_GE(second, first - 5);
+  EXPECT_EQ(2, Count(ui::TextOf(ResultBox()), line));
+}
+
+TEST_F(ScanPage, StopEndsTheScanWithTheCountSoFar) {
+  ui::PostButton(scan);
+  long full = ScannedCount(FinishScan());
+  ASSERT_GT(full, 100);
+  ui::PostButton(scan);
+  ui::PostButton(stop);
+  long stopped = ScannedCount(FinishScan());
+  EXPECT_GE(stopped, 0);
+  EXPECT_LT(stopped, full);
+  // The next scan starts again from the drives, not from what the stop left queued.
+  ui::PostButton(scan);
+  EXPECT_GE(ScannedCount(FinishScan()), full - 5);
+}
+
+}  // namespace
