@@ -52,6 +52,30 @@ int Fail(const wchar_t* what) {
   return 1;
 }
 
+// The suspicious-file scan of C:\demo, chosen in the folder browser.
+int ScanDemoFolder(HWND main, DWORD pid) {
+  HANDLE file = CreateFileW(L"C:\\demo\\demo-hook.dll", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  std::string bytes = "MZ" + std::string(60, '\0') + "SetWindows" + "Hook";
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+  CloseHandle(file);
+  ui::ClickNow(ui::FindChild(main, L"可疑文件扫描"));
+  ui::PostButton(ui::FindChild(main, L"选择", L"Button"));
+  if (!ui::ChooseInFolderBrowser(pid, {L"我的电脑", L"C:", L"demo"})) return Fail(L"the folder browser did not work");
+  ui::WaitFor([&] { return ui::FindChild(main, L"C:\\demo") != nullptr; }, 10000);
+  ui::PostButton(ui::FindChild(main, L"扫描", L"Button"));
+  HWND box = nullptr;
+  if (!ui::WaitFor([&] { return (box = ui::TopOfProcess(pid, L"扫描完成!", L"#32770")) != nullptr; }, 60000))
+    return Fail(L"the scan did not finish");
+  Shot(L"scan");
+  HWND results = FindWindowExW(GetParent(ui::FindChild(main, L"扫描", L"Button")), nullptr, L"Edit", nullptr);
+  Say(L"--- suspicious files ---");
+  Say(ui::TextOf(results));
+  Say(L"------------------------");
+  PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+  return 0;
+}
+
 }  // namespace
 
 int main() {
@@ -89,5 +113,5 @@ int main() {
   Say(ui::ReportTextOf(report));
   Say(L"--------------");
   ui::CloseReport(report);
-  return 0;
+  return ScanDemoFolder(main, pid);
 }

@@ -1,5 +1,7 @@
 #include "tests/driver/UiDriver.h"
 
+#include <commctrl.h>
+
 #include <vector>
 
 namespace ui {
@@ -305,6 +307,97 @@ std::wstring SaveReport(HWND report, DWORD pid, const std::wstring& name) {
 void CloseReport(HWND report) {
   PostMouseDown(ChildAt(report, 16 + 5, 272 + 5), 1);  // the OK image
   WaitFor([&] { return !IsWindow(report); }, 10000);
+}
+
+namespace {
+
+// Reads tree-view items of another process through memory allocated in it.
+struct RemoteTree {
+  HWND tree;
+  HANDLE process = nullptr;
+  char* remote = nullptr;  // a TVITEMW followed by a text buffer
+  RemoteTree(HWND t, DWORD pid) : tree(t) {
+    process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process)
+      remote = (char*)VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  }
+  ~RemoteTree() {
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    if (process) CloseHandle(process);
+  }
+  std::wstring Text(HTREEITEM item) {
+    TVITEMW tv = {};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = item;
+    tv.pszText = (LPWSTR)(remote + 256);
+    tv.cchTextMax = 1000;
+    SIZE_T done = 0;
+    WriteProcessMemory(process, remote, &tv, sizeof tv, &done);
+    DWORD_PTR ok = 0;
+    SendMessageTimeoutW(tree, TVM_GETITEMW, 0, (LPARAM)remote, SMTO_NORMAL, 20000, &ok);
+    wchar_t text[1001] = {};
+    ReadProcessMemory(process, remote + 256, text, 2000, &done);
+    return text;
+  }
+  HTREEITEM Next(HTREEITEM item, UINT flag) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(tree, TVM_GETNEXTITEM, flag, (LPARAM)item, SMTO_NORMAL, 20000, &result);
+    return (HTREEITEM)result;
+  }
+};
+
+HWND FindBrowser(DWORD pid, HWND* tree) {
+  HWND found = nullptr;
+  WaitFor([&] {
+    for (HWND w = GetTopWindow(nullptr); w; w = GetNextWindow(w, GW_HWNDNEXT)) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(w, &owner);
+      if (owner != pid || !IsWindowVisible(w)) continue;
+      HWND t = FindWindowExW(w, nullptr, L"SysTreeView32", nullptr);
+      if (!t) continue;
+      *tree = t;
+      found = w;
+      return true;
+    }
+    return false;
+  }, 20000);
+  return found;
+}
+
+}  // namespace
+
+void CancelFolderBrowser(DWORD pid) {
+  HWND tree = nullptr;
+  HWND dialog = FindBrowser(pid, &tree);
+  if (dialog) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+bool ChooseInFolderBrowser(DWORD pid, const std::vector<std::wstring>& parts, std::wstring* dump) {
+  HWND tree = nullptr;
+  HWND dialog = FindBrowser(pid, &tree);
+  if (!dialog) return false;
+  RemoteTree remote(tree, pid);
+  if (!remote.remote) return false;
+  HTREEITEM item = remote.Next(nullptr, TVGN_ROOT);
+  for (const std::wstring& part : parts) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(tree, TVM_EXPAND, TVE_EXPAND, (LPARAM)item, SMTO_NORMAL, 20000, &ignored);
+    HTREEITEM child = remote.Next(item, TVGN_CHILD);
+    for (; child; child = remote.Next(child, TVGN_NEXT)) {
+      std::wstring text = remote.Text(child);
+      if (dump) *dump += L"[" + text + L"]";
+      if (text.find(part) != std::wstring::npos) break;
+    }
+    if (!child) {
+      PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+      return false;
+    }
+    item = child;
+  }
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)item, SMTO_NORMAL, 20000, &ignored);
+  PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  return true;
 }
 
 std::wstring RegText(HKEY root, const std::wstring& path, const std::wstring& name, bool* found) {

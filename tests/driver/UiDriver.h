@@ -69,6 +69,13 @@ std::wstring AcknowledgeMessage(DWORD processId, const std::wstring& caption = L
 std::wstring SaveReport(HWND report, DWORD processId, const std::wstring& name);
 void CloseReport(HWND report);
 
+// --- the shell's folder browser, in another process ---
+// Walks the browser's tree from its root: at each level expands the current item
+// and selects the child whose text contains the next part; then presses 确定.
+// Returns false (and cancels the browser) when a part is not found.
+bool ChooseInFolderBrowser(DWORD processId, const std::vector<std::wstring>& parts, std::wstring* treeDump = nullptr);
+void CancelFolderBrowser(DWORD processId);
+
 // Registry helpers for checks.
 std::wstring RegText(HKEY root, const std::wstring& path, const std::wstring& name, bool* found = nullptr);
 void RegDeleteTree(HKEY root, const std::wstring& path);

@@ -106,4 +106,31 @@ TEST_F(ScanPage, StopEndsTheScanWithTheCountSoFar) {
   EXPECT_GE(ScannedCount(FinishScan()), full - 5);
 }
 
+TEST_F(ScanPage, ChosenFolderIsTheTargetAndIsWalkedWhole) {
+  CreateDirectoryW(L"C:\\scanfix\\sub", nullptr);
+  WriteFile(L"C:\\scanfix\\sub\\deeper.exe", "MZ" + Signature());
+  WriteFile(L"C:\\scanfix\\readme.txt", "x");
+  ui::PostButton(ui::FindChild(main, L"选择", L"Button"));
+  std::wstring tree;
+  bool chosen = ui::ChooseInFolderBrowser(app.process.dwProcessId, {L"我的电脑", L"C:", L"scanfix"}, &tree);
+  ASSERT_TRUE(chosen) << testing::PrintToString(tree);
+  EXPECT_TRUE(ui::WaitFor([&] { return ui::FindChild(main, L"C:\\scanfix") != nullptr; }, 10000));
+  ui::PostButton(scan);
+  EXPECT_EQ(3, ScannedCount(FinishScan()));
+  std::wstring results = ui::TextOf(ResultBox());
+  EXPECT_EQ(1, Count(results, L" 可疑文件：C:\\scanfix\\hook.dll | 文件发行者：未知\r\n"));
+  EXPECT_EQ(1, Count(results, L" 可疑文件：C:\\scanfix\\sub\\deeper.exe | 文件发行者：未知\r\n"));
+
+  // Cancelling the browser keeps the target.
+  ui::PostButton(ui::FindChild(main, L"选择", L"Button"));
+  ui::CancelFolderBrowser(app.process.dwProcessId);
+  Sleep(300);
+  EXPECT_NE(nullptr, ui::FindChild(main, L"C:\\scanfix"));
+
+  // A drive root keeps its backslash.
+  ui::PostButton(ui::FindChild(main, L"选择", L"Button"));
+  ASSERT_TRUE(ui::ChooseInFolderBrowser(app.process.dwProcessId, {L"我的电脑", L"C:"}));
+  EXPECT_TRUE(ui::WaitFor([&] { return ui::FindChild(main, L"C:\\") != nullptr; }, 10000));
+}
+
 }  // namespace
