@@ -21,7 +21,9 @@ ModuleScanDisk::Sink PageSink() {
     tk::Refresh(FormMain::LabelScanState);
   };
   sink.result = [](const std::wstring& line) { tk::AppendText(FormMain::TextIATResult, line); };
-  sink.yield = tk::DoEvents;
+  sink.yield = [] {
+    if (!tk::DoEvents()) ModuleScanDisk::ScanActive = false;  // the program is ending
+  };
   return sink;
 }
 

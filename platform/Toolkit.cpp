@@ -417,16 +417,17 @@ int Run() {
   return (int)msg.wParam;
 }
 
-void DoEvents() {
+bool DoEvents() {
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       PostQuitMessage((int)msg.wParam);  // leave it for the loop that owns the program's end
-      return;
+      return false;
     }
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
+  return true;
 }
 
 Control* AddLabel(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,

@@ -99,7 +99,8 @@ void* IconHandle(const Form& form);
 Form* ActiveForm();
 // Runs the message loop until no form is loaded.
 int Run();
-void DoEvents();
+// Handles pending messages; false when the program's end (a quit) is pending.
+bool DoEvents();
 
 // --- controls (created inside Design) ---
 Control* AddLabel(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,

@@ -18,10 +18,11 @@ std::wstring PromptDetection(const std::wstring& warning) {
   tk::Show(FormMain::Get());
   FormMsg::SetWarning(warning);
   tk::ShowModal(FormMsg::Get(), &FormMain::Get());
-  // The prompt sets the answer before it unloads; a prompt closed with the program answers nothing.
-  do {
-    tk::DoEvents();
-  } while (UserChoice == L"NONE" && FormMsg::IsLoaded());
+  // The prompt sets the answer before it unloads. When the program is ending the
+  // prompt answers nothing and goes away with it.
+  bool running = tk::DoEvents();
+  while (running && UserChoice == L"NONE" && FormMsg::IsLoaded()) running = tk::DoEvents();
+  if (!running) FormMsg::Unload();
   return UserChoice;
 }
 

@@ -106,6 +106,17 @@ TEST_F(ScanPage, StopEndsTheScanWithTheCountSoFar) {
   EXPECT_GE(ScannedCount(FinishScan()), full - 5);
 }
 
+TEST_F(ScanPage, ClosingTheWindowEndsARunningScanCleanly) {
+  ui::PostButton(scan);
+  ui::WaitFor([&] { return !IsWindowEnabled(scan); }, 10000);
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(ui::WaitExit(app, 30000));
+  DWORD code = 99;
+  GetExitCodeProcess(app.process.hProcess, &code);
+  EXPECT_EQ(0u, code);
+  EXPECT_EQ(nullptr, ui::FindTop(L"扫描完成!"));
+}
+
 TEST_F(ScanPage, ChosenFolderIsTheTargetAndIsWalkedWhole) {
   CreateDirectoryW(L"C:\\scanfix\\sub", nullptr);
   WriteFile(L"C:\\scanfix\\sub\\deeper.exe", "MZ" + Signature());

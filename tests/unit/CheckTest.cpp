@@ -4,12 +4,14 @@
 #include <list>
 
 #include "frame/FormMain.h"
+#include "frame/SettingsStore.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "report/FormReport.h"
 #include "syscheck/ModuleAutoRun.h"
 #include "syscheck/ModuleProcess.h"
+#include "syscheck/SystemCheck.h"
 #include "syscheck/TrustList.h"
 #include "tests/unit/TestSupport.h"
 
@@ -204,6 +206,22 @@ TEST_F(Checks, MemoryCheckAllowWritesNothingAndListBeyondTheBoundIsIgnored) {
   ModuleProcess::CheckMemory();
   EXPECT_TRUE(none.warnings.empty());
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((testsupport::TestFolder() + L"\\blkt.dat").c_str()));
+}
+
+TEST_F(Checks, SecondSystemCheckCannotStartWhileOneRuns) {
+  SetCommand(L"a", L"C:\\WINDOWS\\once.exe");
+  SettingsStore::Save(L"CheckShowReportAfterScan", L"0");  // end without the modal report
+  Answerer answers({L"SKIP"});
+  bool nestedReturned = false;
+  answers.onPrompt = [&] {
+    SystemCheck::RunSystemCheck();  // "查杀" pressed again while the prompt is open
+    nestedReturned = true;
+  };
+  SystemCheck::RunSystemCheck();
+  EXPECT_TRUE(nestedReturned);
+  EXPECT_EQ(1u, answers.warnings.size());
+  EXPECT_FALSE(SystemCheck::Running());
+  EXPECT_EQ(1u, Lines().size());
 }
 
 TEST_F(Checks, NameStems) {

@@ -106,6 +106,7 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
   if (!a) return;
   if (FormMsg::IsLoaded() && IsWindowVisible((HWND)FormMsg::Get().hwnd)) {
     a->warnings.push_back(tk::Caption(FormMsg::LabelMsg));
+    if (a->onPrompt) a->onPrompt();
     std::wstring answer = a->next < a->answers.size() ? a->answers[a->next++] : L"SKIP";
     tk::Control* option = answer == L"CLEAN" ? FormMsg::OptionClean
                           : answer == L"ALLOW" ? FormMsg::OptionAllow

@@ -40,6 +40,8 @@ class Answerer {
   std::vector<std::wstring> inputs;
   size_t nextInput = 0;
   static constexpr const wchar_t* kCancel = L"<cancel>";
+  // Runs when a prompt is seen, before it is answered.
+  std::function<void()> onPrompt;
 };
 
 // Starts the stand-in process copied under `imageName` in `folder`.
