@@ -192,7 +192,8 @@ void Design(tk::Form& f) {
   LabelAutoRun = tk::AddLabel(f, nullptr, L"LabelAutoRun", L"开机自启动：......................", 32, 132, 228, 16);
   static const char* const configBitmaps[3] = {"CONFIG_0", "CONFIG_1", "CONFIG_2"};
   DesignBigButton(f, ImageConfig, L"ImageConfig", configBitmaps, tk::Twips(5760), tk::Twips(3120));
-  LabelSoundAlart = tk::AddLabel(f, nullptr, L"LabelSoundAlart", L"声音报警：........................", 32, 160, 228, 16);
+  LabelSoundAlart =
+      tk::AddLabel(f, nullptr, L"LabelSoundAlart", L"声音报警：........................", 32, 160, 228, 16);
   LabelCWAY = tk::AddLabel(f, nullptr, L"LabelCWAY", L"发现病毒木马后询问处理：..........", 32, 188, 228, 16);
   LabelOnTimeScanState =
       tk::AddLabel(f, nullptr, L"LabelOnTimeScanState", L"实时监控状态：....................", 32, 216, 228, 16);
@@ -269,9 +270,12 @@ bool IsLoaded() { return form.loaded; }
 void InitSettings() {
   if (SettingsStore::IsOn(L"Inited")) return;
   static const wchar_t* const defaults[][2] = {
-      {L"CheckOnTimeScan", L"1"},          {L"CheckAutoRun", L"0"},
-      {L"CheckSoundAlart", L"1"},          {L"CheckShowReportAfterScan", L"1"},
-      {L"CheckAutoDetectNewVersion", L"0"}, {L"CheckAutoDetectNewDB", L"0"},
+      {L"CheckOnTimeScan", L"1"},
+      {L"CheckAutoRun", L"0"},
+      {L"CheckSoundAlart", L"1"},
+      {L"CheckShowReportAfterScan", L"1"},
+      {L"CheckAutoDetectNewVersion", L"0"},
+      {L"CheckAutoDetectNewDB", L"0"},
       {L"Inited", L"1"},
   };
   // A failed save stops the seeding; Inited is written last, so the next start seeds again.

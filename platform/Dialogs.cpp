@@ -29,7 +29,8 @@ struct InputState {
 void MsgBox(const std::wstring& prompt, Icon icon, const std::wstring& title) {
   const std::wstring& caption = title.empty() ? ApplicationTitle() : title;
   Form* owner = ActiveForm();
-  MessageBoxA(owner ? (HWND)owner->hwnd : nullptr, Text::ToAnsi(prompt).c_str(), Text::ToAnsi(caption).c_str(), MB_OK | IconStyle(icon));
+  MessageBoxA(owner ? (HWND)owner->hwnd : nullptr, Text::ToAnsi(prompt).c_str(), Text::ToAnsi(caption).c_str(),
+              MB_OK | IconStyle(icon));
 }
 
 std::wstring InputBox(const std::wstring& prompt, const std::wstring& title, const std::wstring& defaultText) {

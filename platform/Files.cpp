@@ -20,7 +20,8 @@ struct Handle {
 
 bool WriteAll(HANDLE file, const std::string& bytes) {
   DWORD written = 0;
-  return bytes.empty() || (WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr) && written == bytes.size());
+  return bytes.empty() ||
+         (WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr) && written == bytes.size());
 }
 
 bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
@@ -101,8 +102,8 @@ bool ReadQuotedFields(const std::wstring& path, std::vector<std::wstring>* field
 }
 
 bool AppendQuotedLine(const std::wstring& path, const std::wstring& text) {
-  Handle file(CreateFileA(Text::ToAnsi(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  Handle file(CreateFileA(Text::ToAnsi(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.h == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER size = {};
   GetFileSizeEx(file.h, &size);
@@ -127,7 +128,8 @@ bool ReplaceWithText(const std::wstring& path, const std::wstring& text, unsigne
   std::wstring temp = path + L".~tmp";
   std::string ansiTemp = Text::ToAnsi(temp);
   {
-    Handle file(CreateFileA(ansiTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    Handle file(
+        CreateFileA(ansiTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.h == INVALID_HANDLE_VALUE) {
       *error = GetLastError();
       return false;

@@ -14,7 +14,7 @@ struct Entry {
   std::wstring name;       // as listed; from the ANSI calls a character outside the code page reads "?"
   std::wstring shortName;  // the 8.3 alias, empty when the name is one already
   unsigned long attributes = 0;
-  bool nameLost = false;   // the ANSI listing could not carry the real name
+  bool nameLost = false;  // the ANSI listing could not carry the real name
 };
 
 using Listing = uintptr_t;

@@ -1,7 +1,7 @@
 #include "platform/Processes.h"
 
-#include <windows.h>
 #include <tlhelp32.h>
+#include <windows.h>
 
 #include "platform/Text.h"
 

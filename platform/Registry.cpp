@@ -53,8 +53,8 @@ long EnumValue(Key key, unsigned long index, Value* value, bool whole) {
   // Ask the key for its largest name and data; retry if a writer grew them meanwhile.
   for (int attempt = 0; attempt < 4; attempt++) {
     DWORD maxName = 0, maxData = 0;
-    LONG rc = RegQueryInfoKeyA(H(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName, &maxData,
-                               nullptr, nullptr);
+    LONG rc = RegQueryInfoKeyA(H(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
+                               &maxData, nullptr, nullptr);
     if (rc != ERROR_SUCCESS) return rc;
     // The ANSI name length can exceed the count the key reports in characters.
     rc = EnumValueInto(key, index, maxName * 2 + 2, maxData + 2, value);

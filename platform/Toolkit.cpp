@@ -1,7 +1,7 @@
 #include "platform/Toolkit.h"
 
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include <algorithm>
 
@@ -128,22 +128,17 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
       return 0;
     }
     case WM_MOUSEMOVE:
-      if (c->MouseMove) c->MouseMove(MouseArgs(wParam, lParam, (wParam & MK_LBUTTON) ? 1 : (wParam & MK_RBUTTON) ? 2 : 0));
+      if (c->MouseMove)
+        c->MouseMove(MouseArgs(wParam, lParam, (wParam & MK_LBUTTON) ? 1 : (wParam & MK_RBUTTON) ? 2 : 0));
       return 0;
     case WM_TIMER:
       if (c->Timer) c->Timer();
       return 0;
-    case WM_COMMAND:
-      RouteCommand(hwnd, wParam, lParam);
-      return 0;
-    case WM_GETFONT:
-      return (LRESULT)c->font;
+    case WM_COMMAND: RouteCommand(hwnd, wParam, lParam); return 0;
+    case WM_GETFONT: return (LRESULT)c->font;
     case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-      return ColorChild(hwnd, message, wParam, lParam);
-    case WM_NCDESTROY:
-      RemovePropA(hwnd, "ZPressed");
-      break;
+    case WM_CTLCOLORBTN: return ColorChild(hwnd, message, wParam, lParam);
+    case WM_NCDESTROY: RemovePropA(hwnd, "ZPressed"); break;
   }
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
@@ -165,15 +160,10 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_MOUSEMOVE:
       if (form->MouseMove) form->MouseMove(MouseArgs(wParam, lParam, (wParam & MK_LBUTTON) ? 1 : 0));
       return 0;
-    case WM_COMMAND:
-      RouteCommand(hwnd, wParam, lParam);
-      return 0;
+    case WM_COMMAND: RouteCommand(hwnd, wParam, lParam); return 0;
     case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-      return ColorChild(hwnd, message, wParam, lParam);
-    case WM_CLOSE:
-      Unload(*form);
-      return 0;
+    case WM_CTLCOLORBTN: return ColorChild(hwnd, message, wParam, lParam);
+    case WM_CLOSE: Unload(*form); return 0;
   }
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
@@ -381,7 +371,8 @@ void Unload(Form& form) {
 }
 
 void RefreshForm(Form& form) {
-  if (form.loaded) RedrawWindow(H(form.hwnd), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  if (form.loaded)
+    RedrawWindow(H(form.hwnd), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 bool IsShown(const Form& form) { return form.loaded && IsWindowVisible(H(form.hwnd)); }
@@ -467,8 +458,8 @@ Control* AddText(Form& form, Control* container, const std::wstring& name, int x
 }
 
 Control* AddList(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height) {
-  return Add(form, container, Kind::List, name, -1, "LISTBOX", WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 0, L"",
-             x, y, width, height);
+  return Add(form, container, Kind::List, name, -1, "LISTBOX", WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 0, L"", x,
+             y, width, height);
 }
 
 Control* AddCheck(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,
@@ -551,9 +542,7 @@ void SetVisible(Control* c, bool visible) {
   ShowWindow(H(c->hwnd), visible ? SW_SHOWNA : SW_HIDE);
 }
 
-bool Visible(const Control* c) {
-  return Drawn(c) && (GetWindowLongA(H(c->hwnd), GWL_STYLE) & WS_VISIBLE) != 0;
-}
+bool Visible(const Control* c) { return Drawn(c) && (GetWindowLongA(H(c->hwnd), GWL_STYLE) & WS_VISIBLE) != 0; }
 
 void Move(Control* c, int left, int top) {
   if (!Drawn(c)) return;
@@ -579,9 +568,7 @@ void SetEnabled(Control* c, bool enabled) {
 
 bool Enabled(const Control* c) { return Drawn(c) && IsWindowEnabled(H(c->hwnd)); }
 
-bool Value(const Control* c) {
-  return Drawn(c) && SendMessageA(H(c->hwnd), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
+bool Value(const Control* c) { return Drawn(c) && SendMessageA(H(c->hwnd), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 void SetValue(Control* c, bool value) {
   if (Drawn(c)) SendMessageA(H(c->hwnd), BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -617,9 +604,9 @@ void SetToolTip(Control* c, const std::wstring& text) {
   if (!Drawn(c)) return;
   Form& form = *c->form;
   if (!form.tooltip)
-    form.tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, H(form.hwnd), nullptr, Instance(),
-                                   nullptr);
+    form.tooltip =
+        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, H(form.hwnd), nullptr, Instance(), nullptr);
   std::string ansi = Text::ToAnsi(text);
   TTTOOLINFOA info = {};
   info.cbSize = TTTOOLINFOA_V1_SIZE;

@@ -52,7 +52,7 @@ struct Control {
 struct Form {
   std::wstring name;
   std::wstring caption;
-  int width = 0;   // client area, pixels
+  int width = 0;  // client area, pixels
   int height = 0;
   std::string background;  // built-in bitmap resource, may be empty
   std::string icon;        // icon resource, may be empty
@@ -107,7 +107,8 @@ Control* AddLabel(Form& form, Control* container, const std::wstring& name, cons
                   int width, int height);
 Control* AddImage(Form& form, Control* container, const std::wstring& name, int index, const std::string& bitmap, int x,
                   int y);
-Control* AddPicture(Form& form, const std::wstring& name, const std::string& bitmap, int x, int y, int width, int height);
+Control* AddPicture(Form& form, const std::wstring& name, const std::string& bitmap, int x, int y, int width,
+                    int height);
 Control* AddText(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height,
                  bool multiLine);
 Control* AddList(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height);

@@ -52,7 +52,8 @@ bool ReadBlock(const std::wstring& path, std::string* block) {
   bool ansiFits = Folders::FitsAnsiCalls(path);
   std::wstring wide = L"\\\\?\\" + path;
   DWORD ignored = 0;
-  DWORD size = ansiFits ? GetFileVersionInfoSizeA(ansi.c_str(), &ignored) : GetFileVersionInfoSizeW(wide.c_str(), &ignored);
+  DWORD size =
+      ansiFits ? GetFileVersionInfoSizeA(ansi.c_str(), &ignored) : GetFileVersionInfoSizeW(wide.c_str(), &ignored);
   if (size < 1) return false;
   std::string buffer(size, '\0');
   BOOL ok = ansiFits ? GetFileVersionInfoA(ansi.c_str(), 0, size, &buffer[0])
