@@ -1,7 +1,8 @@
 #include "platform/Processes.h"
 
-#include <tlhelp32.h>
 #include <windows.h>
+
+#include <tlhelp32.h>
 
 #include "platform/Text.h"
 

@@ -1,8 +1,9 @@
 #include "platform/System.h"
 
+#include <windows.h>
+
 #include <mmsystem.h>
 #include <shlobj.h>
-#include <windows.h>
 
 #include <vector>
 

@@ -1,7 +1,8 @@
 #include "platform/Toolkit.h"
 
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <algorithm>
 
