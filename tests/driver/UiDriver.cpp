@@ -197,7 +197,8 @@ HWND TopOfProcess(DWORD processId, const std::wstring& caption, const std::wstri
 std::wstring TextOf(HWND hwnd) {
   DWORD_PTR length = 0;
   if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &length)) return {};
-  std::vector<wchar_t> text(length + 2);
+  // Room to spare: the text may grow between the two messages.
+  std::vector<wchar_t> text(length + 1024);
   DWORD_PTR copied = 0;
   SendMessageTimeoutW(hwnd, WM_GETTEXT, (WPARAM)text.size(), (LPARAM)text.data(), SMTO_NORMAL, kSendTimeoutMs, &copied);
   return std::wstring(text.data(), copied);
