@@ -1,6 +1,5 @@
 // The memory and autorun checks against real processes and the real registry.
 #include <gtest/gtest.h>
-
 #include <list>
 
 #include "frame/FormMain.h"
@@ -81,7 +80,9 @@ class Checks : public ::testing::Test {
     EXPECT_TRUE(Alive(processes.back())) << "could not start " << testing::PrintToString(image);
     return processes.back();
   }
-  void WriteList(const std::string& text) { testsupport::WriteFileBytes(testsupport::TestFolder() + L"\\blkt.dat", text); }
+  void WriteList(const std::string& text) {
+    testsupport::WriteFileBytes(testsupport::TestFolder() + L"\\blkt.dat", text);
+  }
   std::list<PROCESS_INFORMATION> processes;  // stable references
 };
 
@@ -107,6 +108,27 @@ TEST_F(Checks, AutorunFindingsAreCommandsIntoTheWindowsFolder) {
   EXPECT_EQ(L"(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\system32\\x.exe 跳过,未清除!", lines[0]);
 }
 
+TEST_F(Checks, TheFourPlacesAreExaminedInOrder) {
+  const wchar_t kServices[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
+  testsupport::DeleteTree(HKEY_LOCAL_MACHINE, kRun);
+  std::string data = "C:\\WINDOWS\\place";
+  SetValue(Reg::LocalMachine, kServices, L"z", REG_SZ, data + "4.exe");
+  SetValue(Reg::LocalMachine, kRun, L"z", REG_SZ, data + "3.exe");
+  SetValue(Reg::CurrentUser, kRun, L"z", REG_SZ, data + "1.exe");
+  testsupport::DeleteTree(HKEY_CURRENT_USER, kServices);  // an absent place yields nothing
+  Answerer answers({L"SKIP", L"CLEAN", L"CLEAN"});
+  ModuleAutoRun::CheckRunKeys();
+  ASSERT_EQ(3u, answers.warnings.size());
+  for (size_t i = 0; i < 3; i++)
+    EXPECT_NE(std::wstring::npos, answers.warnings[i].find(i == 0 ? L"place1" : i == 1 ? L"place3" : L"place4"));
+  // Cleaned from the machine's RunServices key, where Wine's own lower-case entry was no finding.
+  Reg::Key key;
+  ASSERT_EQ(Reg::Ok, Reg::Open(Reg::LocalMachine, kServices, &key));
+  Reg::Value value;
+  EXPECT_NE(Reg::Ok, Reg::QueryValue(key, L"z", &value));
+  Reg::Close(key);
+}
+
 TEST_F(Checks, TrustedValueIsExcusedAndTheWalkGoesOn) {
   SetCommand(L"a", L"C:\\WINDOWS\\trusted.exe");
   SetCommand(L"b", L"C:\\WINDOWS\\after.exe");
@@ -115,7 +137,8 @@ TEST_F(Checks, TrustedValueIsExcusedAndTheWalkGoesOn) {
   ModuleAutoRun::CheckRunKeys();
   ASSERT_EQ(1u, answers.warnings.size());
   EXPECT_NE(std::wstring::npos, answers.warnings[0].find(L"after.exe"));
-  EXPECT_EQ(std::vector<std::wstring>{L"(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\after.exe 信任,未清除!"}, Lines());
+  EXPECT_EQ(std::vector<std::wstring>{L"(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\after.exe 信任,未清除!"},
+            Lines());
   EXPECT_TRUE(TrustList::IsTrusted(L"C:\\WINDOWS\\after.exe"));
   EXPECT_TRUE(HasValue(L"b"));
   // The next run asks nothing.
@@ -155,7 +178,8 @@ TEST_F(Checks, CleanThatLeavesAMatchingProcessIsReportedAsFailed) {
   Answerer answers({L"CLEAN"});
   ModuleAutoRun::CheckRunKeys();
   EXPECT_FALSE(HasValue(L"self"));
-  EXPECT_EQ(std::vector<std::wstring>{L"(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\unit_tests.exe 清除失败!"}, Lines());
+  EXPECT_EQ(std::vector<std::wstring>{L"(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\unit_tests.exe 清除失败!"},
+            Lines());
 }
 
 TEST_F(Checks, KillByNameMatchesEitherWayAndNeverEndsItself) {
@@ -237,11 +261,15 @@ TEST_F(Checks, ShippedListFlagsNoProcessOfACleanSystem) {
   std::string shipped = testsupport::ReadFileBytes(testsupport::TestFolder() + L"\\shipped-blkt.dat");
   ASSERT_FALSE(shipped.empty());
   std::wstring list = Text::Upper(Text::FromAnsi(shipped.substr(0, 32767)));
-  const wchar_t* const clean[] = {
-      L"System", L"smss.exe", L"csrss.exe", L"wininit.exe", L"winlogon.exe", L"services.exe", L"lsass.exe",
-      L"svchost.exe", L"explorer.exe", L"spoolsv.exe", L"taskhost.exe", L"taskhostw.exe", L"dwm.exe", L"conhost.exe",
-      L"ctfmon.exe", L"rundll32.exe", L"userinit.exe", L"dllhost.exe", L"sihost.exe", L"RuntimeBroker.exe",
-      L"SearchIndexer.exe", L"audiodg.exe", L"msiexec.exe", L"[System Process]", L"Quorrel2006.exe"};
+  const wchar_t* const clean[] = {L"System",         L"smss.exe",          L"csrss.exe",
+                                  L"wininit.exe",    L"winlogon.exe",      L"services.exe",
+                                  L"lsass.exe",      L"svchost.exe",       L"explorer.exe",
+                                  L"spoolsv.exe",    L"taskhost.exe",      L"taskhostw.exe",
+                                  L"dwm.exe",        L"conhost.exe",       L"ctfmon.exe",
+                                  L"rundll32.exe",   L"userinit.exe",      L"dllhost.exe",
+                                  L"sihost.exe",     L"RuntimeBroker.exe", L"SearchIndexer.exe",
+                                  L"audiodg.exe",    L"msiexec.exe",       L"[System Process]",
+                                  L"Quorrel2006.exe"};
   for (const wchar_t* image : clean)
     EXPECT_EQ(std::wstring::npos, list.find(Text::Upper(ModuleProcess::NameStem(image)))) << Text::ToAnsi(image);
   std::vector<Processes::Entry> running;
