@@ -127,6 +127,7 @@ void Start(const std::vector<std::wstring>& roots) {
   ScannedFileCount = 0;
   ScanActive = true;
   PendingStatus.clear();
+  LastYield = LastStatus = 0;  // a new scan yields at its first entry
   // A drive that is another name for a folder already queued is walked once.
   std::vector<std::pair<uint64_t, uint64_t>> seen;
   for (const std::wstring& root : roots) {
