@@ -11,7 +11,8 @@ export BUILD_DIR
 
 tpl="$BUILD_DIR/wine/template"
 marker="$tpl/.zorvane-template"
-version="$(wine --version)"
+# Bump the recipe number when the template's settings change, so old templates are remade.
+version="$(wine --version) recipe 2"
 mkdir -p "$BUILD_DIR/wine"
 
 # Parallel callers wait here for the one that builds.
@@ -37,11 +38,15 @@ build() {
   wineboot -i >/dev/null 2>&1
 
   # REGEDIT4 files are read in the ANSI code page (936): write them in GBK.
+  # The menu font is Tahoma 9 pt (Chinese through font linking): Wine's default
+  # menu font clips the last character of Chinese menu captions.
   printf '%s\r\n' 'REGEDIT4' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="1024x768"' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
-    '"宋体"="WenQuanYi Zen Hei Sharp"' '"SimSun"="WenQuanYi Zen Hei Sharp"' '' |
+    '"宋体"="WenQuanYi Zen Hei Sharp"' '"SimSun"="WenQuanYi Zen Hei Sharp"' '' \
+    '[HKEY_CURRENT_USER\Control Panel\Desktop\WindowMetrics]' \
+    '"MenuFont"=hex:f4,ff,ff,ff,00,00,00,00,00,00,00,00,00,00,00,00,90,01,00,00,00,00,00,86,00,00,00,00,54,00,61,00,68,00,6f,00,6d,00,61,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00' '' |
     iconv -f UTF-8 -t GBK >"$work/drive_c/windows/temp/zorvane.reg"
   wine regedit /S 'C:\windows\temp\zorvane.reg'
   rm -f "$work/drive_c/windows/temp/zorvane.reg"
