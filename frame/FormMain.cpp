@@ -1,7 +1,9 @@
 #include "frame/FormMain.h"
 
+#include "frame/ModuleMain.h"
 #include "frame/SettingsStore.h"
 #include "frame/Skin.h"
+#include "monitor/ModuleOnTimeScan.h"
 #include "platform/System.h"
 #include "report/FormReport.h"
 #include "syscheck/FormMsg.h"
@@ -175,6 +177,7 @@ void Design(tk::Form& f) {
   DesignScanPanel(f);
   DesignAskPanel(f);
   TimerOnTimeScan = tk::AddTimer(f, L"TimerOnTimeScan");
+  tk::SetTimer(TimerOnTimeScan, ModuleOnTimeScan::kIntervalMs, true);
   Label2 = tk::AddLabel(f, nullptr, L"Label2", L"官方网站：", 24, 345, 64, 16);
   std::wstring address = kHomePage;
   Label57302 = tk::AddLabel(f, nullptr, L"Label57302", address.substr(0, address.size() - 1), 88, 345, 240, 16);
@@ -213,6 +216,7 @@ void Design(tk::Form& f) {
     image->MouseDown = ImageConfig_MouseDown;
   }
   for (tk::Control* image : ImageOK) image->MouseMove = ImageOK_MouseMove;
+  TimerOnTimeScan->Timer = ModuleOnTimeScan::TimerOnTimeScan_Timer;
 }
 
 // Shows one image of an indicator pair and puts the off image where the on image is.
@@ -235,6 +239,8 @@ void Form_Load() {
   Skin::Arrange(ScanButton());
   Skin::Arrange(ConfigButton());
   Skin::Arrange(OkButton());
+  ModuleMain::InstallTrayWindowProc();
+  ModuleMain::AddTrayIcon();
   SettingsStore::Save(L"EnableOnTimeScan", L"0");
   tk::SetCaption(LabelVTKVersion, tk::Caption(LabelVTKVersion) + System::TodayShortDate());
   Skin::ApplyDefaultFont(form);
@@ -287,6 +293,9 @@ void LoadScrrenInfo() {
 
 void Form_Unload() {
   // Each step runs whatever the previous one did; unloading a form not loaded does nothing.
+  // The icon goes first, while its window still exists, however the program ends.
+  ModuleMain::DeleteTrayIcon();
+  ModuleMain::RestoreWindowProc();
   FormMsg::Unload();
   FormReport::Unload();
   tk::Unload(form);
