@@ -1,5 +1,6 @@
 // The headless demonstration of "make run": seeds a sandbox with demo threats,
-// drives one whole system check through the windows and prints the report.
+// drives one whole system check through the windows, prints the report, then
+// hides the window to the notification area and brings it back.
 // Screenshots are taken by the calling script: on "SHOT name" it captures the
 // screen and creates C:\demo\name.done.
 #include <cstdio>
@@ -89,5 +90,13 @@ int main() {
   Say(ui::ReportTextOf(report));
   Say(L"--------------");
   ui::CloseReport(report);
+
+  PostMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  if (!ui::WaitFor([&] { return !IsWindowVisible(main); }, 10000)) return Fail(L"the window did not hide to the tray");
+  Shot(L"tray");
+  PostMessageW(main, 2025, 0, WM_LBUTTONDBLCLK);  // a double-click on the icon
+  if (!ui::WaitFor([&] { return IsWindowVisible(main) && !IsIconic(main); }, 10000))
+    return Fail(L"the icon did not bring the window back");
+  Say(L"demo: minimized to the notification area, then restored by a double-click on the icon");
   return 0;
 }

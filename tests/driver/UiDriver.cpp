@@ -1,5 +1,7 @@
 #include "tests/driver/UiDriver.h"
 
+#include <shellapi.h>
+
 #include <vector>
 
 namespace ui {
@@ -305,6 +307,30 @@ std::wstring SaveReport(HWND report, DWORD pid, const std::wstring& name) {
 void CloseReport(HWND report) {
   PostMouseDown(ChildAt(report, 16 + 5, 272 + 5), 1);  // the OK image
   WaitFor([&] { return !IsWindow(report); }, 10000);
+}
+
+bool TrayIconPresent(HWND owner) {
+  // A modify that changes nothing succeeds only for an icon the shell holds.
+  NOTIFYICONDATAW probe = {};
+  probe.cbSize = NOTIFYICONDATAW_V1_SIZE;
+  probe.hWnd = owner;
+  return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
+}
+
+namespace {
+BOOL CALLBACK CountVisibleButton(HWND hwnd, LPARAM lParam) {
+  wchar_t cls[32] = {};
+  GetClassNameW(hwnd, cls, 32);
+  if (_wcsicmp(cls, L"Button") == 0 && IsWindowVisible(hwnd)) ++*reinterpret_cast<int*>(lParam);
+  return TRUE;
+}
+}  // namespace
+
+int VisibleTaskbarButtons() {
+  int count = 0;
+  HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+  if (taskbar) EnumChildWindows(taskbar, CountVisibleButton, (LPARAM)&count);
+  return count;
 }
 
 std::wstring RegText(HKEY root, const std::wstring& path, const std::wstring& name, bool* found) {

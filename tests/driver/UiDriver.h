@@ -69,6 +69,12 @@ std::wstring AcknowledgeMessage(DWORD processId, const std::wstring& caption = L
 std::wstring SaveReport(HWND report, DWORD processId, const std::wstring& name);
 void CloseReport(HWND report);
 
+// --- the notification area and the taskbar ---
+// Whether the shell holds the icon (uID 0) of this window.
+bool TrayIconPresent(HWND owner);
+// Visible buttons on the virtual desktop's taskbar, the start button included.
+int VisibleTaskbarButtons();
+
 // Registry helpers for checks.
 std::wstring RegText(HKEY root, const std::wstring& path, const std::wstring& name, bool* found = nullptr);
 void RegDeleteTree(HKEY root, const std::wstring& path);
