@@ -62,7 +62,7 @@ int main() {
   SetString(HKEY_CURRENT_USER, L"DemoHelper", L"\"C:\\WINDOWS\\demo-helper.exe\" /background");
   SetString(HKEY_LOCAL_MACHINE, L"DemoService", L"C:\\WINDOWS\\demo-service.exe");
 
-  HWND main = ui::WaitWindow(L"Zorvane v3.3", 30000);
+  HWND main = ui::WaitShown(L"Zorvane v3.3", 30000);
   if (!main) return Fail(L"the main window did not appear");
   DWORD pid = 0;
   GetWindowThreadProcessId(main, &pid);

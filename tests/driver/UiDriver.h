@@ -19,13 +19,16 @@ struct App {
 std::wstring FreshInstall(const std::wstring& name);
 bool CopyTree(const std::wstring& from, const std::wstring& to);
 bool Start(App& app);
-// Starts a fresh install and waits for the main window; false on failure.
+// Starts a fresh install and waits until its main window is shown, which it is
+// once its load sequence has run; false on failure.
 bool Launch(App& app, const std::wstring& name);
 bool WaitExit(App& app, DWORD timeoutMs);
 void Kill(App& app);
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
 HWND WaitWindow(const std::wstring& caption, DWORD timeoutMs, DWORD processId = 0);
+// Like WaitWindow, but waits until the window is also visible.
+HWND WaitShown(const std::wstring& caption, DWORD timeoutMs, DWORD processId = 0);
 HWND FindTop(const std::wstring& caption, DWORD processId = 0);
 // First descendant whose text is `caption` (and class, when given).
 HWND FindChild(HWND parent, const std::wstring& caption, const std::wstring& className = std::wstring());

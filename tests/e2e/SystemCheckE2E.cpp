@@ -172,13 +172,14 @@ TEST_F(SystemCheck, ReportOptionOffKeepsLinesForTheNextCheck) {
   EXPECT_NE(L"", Answer(L"跳过"));
   // The check ends silently. "查杀" is refused while a check runs, so it is
   // repeated until the next check's progress window shows; that check asks again.
-  SetString(HKEY_CURRENT_USER, kSection, L"CheckShowReportAfterScan", L"1");
+  // The option is switched back only then: the first check reads it at its very end.
   bool started = false;
   for (int i = 0; i < 60 && !started; i++) {
     ui::PostCommand(main, kMenuScan);
     started = ui::WaitFor([&] { return ui::TopWithChildText(Pid(), L"扫描系统正在初始化") != nullptr; }, 1000);
   }
   ASSERT_TRUE(started);
+  SetString(HKEY_CURRENT_USER, kSection, L"CheckShowReportAfterScan", L"1");
   EXPECT_NE(L"", Answer(L"跳过"));
   HWND report = WaitReport();
   ASSERT_NE(nullptr, report);

@@ -20,11 +20,9 @@ class Tray : public ::testing::Test {
  protected:
   void SetUp() override { ui::RegDeleteTree(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\57302"); }
   void TearDown() override { ui::Kill(app); }
-  // The main window once it is on the screen, its load sequence done.
   HWND Start(const wchar_t* name) {
     if (!ui::Launch(app, name)) return nullptr;
-    HWND main = ui::FindTop(kCaption, app.process.dwProcessId);
-    return ui::WaitFor([&] { return IsWindowVisible(main); }, 20000) ? main : nullptr;
+    return ui::FindTop(kCaption, app.process.dwProcessId);
   }
   void Minimize(HWND main) {
     PostMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
