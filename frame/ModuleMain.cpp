@@ -44,10 +44,9 @@ intptr_t ShowFromTray() {
 
 }  // namespace
 
-// Both removals may run twice: "退出" runs the unload sequence, and unloading the form runs it again.
-
 void InstallTrayWindowProc() { PrevWndProc = tk::ReplaceWindowProc(FormMain::Get(), TrayWindowProc); }
 
+// Both removals may run twice: "退出" runs the unload sequence, and unloading the form runs it again.
 void RestoreWindowProc() {
   if (!PrevWndProc) return;
   tk::ReplaceWindowProc(FormMain::Get(), PrevWndProc);

@@ -25,7 +25,8 @@ void TimerOnTimeScan_Timer() {
 void MonitorRunKeys() {
   // A pass never yields to the message loop, so the list cannot change under it.
   std::vector<std::wstring> trusted = TrustList::Entries();
-  for (const ModuleAutoRun::RunPlace& place : ModuleAutoRun::kRunPlaces) MonitorRunKey(place.hive, place.subKey, trusted);
+  for (const ModuleAutoRun::RunPlace& place : ModuleAutoRun::kRunPlaces)
+    MonitorRunKey(place.hive, place.subKey, trusted);
 }
 
 void MonitorRunKey(Reg::Key hive, const std::wstring& subKey, const std::vector<std::wstring>& trusted) {

@@ -24,7 +24,8 @@ struct Place {
   const wchar_t* path;
 };
 const Place kCurrentUserRun = {HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"};
-const Place kCurrentUserRunServices = {HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServices"};
+const Place kCurrentUserRunServices = {HKEY_CURRENT_USER,
+                                       L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServices"};
 const Place kMachineRun = {HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"};
 const Place kMachineRunServices = {HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServices"};
 const Place kPlaces[] = {kCurrentUserRun, kCurrentUserRunServices, kMachineRun, kMachineRunServices};
@@ -36,7 +37,8 @@ class Monitor : public ::testing::Test {
   void SetUp() override {
     Clear();
     testsupport::DeleteTree(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\57302");
-    for (const wchar_t* key : {L"CheckOnTimeScan", L"EnableOnTimeScan", L"CheckSoundAlart"}) SettingsStore::Save(key, L"1");
+    for (const wchar_t* key : {L"CheckOnTimeScan", L"EnableOnTimeScan", L"CheckSoundAlart"})
+      SettingsStore::Save(key, L"1");
   }
   void TearDown() override {
     FormMain::Form_Unload();
@@ -45,7 +47,8 @@ class Monitor : public ::testing::Test {
   }
   // Leaves the places as a fresh prefix has them (HKLM RunServices keeps winemenubuilder).
   void Clear() {
-    for (const Place& p : {kCurrentUserRun, kCurrentUserRunServices, kMachineRun}) testsupport::DeleteTree(p.hive, p.path);
+    for (const Place& p : {kCurrentUserRun, kCurrentUserRunServices, kMachineRun})
+      testsupport::DeleteTree(p.hive, p.path);
     HKEY services;
     if (RegOpenKeyW(kMachineRunServices.hive, kMachineRunServices.path, &services) == ERROR_SUCCESS) {
       for (const std::string& name : machineServices) RegDeleteValueA(services, name.c_str());
@@ -61,7 +64,8 @@ class Monitor : public ::testing::Test {
     std::string ansiName = Text::ToAnsi(name);
     RegSetValueExA(key, ansiName.c_str(), 0, type, (const BYTE*)data.data(), (DWORD)data.size());
     RegCloseKey(key);
-    if (place.hive == kMachineRunServices.hive && place.path == kMachineRunServices.path) machineServices.push_back(ansiName);
+    if (place.hive == kMachineRunServices.hive && place.path == kMachineRunServices.path)
+      machineServices.push_back(ansiName);
   }
   void SetCommand(const Place& place, const std::wstring& name, const std::wstring& command) {
     std::string data = Text::ToAnsi(command);
