@@ -1,8 +1,10 @@
 #include "frame/FormMain.h"
 
 #include "filescan/ScanPage.h"
+#include "frame/ModuleMain.h"
 #include "frame/SettingsStore.h"
 #include "frame/Skin.h"
+#include "monitor/ModuleOnTimeScan.h"
 #include "platform/System.h"
 #include "report/FormReport.h"
 #include "syscheck/FormMsg.h"
@@ -177,6 +179,7 @@ void Design(tk::Form& f) {
   DesignScanPanel(f);
   DesignAskPanel(f);
   TimerOnTimeScan = tk::AddTimer(f, L"TimerOnTimeScan");
+  tk::SetTimer(TimerOnTimeScan, ModuleOnTimeScan::kIntervalMs, true);
   Label2 = tk::AddLabel(f, nullptr, L"Label2", L"官方网站：", 24, 345, 64, 16);
   std::wstring address = kHomePage;
   Label57302 = tk::AddLabel(f, nullptr, L"Label57302", address.substr(0, address.size() - 1), 88, 345, 240, 16);
@@ -216,6 +219,7 @@ void Design(tk::Form& f) {
     image->MouseDown = ImageConfig_MouseDown;
   }
   for (tk::Control* image : ImageOK) image->MouseMove = ImageOK_MouseMove;
+  TimerOnTimeScan->Timer = ModuleOnTimeScan::TimerOnTimeScan_Timer;
 }
 
 // Shows one image of an indicator pair and puts the off image where the on image is.
@@ -238,6 +242,8 @@ void Form_Load() {
   Skin::Arrange(ScanButton());
   Skin::Arrange(ConfigButton());
   Skin::Arrange(OkButton());
+  ModuleMain::InstallTrayWindowProc();
+  ModuleMain::AddTrayIcon();
   SettingsStore::Save(L"EnableOnTimeScan", L"0");
   tk::SetCaption(LabelVTKVersion, tk::Caption(LabelVTKVersion) + System::TodayShortDate());
   Skin::ApplyDefaultFont(form);
@@ -293,6 +299,9 @@ void LoadScrrenInfo() {
 
 void Form_Unload() {
   // Each step runs whatever the previous one did; unloading a form not loaded does nothing.
+  // The icon goes first, while its window still exists, however the program ends.
+  ModuleMain::DeleteTrayIcon();
+  ModuleMain::RestoreWindowProc();
   ScanPage::Abandon();
   FormMsg::Unload();
   FormReport::Unload();

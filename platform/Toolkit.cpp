@@ -9,6 +9,13 @@
 #include "platform/Text.h"
 
 namespace tk {
+
+static_assert(kWmSysCommand == WM_SYSCOMMAND && kWmLButtonDblClk == WM_LBUTTONDBLCLK, "message numbers");
+static_assert(kScMinimize == SC_MINIMIZE && kScRestore == SC_RESTORE, "system commands");
+static_assert(sizeof(intptr_t) == sizeof(LRESULT) && sizeof(uintptr_t) == sizeof(WPARAM) &&
+                  sizeof(intptr_t) == sizeof(LPARAM) && sizeof(WindowProc) == sizeof(WNDPROC),
+              "WindowProc has the platform's window-procedure signature");
+
 namespace {
 
 const char kFormClass[] = "ZorvaneForm";
@@ -165,6 +172,10 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: return ColorChild(hwnd, message, wParam, lParam);
     case WM_CLOSE: Unload(*form); return 0;
+    case WM_ENDSESSION:
+      // The session ends: every form unloads as if closed, so each runs its Form_Unload.
+      if (wParam) Unload(*form);
+      return 0;
   }
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
@@ -391,6 +402,21 @@ bool SetPicture(Form& form, const std::wstring& bitmapFile) {
 void* IconHandle(const Form& form) {
   if (!form.loaded) return nullptr;
   return (void*)SendMessageA(H(form.hwnd), WM_GETICON, ICON_BIG, 0);
+}
+
+WindowProc ReplaceWindowProc(Form& form, WindowProc procedure) {
+  if (!form.hwnd) return nullptr;
+  LONG previous = SetWindowLongA(H(form.hwnd), GWL_WNDPROC, reinterpret_cast<LONG>(procedure));
+  return reinterpret_cast<WindowProc>(previous);
+}
+
+intptr_t CallPreviousProc(WindowProc previous, void* hwnd, unsigned message, uintptr_t wParam, intptr_t lParam) {
+  return CallWindowProcA(reinterpret_cast<WNDPROC>(previous), H(hwnd), message, wParam, lParam);
+}
+
+intptr_t SendToForm(Form& form, unsigned message, uintptr_t wParam, intptr_t lParam) {
+  if (!form.hwnd) return 0;
+  return SendMessageA(H(form.hwnd), message, wParam, lParam);
 }
 
 Form* ActiveForm() {

@@ -2,6 +2,7 @@
 // loop, DoEvents, message and input boxes. Every control is a real child
 // window whose window text is its caption, so automation can find it.
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -88,7 +89,7 @@ const std::wstring& ApplicationTitle();
 void Load(Form& form);  // creates the window and runs Load, once
 void Show(Form& form);
 void ShowModal(Form& form, Form* owner);  // returns when the form is hidden or unloaded
-void Hide(Form& form);
+void Hide(Form& form);  // a hidden window has no taskbar button either
 void Unload(Form& form);  // runs Unload; nothing when not loaded
 bool IsShown(const Form& form);
 // Repaints the whole window now.
@@ -101,6 +102,23 @@ Form* ActiveForm();
 int Run();
 // Handles pending messages; false when the program's end (a quit) is pending.
 bool DoEvents();
+
+// --- replacing a form's window procedure ---
+// The platform's window-procedure signature (WNDPROC), without its headers.
+using WindowProc = intptr_t(__stdcall*)(void* hwnd, unsigned message, uintptr_t wParam, intptr_t lParam);
+// Message numbers a replacement procedure looks at.
+constexpr unsigned kWmSysCommand = 0x0112;
+constexpr unsigned kWmLButtonDblClk = 0x0203;
+constexpr uintptr_t kScMinimize = 0xF020;
+constexpr uintptr_t kScRestore = 0xF120;
+// Puts `procedure` in place of the form's window procedure and returns the one
+// it replaced (null when the form has no window). The returned value may be a
+// handle rather than an address: call it only through CallPreviousProc, and
+// pass it back here to put it in place again.
+WindowProc ReplaceWindowProc(Form& form, WindowProc procedure);
+intptr_t CallPreviousProc(WindowProc previous, void* hwnd, unsigned message, uintptr_t wParam, intptr_t lParam);
+// Sends a message to the form's own window; returns once it has been handled.
+intptr_t SendToForm(Form& form, unsigned message, uintptr_t wParam, intptr_t lParam);
 
 // --- controls (created inside Design) ---
 Control* AddLabel(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,

@@ -1,6 +1,6 @@
 #include "syscheck/TrustList.h"
 
-#include <vector>
+#include <algorithm>
 
 #include "platform/Files.h"
 #include "platform/System.h"
@@ -9,12 +9,16 @@ namespace TrustList {
 
 std::wstring Path() { return System::ProgramFolder() + L"\\Allow.dat"; }
 
-bool IsTrusted(const std::wstring& text) {
+std::vector<std::wstring> Entries() {
   std::vector<std::wstring> entries;
   Files::ReadQuotedFields(Path(), &entries);
-  for (const std::wstring& entry : entries)
-    if (entry == text) return true;
-  return false;
+  return entries;
+}
+
+bool IsTrusted(const std::wstring& text) { return IsTrusted(Entries(), text); }
+
+bool IsTrusted(const std::vector<std::wstring>& entries, const std::wstring& text) {
+  return std::find(entries.begin(), entries.end(), text) != entries.end();
 }
 
 bool AddTrusted(const std::wstring& text) { return Files::AppendQuotedLine(Path(), text); }

@@ -1,5 +1,6 @@
 // The headless demonstration of "make run": seeds a sandbox with demo threats,
-// drives one whole system check through the windows and prints the report.
+// drives one whole system check through the windows, prints the report, then
+// hides the window to the notification area and brings it back.
 // Screenshots are taken by the calling script: on "SHOT name" it captures the
 // screen and creates C:\demo\name.done.
 #include <cstdio>
@@ -73,6 +74,7 @@ int ScanDemoFolder(HWND main, DWORD pid) {
   Say(ui::TextOf(results));
   Say(L"------------------------");
   PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+  ui::WaitFor([&] { return !IsWindow(box); }, 10000);
   return 0;
 }
 
@@ -85,7 +87,7 @@ int main() {
   SetString(HKEY_CURRENT_USER, L"DemoHelper", L"\"C:\\WINDOWS\\demo-helper.exe\" /background");
   SetString(HKEY_LOCAL_MACHINE, L"DemoService", L"C:\\WINDOWS\\demo-service.exe");
 
-  HWND main = ui::WaitWindow(L"Zorvane v3.3", 30000);
+  HWND main = ui::WaitShown(L"Zorvane v3.3", 30000);
   if (!main) return Fail(L"the main window did not appear");
   DWORD pid = 0;
   GetWindowThreadProcessId(main, &pid);
@@ -113,5 +115,14 @@ int main() {
   Say(ui::ReportTextOf(report));
   Say(L"--------------");
   ui::CloseReport(report);
-  return ScanDemoFolder(main, pid);
+  if (int rc = ScanDemoFolder(main, pid)) return rc;
+
+  PostMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  if (!ui::WaitFor([&] { return !IsWindowVisible(main); }, 10000)) return Fail(L"the window did not hide to the tray");
+  Shot(L"tray");
+  PostMessageW(main, 2025, 0, WM_LBUTTONDBLCLK);  // a double-click on the icon
+  if (!ui::WaitFor([&] { return IsWindowVisible(main) && !IsIconic(main); }, 10000))
+    return Fail(L"the icon did not bring the window back");
+  Say(L"demo: minimized to the notification area, then restored by a double-click on the icon");
+  return 0;
 }

@@ -1,6 +1,7 @@
 #include "tests/driver/UiDriver.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <vector>
 
@@ -80,7 +81,7 @@ bool Start(App& app) {
 bool Launch(App& app, const std::wstring& name) {
   app.folder = FreshInstall(name);
   if (app.folder.empty() || !Start(app)) return false;
-  return WaitWindow(L"Zorvane v3.3", 30000, app.process.dwProcessId) != nullptr;
+  return WaitShown(L"Zorvane v3.3", 30000, app.process.dwProcessId) != nullptr;
 }
 
 bool WaitExit(App& app, DWORD timeoutMs) {
@@ -118,6 +119,12 @@ HWND WaitWindow(const std::wstring& caption, DWORD timeoutMs, DWORD processId) {
   HWND found = nullptr;
   WaitFor([&] { return (found = FindTop(caption, processId)) != nullptr; }, timeoutMs);
   return found;
+}
+
+HWND WaitShown(const std::wstring& caption, DWORD timeoutMs, DWORD processId) {
+  HWND found = nullptr;
+  WaitFor([&] { return (found = FindTop(caption, processId)) != nullptr && IsWindowVisible(found); }, timeoutMs);
+  return found && IsWindowVisible(found) ? found : nullptr;
 }
 
 HWND FindChild(HWND parent, const std::wstring& caption, const std::wstring& className) {
@@ -197,11 +204,15 @@ HWND TopOfProcess(DWORD processId, const std::wstring& caption, const std::wstri
 std::wstring TextOf(HWND hwnd) {
   DWORD_PTR length = 0;
   if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &length)) return {};
-  // Room to spare: the text may grow between the two messages.
-  std::vector<wchar_t> text(length + 1024);
-  DWORD_PTR copied = 0;
-  SendMessageTimeoutW(hwnd, WM_GETTEXT, (WPARAM)text.size(), (LPARAM)text.data(), SMTO_NORMAL, kSendTimeoutMs, &copied);
-  return std::wstring(text.data(), copied);
+  // The text may grow between the two messages: read until one copy fits with room to spare.
+  for (size_t size = length + 64; size <= (1u << 24); size *= 2) {
+    std::vector<wchar_t> text(size);
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, (WPARAM)size, (LPARAM)text.data(), SMTO_NORMAL, kSendTimeoutMs, &copied))
+      return {};
+    if (copied + 1 < size) return std::wstring(text.data(), copied);
+  }
+  return {};
 }
 
 bool OwnVisible(HWND hwnd) { return (GetWindowLongW(hwnd, GWL_STYLE) & WS_VISIBLE) != 0; }
@@ -308,6 +319,30 @@ std::wstring SaveReport(HWND report, DWORD pid, const std::wstring& name) {
 void CloseReport(HWND report) {
   PostMouseDown(ChildAt(report, 16 + 5, 272 + 5), 1);  // the OK image
   WaitFor([&] { return !IsWindow(report); }, 10000);
+}
+
+bool TrayIconPresent(HWND owner) {
+  // A modify that changes nothing succeeds only for an icon the shell holds.
+  NOTIFYICONDATAW probe = {};
+  probe.cbSize = NOTIFYICONDATAW_V1_SIZE;
+  probe.hWnd = owner;
+  return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
+}
+
+namespace {
+BOOL CALLBACK CountVisibleButton(HWND hwnd, LPARAM lParam) {
+  wchar_t cls[32] = {};
+  GetClassNameW(hwnd, cls, 32);
+  if (_wcsicmp(cls, L"Button") == 0 && IsWindowVisible(hwnd)) ++*reinterpret_cast<int*>(lParam);
+  return TRUE;
+}
+}  // namespace
+
+int VisibleTaskbarButtons() {
+  int count = 0;
+  HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+  if (taskbar) EnumChildWindows(taskbar, CountVisibleButton, (LPARAM)&count);
+  return count;
 }
 
 namespace {

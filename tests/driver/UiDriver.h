@@ -19,13 +19,16 @@ struct App {
 std::wstring FreshInstall(const std::wstring& name);
 bool CopyTree(const std::wstring& from, const std::wstring& to);
 bool Start(App& app);
-// Starts a fresh install and waits for the main window; false on failure.
+// Starts a fresh install and waits until its main window is shown, which it is
+// once its load sequence has run; false on failure.
 bool Launch(App& app, const std::wstring& name);
 bool WaitExit(App& app, DWORD timeoutMs);
 void Kill(App& app);
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
 HWND WaitWindow(const std::wstring& caption, DWORD timeoutMs, DWORD processId = 0);
+// Like WaitWindow, but waits until the window is also visible.
+HWND WaitShown(const std::wstring& caption, DWORD timeoutMs, DWORD processId = 0);
 HWND FindTop(const std::wstring& caption, DWORD processId = 0);
 // First descendant whose text is `caption` (and class, when given).
 HWND FindChild(HWND parent, const std::wstring& caption, const std::wstring& className = std::wstring());
@@ -75,6 +78,12 @@ void CloseReport(HWND report);
 // Returns false (and cancels the browser) when a part is not found.
 bool ChooseInFolderBrowser(DWORD processId, const std::vector<std::wstring>& parts, std::wstring* treeDump = nullptr);
 void CancelFolderBrowser(DWORD processId);
+
+// --- the notification area and the taskbar ---
+// Whether the shell holds the icon (uID 0) of this window.
+bool TrayIconPresent(HWND owner);
+// Visible buttons on the virtual desktop's taskbar, the start button included.
+int VisibleTaskbarButtons();
 
 // Registry helpers for checks.
 std::wstring RegText(HKEY root, const std::wstring& path, const std::wstring& name, bool* found = nullptr);

@@ -115,7 +115,7 @@ TEST_F(Program, StartsWithoutTheSkinFile) {
   app.folder = ui::FreshInstall(L"noskin");
   ASSERT_TRUE(DeleteFileW((app.folder + L"\\sk.bmp").c_str()));
   ASSERT_TRUE(ui::Start(app));
-  HWND main = ui::WaitWindow(kCaption, 30000, app.process.dwProcessId);
+  HWND main = ui::WaitShown(kCaption, 30000, app.process.dwProcessId);
   ASSERT_NE(nullptr, main);
   EXPECT_TRUE(IsWindowVisible(main));
   CloseAndExpectExit(main);

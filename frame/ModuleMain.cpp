@@ -1,0 +1,80 @@
+#include "frame/ModuleMain.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "frame/FormMain.h"
+#include "frame/SettingsStore.h"
+#include "platform/Text.h"
+
+namespace ModuleMain {
+
+NotifyIcon::Record TrayIconData;
+tk::WindowProc PrevWndProc;
+
+namespace {
+
+// The display name, a NUL, then spaces to 64 characters; the record keeps the first 64 bytes.
+void FillTip(char (&tip)[64]) {
+  std::wstring text = tk::ApplicationTitle() + L'\0';
+  text.resize(std::max<size_t>(text.size(), 64), L' ');
+  std::string ansi = Text::ToAnsi(text);
+  std::memset(tip, 0, sizeof tip);
+  std::memcpy(tip, ansi.data(), std::min(ansi.size(), sizeof tip));
+}
+
+// Minimize: the window minimizes as usual, then leaves the screen and the taskbar.
+intptr_t HideToTray(void* hWnd, unsigned uMsg, uintptr_t wParam, intptr_t lParam) {
+  intptr_t result = tk::CallPreviousProc(PrevWndProc, hWnd, uMsg, wParam, lParam);
+  tk::Hide(FormMain::Get());
+  SettingsStore::Save(L"EnableOnTimeScan", L"1");
+  return result;
+}
+
+// Double-click on the icon. The restore command comes back through TrayWindowProc
+// and reaches the previous procedure by the default path.
+intptr_t ShowFromTray() {
+  tk::Form& form = FormMain::Get();
+  tk::Show(form);
+  tk::SendToForm(form, tk::kWmSysCommand, tk::kScRestore, 0);
+  SettingsStore::Save(L"EnableOnTimeScan", L"0");
+  return 0;
+}
+
+}  // namespace
+
+void InstallTrayWindowProc() { PrevWndProc = tk::ReplaceWindowProc(FormMain::Get(), TrayWindowProc); }
+
+// Both removals may run twice: "退出" runs the unload sequence, and unloading the form runs it again.
+void RestoreWindowProc() {
+  if (!PrevWndProc) return;
+  tk::ReplaceWindowProc(FormMain::Get(), PrevWndProc);
+  PrevWndProc = nullptr;
+}
+
+void AddTrayIcon() {
+  tk::Form& form = FormMain::Get();
+  TrayIconData.uID = 0;
+  TrayIconData.hWnd = form.hwnd;
+  TrayIconData.cbSize = NotifyIcon::kRecordSize;
+  TrayIconData.hIcon = tk::IconHandle(form);
+  TrayIconData.uCallbackMessage = kTrayMessage;
+  TrayIconData.uFlags = NotifyIcon::FlagMessage | NotifyIcon::FlagIcon | NotifyIcon::FlagTip;
+  FillTip(TrayIconData.szTip);
+  NotifyIcon::Notify(NotifyIcon::Add, TrayIconData);  // without an icon the window still hides
+}
+
+void DeleteTrayIcon() {
+  if (!TrayIconData.hWnd) return;
+  NotifyIcon::Notify(NotifyIcon::Delete, TrayIconData);
+  TrayIconData = {};
+}
+
+intptr_t __stdcall TrayWindowProc(void* hWnd, unsigned uMsg, uintptr_t wParam, intptr_t lParam) {
+  if (uMsg == tk::kWmSysCommand && wParam == tk::kScMinimize) return HideToTray(hWnd, uMsg, wParam, lParam);
+  if (uMsg == kTrayMessage && lParam == (intptr_t)tk::kWmLButtonDblClk) return ShowFromTray();
+  return tk::CallPreviousProc(PrevWndProc, hWnd, uMsg, wParam, lParam);
+}
+
+}  // namespace ModuleMain

@@ -1,0 +1,39 @@
+#include "monitor/ModuleOnTimeScan.h"
+
+#include "frame/SettingsStore.h"
+#include "platform/System.h"
+#include "syscheck/ModuleAutoRun.h"
+#include "syscheck/TrustList.h"
+
+namespace ModuleOnTimeScan {
+namespace {
+
+// The default sound stands in when the file is missing; nothing waits for either.
+void SoundAlarm() {
+  if (!SettingsStore::IsOn(L"CheckSoundAlart")) return;
+  System::PlaySoundAsync(System::ProgramFolder() + L"\\Alert.wav");
+}
+
+}  // namespace
+
+void TimerOnTimeScan_Timer() {
+  if (!SettingsStore::IsOn(L"CheckOnTimeScan")) return;
+  if (!SettingsStore::IsOn(L"EnableOnTimeScan")) return;
+  MonitorRunKeys();
+}
+
+void MonitorRunKeys() {
+  // A pass never yields to the message loop, so the list cannot change under it.
+  std::vector<std::wstring> trusted = TrustList::Entries();
+  for (const ModuleAutoRun::RunPlace& place : ModuleAutoRun::kRunPlaces)
+    MonitorRunKey(place.hive, place.subKey, trusted);
+}
+
+void MonitorRunKey(Reg::Key hive, const std::wstring& subKey, const std::vector<std::wstring>& trusted) {
+  ModuleAutoRun::WalkRunKey(hive, subKey, [&trusted](Reg::Key, const ModuleAutoRun::RunValue& run) {
+    if (ModuleAutoRun::IsFinding(run.command) && !TrustList::IsTrusted(trusted, run.command)) SoundAlarm();
+    return false;  // the monitor deletes nothing
+  });
+}
+
+}  // namespace ModuleOnTimeScan

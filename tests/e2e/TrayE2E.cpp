@@ -1,0 +1,88 @@
+// The notification area as a user meets it: minimize hides the window to its
+// icon, a double-click on the icon brings it back, and no way of ending the
+// program leaves the icon behind.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "tests/driver/UiDriver.h"
+
+namespace {
+
+const wchar_t kSection[] = L"Software\\VB and VBA Program Settings\\57302\\quorrel2006";
+const wchar_t kCaption[] = L"Zorvane v3.3";
+constexpr UINT kTrayMessage = 2025;
+constexpr int kMenuExit = 102;
+
+std::wstring Setting(const wchar_t* key) { return ui::RegText(HKEY_CURRENT_USER, kSection, key); }
+
+class Tray : public ::testing::Test {
+ protected:
+  void SetUp() override { ui::RegDeleteTree(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\57302"); }
+  void TearDown() override { ui::Kill(app); }
+  HWND Start(const wchar_t* name) {
+    if (!ui::Launch(app, name)) return nullptr;
+    return ui::FindTop(kCaption, app.process.dwProcessId);
+  }
+  void Minimize(HWND main) {
+    PostMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(ui::WaitFor([&] { return !IsWindowVisible(main) && Setting(L"EnableOnTimeScan") == L"1"; }, 20000));
+  }
+  ui::App app;
+};
+
+TEST_F(Tray, MinimizeHidesToTheIconAndADoubleClickBringsTheWindowBack) {
+  HWND main = Start(L"tray");
+  ASSERT_NE(nullptr, main);
+  EXPECT_EQ(L"0", Setting(L"EnableOnTimeScan"));
+  EXPECT_TRUE(ui::TrayIconPresent(main));
+  int shownButtons = 0;
+  ASSERT_TRUE(ui::WaitFor([&] { return (shownButtons = ui::VisibleTaskbarButtons()) >= 2; }, 10000));
+
+  Minimize(main);
+  EXPECT_TRUE(IsIconic(main));
+  EXPECT_TRUE(ui::WaitFor([&] { return ui::VisibleTaskbarButtons() == shownButtons - 1; }, 10000));
+  EXPECT_TRUE(ui::TrayIconPresent(main));
+
+  PostMessageW(main, kTrayMessage, 0, WM_LBUTTONDBLCLK);
+  ASSERT_TRUE(ui::WaitFor([&] { return IsWindowVisible(main) && Setting(L"EnableOnTimeScan") == L"0"; }, 20000));
+  EXPECT_FALSE(IsIconic(main));
+  EXPECT_TRUE(ui::WaitFor([&] { return ui::VisibleTaskbarButtons() == shownButtons; }, 10000));
+  EXPECT_TRUE(ui::TrayIconPresent(main));
+}
+
+TEST_F(Tray, NoIconIsLeftBehindHoweverTheProgramEnds) {
+  struct End {
+    const wchar_t* name;
+    bool hiddenFirst;
+    std::function<void(HWND)> act;
+  } ends[] = {
+      {L"closebox", false, [](HWND main) { PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+      {L"exit", false, [](HWND main) { ui::PostCommand(main, kMenuExit); }},
+      {L"endsession", false,
+       [](HWND main) {
+         DWORD_PTR answer = 0;
+         SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 20000, &answer);
+         EXPECT_EQ(TRUE, (BOOL)answer);
+         SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 20000, &answer);
+       }},
+      {L"endsession-hidden", true,
+       [](HWND main) { SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 20000, nullptr); }},
+  };
+  for (const End& end : ends) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(end.name)));
+    HWND main = Start(end.name);
+    ASSERT_NE(nullptr, main);
+    ASSERT_TRUE(ui::TrayIconPresent(main));
+    if (end.hiddenFirst) Minimize(main);
+    end.act(main);
+    ASSERT_TRUE(ui::WaitExit(app, 20000));
+    DWORD code = 99;
+    GetExitCodeProcess(app.process.hProcess, &code);
+    EXPECT_EQ(0u, code);
+    EXPECT_FALSE(ui::TrayIconPresent(main));
+    ui::Kill(app);
+  }
+}
+
+}  // namespace
