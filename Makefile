@@ -23,5 +23,9 @@ run: build
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Times the scan against a minimal Win32 loop and yara; reports only, never part of test.
+bench: build
+	@bash bench/run.sh $(BUILD)
+
 clean:
 	rm -rf $(BUILD)

@@ -14,19 +14,6 @@ namespace {
 
 const wchar_t kAllDrives[] = L"我的电脑";
 
-ModuleScanDisk::Sink PageSink() {
-  ModuleScanDisk::Sink sink;
-  sink.status = [](const std::wstring& text) {
-    tk::SetCaption(FormMain::LabelScanState, text);
-    tk::Refresh(FormMain::LabelScanState);
-  };
-  sink.result = [](const std::wstring& line) { tk::AppendText(FormMain::TextIATResult, line); };
-  sink.yield = [] {
-    if (!tk::DoEvents()) ModuleScanDisk::ScanActive = false;  // the program is ending
-  };
-  return sink;
-}
-
 std::vector<std::wstring> Roots() {
   std::wstring target = tk::Caption(FormMain::LabelTarget);
   if (target == kAllDrives) return ModuleScanDisk::DriveRoots(Folders::LogicalDrives());
@@ -39,6 +26,19 @@ void SetIdle(bool idle) {
 }
 
 }  // namespace
+
+ModuleScanDisk::Sink PageSink() {
+  ModuleScanDisk::Sink sink;
+  sink.status = [](const std::wstring& text) {
+    tk::SetCaption(FormMain::LabelScanState, text);
+    tk::Refresh(FormMain::LabelScanState);
+  };
+  sink.result = [](const std::wstring& lines) { tk::AppendText(FormMain::TextIATResult, lines); };
+  sink.yield = [] {
+    if (!tk::DoEvents()) ModuleScanDisk::ScanActive = false;  // the program is ending
+  };
+  return sink;
+}
 
 void CommandSelectFolder_Click() {
   std::wstring folder = System::BrowseForFolder(FormMain::Get().hwnd, L"请选择扫描目标：");
