@@ -1,4 +1,4 @@
-// ScanBench ROOT OUTFILE [--sink page|counted|none] [--hidden] [--queue] [--result-every MS] [--probe-appends]
+// ScanBench ROOT OUTFILE [--sink page|counted|none] [--hidden] [--queue] [--probe-appends]
 //
 // Times the scan page's own walk of ROOT under Wine: the main window is loaded
 // and shown on its scan page, and ModuleScanDisk runs with the page's sink, the
@@ -9,8 +9,6 @@
 //   --sink none     no message loop, no label, results only kept (the walker alone)
 //   --hidden        the window is loaded but never shown
 //   --queue         samples the folder queue's length at each message-loop turn
-//   --result-every MS  result lines gathered and appended together at most every MS
-//                   milliseconds (and at the end): what a paced result box would cost
 //   --probe-appends after the scan, appends its lines again step by step, timed
 //
 // Prints key=value lines: files, flagged, seconds, memory in KB, and the counts.
@@ -103,7 +101,6 @@ struct Options {
   std::string sink = "page";
   bool hidden = false;
   bool queue = false;
-  double resultEveryMs = 0;
   bool probeAppends = false;
 };
 
@@ -120,8 +117,6 @@ bool Parse(int argc, char** argv, Options* o) {
       o->queue = true;
     else if (!strcmp(argv[i], "--probe-appends"))
       o->probeAppends = true;
-    else if (!strcmp(argv[i], "--result-every") && i + 1 < argc)
-      o->resultEveryMs = atof(argv[++i]);
     else
       return false;
   }
@@ -178,20 +173,11 @@ void ProbeAppends(const std::vector<std::wstring>& lines) {
          GetWindowTextLengthW(box));
 }
 
-// What the scan leaves beside the timing: kept lines, call meters, gathered lines.
+// What the scan leaves beside the timing: kept lines and call meters.
 struct Run {
   std::wstring kept;
   Meter yields, statuses, results;
-  std::wstring pending;
-  double lastAppend = 0;
   size_t queueMax = 0;
-  std::function<void(const std::wstring&)> append;
-
-  void Flush() {
-    if (!pending.empty()) append(pending);
-    pending.clear();
-    lastAppend = Now();
-  }
 };
 
 ModuleScanDisk::Sink MakeSink(const Options& o, Run* run) {
@@ -204,20 +190,6 @@ ModuleScanDisk::Sink MakeSink(const Options& o, Run* run) {
     sink.yield = Metered(sink.yield, &run->yields);
     sink.status = Metered(sink.status, &run->statuses);
     sink.result = Metered(sink.result, &run->results);
-  }
-  if (o.resultEveryMs > 0) {
-    // Gathered lines go out on the first result or message-loop turn after the pace has passed.
-    const double every = o.resultEveryMs / 1000;
-    run->append = sink.result;
-    sink.result = [run, every](const std::wstring& line) {
-      run->pending += line;
-      if (Now() - run->lastAppend >= every) run->Flush();
-    };
-    auto inner = sink.yield;
-    sink.yield = [run, every, inner] {
-      if (!run->pending.empty() && Now() - run->lastAppend >= every) run->Flush();
-      if (inner) inner();
-    };
   }
   if (o.queue) {
     auto inner = sink.yield;
@@ -270,7 +242,7 @@ int main(int argc, char** argv) {
   Options o;
   if (!Parse(argc, argv, &o)) {
     fprintf(stderr,
-            "usage: ScanBench ROOT OUTFILE [--sink page|counted|none] [--hidden] [--queue] [--result-every MS] "
+            "usage: ScanBench ROOT OUTFILE [--sink page|counted|none] [--hidden] [--queue] "
             "[--probe-appends]\n");
     return 2;
   }
@@ -289,7 +261,6 @@ int main(int argc, char** argv) {
   double start = Now();
   ModuleScanDisk::Start({o.root});
   ModuleScanDisk::RunQueue(sink);
-  if (o.resultEveryMs > 0) run.Flush();
   double seconds = Now() - start;
   PROCESS_MEMORY_COUNTERS after = Memory();
 

@@ -107,10 +107,6 @@ def profile(runs, minimal):
     print(f"  walker, page sink, window never shown           {hidden.best:7.3f} s  {hidden.best / minimal.best:5.2f}x")
     print(f"  walker, page sink, scan page shown              {walker.best:7.3f} s  {walker.best / minimal.best:5.2f}x  "
           f"window work {walker.best - bare.best:+.3f} s")
-    for name, label in (("paced50", "result lines appended at most every 50 ms"),
-                        ("paced250", "result lines appended at most every 250 ms")):
-        r = runs[name]
-        print(f"  walker, page sink shown, {label:<23}{r.best:7.3f} s  {r.best / minimal.best:5.2f}x")
     print(f"  counted run (page sink, shown)                  {counted.best:7.3f} s, of which:")
     for label, calls, secs in (("message-loop turns (DoEvents)", "yields", "yield_seconds"),
                                ("label repaints", "status", "status_seconds"),
@@ -188,7 +184,7 @@ def main():
     with open(os.path.join(args.data, "tree.expected"), encoding="utf-8") as f:
         expected = [line.rstrip("\n") for line in f if line.strip()]
     ok = check_sets(walker, minimal, yara, expected)
-    variants = {name: Runs(out, name, rounds, True) for name in ("bare", "hidden", "counted", "paced50", "paced250")}
+    variants = {name: Runs(out, name, rounds, True) for name in ("bare", "hidden", "counted")}
     for name, runs in variants.items():
         if any(set(p) != set(walker.paths[0]) for p in runs.paths):
             print(f"MISMATCH: the walker's {name} runs flagged other files than its timed runs")

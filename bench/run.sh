@@ -111,13 +111,10 @@ for r in $(seq 0 "$rounds"); do
   yara_to "yara1-$r" taskset -c "$cpu" yara -p 1
   [ "$r" != 0 ] || continue
   # Where the walker's time goes: without the window's work, with the window
-  # never shown, with each call of the page's sink counted and timed, and with
-  # the result lines appended together at a pace.
+  # never shown, and with each call of the page's sink counted and timed.
   walker "bare-$r" --sink none
   walker "hidden-$r" --hidden
   walker "counted-$r" --sink counted $([ "$r" != 1 ] || echo --probe-appends)
-  walker "paced50-$r" --result-every 50
-  walker "paced250-$r" --result-every 250
   echo "bench: round $r of $rounds done"
 done
 # Memory: trees of 20,000 files that queue at most about 1, 20, 2,000 and 20,000

@@ -23,15 +23,33 @@ const char kSignature[] = "SetWindowsHook";
 // on a clock, the window stays as responsive and the walk is not tripled.
 constexpr double kYieldEveryMs = 15;
 constexpr double kStatusEveryMs = 50;
+// Each append to the result box redraws its scroll bar, ~10 ms under Wine: lines
+// found close together are appended together, and all of them before the scan ends.
+constexpr double kResultsEveryMs = 250;
 
 double LastYield;
 double LastStatus;
+double LastResults;
 std::wstring PendingStatus;
+std::wstring PendingResults;
+
+void FlushResults(const Sink& sink) {
+  if (PendingResults.empty()) return;
+  LastResults = System::Milliseconds();
+  if (sink.result) sink.result(PendingResults);
+  PendingResults.clear();
+}
+
+void AddResult(const Sink& sink, const std::wstring& line) {
+  PendingResults += line;
+  if (System::Milliseconds() - LastResults >= kResultsEveryMs) FlushResults(sink);
+}
 
 void Yield(const Sink& sink) {
   double now = System::Milliseconds();
   if (now - LastYield < kYieldEveryMs) return;
   LastYield = now;
+  if (!PendingResults.empty() && now - LastResults >= kResultsEveryMs) FlushResults(sink);
   if (sink.yield) sink.yield();
 }
 
@@ -53,7 +71,7 @@ bool IsCandidate(const std::wstring& name) {
 }
 
 void NotExaminable(const Sink& sink, const std::wstring& path, const std::wstring& reason) {
-  if (sink.result) sink.result(L" 无法检查：" + path + L" | 原因：" + reason + L"\r\n");
+  AddResult(sink, L" 无法检查：" + path + L" | 原因：" + reason + L"\r\n");
 }
 
 void Examine(const Sink& sink, const std::wstring& path) {
@@ -64,7 +82,7 @@ void Examine(const Sink& sink, const std::wstring& path) {
   std::wstring company = ModuleFileInfo::GetFileCompany(path);
   if (Text::Trim(company).empty()) company = L"未知";
   if (company.find(L"Microsoft") != std::wstring::npos) return;
-  if (sink.result) sink.result(L" 可疑文件：" + path + L" | 文件发行者：" + company + L"\r\n");
+  AddResult(sink, L" 可疑文件：" + path + L" | 文件发行者：" + company + L"\r\n");
 }
 
 const wchar_t kLostName[] = L"名称含有系统代码页以外的字符";
@@ -127,7 +145,8 @@ void Start(const std::vector<std::wstring>& roots) {
   ScannedFileCount = 0;
   ScanActive = true;
   PendingStatus.clear();
-  LastYield = LastStatus = 0;  // a new scan yields at its first entry
+  PendingResults.clear();
+  LastYield = LastStatus = LastResults = 0;  // a new scan yields at its first entry
   // A drive that is another name for a folder already queued is walked once.
   std::vector<std::pair<uint64_t, uint64_t>> seen;
   for (const std::wstring& root : roots) {
@@ -148,6 +167,11 @@ void RunQueue(const Sink& sink) {
     lstdirs.pop_front();
     if (!ScanActive) break;
   }
+  Finish(sink);
+}
+
+void Finish(const Sink& sink) {
+  FlushResults(sink);
   FlushStatus(sink);  // the last file is always shown
 }
 

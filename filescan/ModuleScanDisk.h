@@ -17,7 +17,7 @@ extern std::deque<std::wstring> lstdirs;
 
 struct Sink {
   std::function<void(const std::wstring& text)> status;  // shortened path of the file being examined
-  std::function<void(const std::wstring& line)> result;  // one result line, with its CR LF
+  std::function<void(const std::wstring& lines)> result;  // one or more result lines, each with its CR LF
   std::function<void()> yield;                           // handle pending window messages
 };
 
@@ -27,8 +27,10 @@ std::wstring Shorten(const std::wstring& text);
 std::vector<std::wstring> DriveRoots(unsigned long mask);
 // Empties the queue and the count, queues the roots and arms ScanActive.
 void Start(const std::vector<std::wstring>& roots);
-// Walks the queue until it is empty or ScanActive turns false.
+// Walks the queue until it is empty or ScanActive turns false, then Finish.
 void RunQueue(const Sink& sink);
+// Hands over the result lines and the status still held back.
+void Finish(const Sink& sink);
 void ScanFolder(const std::wstring& folder, const std::wstring& pattern, const Sink& sink);
 
 }  // namespace ModuleScanDisk

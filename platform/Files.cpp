@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "platform/Folders.h"
 #include "platform/Text.h"
 
 namespace Files {
@@ -31,9 +30,9 @@ bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 // Paths the ANSI calls cannot carry go through the wide call with its long-path prefix.
 static HANDLE OpenForReading(const std::wstring& path) {
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  if (Folders::FitsAnsiCalls(path))
-    return CreateFileA(Text::ToAnsi(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
+  std::string ansi = Text::ToAnsi(path);
+  if (path.size() < MAX_PATH && ansi.size() < MAX_PATH && Text::FromAnsi(ansi) == path)
+    return CreateFileA(ansi.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   std::wstring wide = path.compare(0, 4, L"\\\\?\\") == 0 ? path : L"\\\\?\\" + path;
   return CreateFileW(wide.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
@@ -44,10 +43,10 @@ bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes) {
   std::string buffer(maxBytes, '\0');
   size_t total = 0;
   while (total < maxBytes) {
-    DWORD read = 0;
-    if (!ReadFile(file.h, &buffer[total], (DWORD)(maxBytes - total), &read, nullptr)) return false;
-    if (read == 0) break;
+    DWORD wanted = (DWORD)(maxBytes - total), read = 0;
+    if (!ReadFile(file.h, &buffer[total], wanted, &read, nullptr)) return false;
     total += read;
+    if (read < wanted) break;  // a short read is the end of a file; spare the call that returns 0
   }
   buffer.resize(total);
   bytes->swap(buffer);

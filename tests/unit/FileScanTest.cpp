@@ -33,7 +33,10 @@ struct Recorder {
   int yields = 0;
   ModuleScanDisk::Sink Sink() {
     ModuleScanDisk::Sink sink;
-    sink.result = [this](const std::wstring& line) { lines.push_back(line); };
+    sink.result = [this](const std::wstring& text) {
+      for (size_t at = 0, end; (end = text.find(L"\r\n", at)) != std::wstring::npos; at = end + 2)
+        lines.push_back(text.substr(at, end + 2 - at));
+    };
     sink.status = [this](const std::wstring& text) { statuses.push_back(text); };
     sink.yield = [this] { yields++; };
     return sink;
@@ -246,6 +249,7 @@ TEST_F(Walker, DriveRootPathsHaveOneBackslash) {
   ModuleScanDisk::Start({});
   ModuleScanDisk::ScanActive = true;
   ModuleScanDisk::ScanFolder(L"C:\\", L"*.*", r.Sink());
+  ModuleScanDisk::Finish(r.Sink());
   DeleteFileW(L"C:\\zorvane-root-hook.dll");
   EXPECT_TRUE(r.Listed(L"C:\\zorvane-root-hook.dll"));
   EXPECT_GE(ModuleScanDisk::lstdirs.size(), 2u);  // windows, users, ...
