@@ -65,9 +65,15 @@ void ShowStatus(const Sink& sink, const std::wstring& text) {
   if (System::Milliseconds() - LastStatus >= kStatusEveryMs) FlushStatus(sink);
 }
 
+// The name, upper-cased, contains ".DLL" or ".EXE"; compared in place, once per file.
 bool IsCandidate(const std::wstring& name) {
-  std::wstring upper = Text::Upper(name);
-  return upper.find(L".DLL") != std::wstring::npos || upper.find(L".EXE") != std::wstring::npos;
+  auto upper = [](wchar_t c) { return (c >= L'a' && c <= L'z') ? (wchar_t)(c - 32) : c; };
+  for (size_t i = 0; i + 4 <= name.size(); i++) {
+    if (name[i] != L'.') continue;
+    wchar_t a = upper(name[i + 1]), b = upper(name[i + 2]), c = upper(name[i + 3]);
+    if ((a == L'D' && b == L'L' && c == L'L') || (a == L'E' && b == L'X' && c == L'E')) return true;
+  }
+  return false;
 }
 
 void NotExaminable(const Sink& sink, const std::wstring& path, const std::wstring& reason) {

@@ -40,8 +40,13 @@ static HANDLE OpenForReading(const std::wstring& path) {
 bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes) {
   Handle file(OpenForReading(path));
   if (file.h == INVALID_HANDLE_VALUE) return false;
-  std::string buffer(maxBytes, '\0');
+  // Only as much room as the file can fill: lists are read with a generous cap.
+  LARGE_INTEGER size = {};
+  size_t capacity = maxBytes;
+  if (GetFileSizeEx(file.h, &size) && (unsigned long long)size.QuadPart < maxBytes) capacity = (size_t)size.QuadPart;
+  std::string buffer(capacity, '\0');
   size_t total = 0;
+  maxBytes = capacity;
   while (total < maxBytes) {
     DWORD wanted = (DWORD)(maxBytes - total), read = 0;
     if (!ReadFile(file.h, &buffer[total], wanted, &read, nullptr)) return false;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "platform/Text.h"
 
 namespace Folders {
@@ -20,10 +22,11 @@ std::wstring WidePath(const std::wstring& path) {
 
 void FromAnsiData(const WIN32_FIND_DATAA& data, Entry* entry) {
   entry->name = Text::FromAnsi(data.cFileName);
-  entry->shortName = Text::FromAnsi(data.cAlternateFileName);
   entry->attributes = data.dwFileAttributes;
   // '?' cannot stand in a file name: the code page had no character for it.
-  entry->nameLost = entry->name.find(L'?') != std::wstring::npos;
+  entry->nameLost = strchr(data.cFileName, '?') != nullptr;
+  // The alias is only needed to reach a lost name.
+  entry->shortName = entry->nameLost ? Text::FromAnsi(data.cAlternateFileName) : std::wstring();
 }
 
 void FromWideData(const WIN32_FIND_DATAW& data, Entry* entry) {

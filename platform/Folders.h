@@ -12,7 +12,7 @@ constexpr unsigned long kReparsePoint = 0x400;
 
 struct Entry {
   std::wstring name;       // as listed; from the ANSI calls a character outside the code page reads "?"
-  std::wstring shortName;  // the 8.3 alias, empty when the name is one already
+  std::wstring shortName;  // the 8.3 alias of a lost name (ANSI listings), else may be empty
   unsigned long attributes = 0;
   bool nameLost = false;  // the ANSI listing could not carry the real name
 };
