@@ -40,10 +40,12 @@ static HANDLE OpenForReading(const std::wstring& path) {
 bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes) {
   Handle file(OpenForReading(path));
   if (file.h == INVALID_HANDLE_VALUE) return false;
-  // Only as much room as the file can fill: lists are read with a generous cap.
+  // Lists are read with a generous cap: room only for what the file holds. A small
+  // head (the scan's 32000 bytes) is cheaper to allocate than to ask the size for.
   LARGE_INTEGER size = {};
   size_t capacity = maxBytes;
-  if (GetFileSizeEx(file.h, &size) && (unsigned long long)size.QuadPart < maxBytes) capacity = (size_t)size.QuadPart;
+  if (maxBytes > (1u << 20) && GetFileSizeEx(file.h, &size) && (unsigned long long)size.QuadPart < maxBytes)
+    capacity = (size_t)size.QuadPart;
   std::string buffer(capacity, '\0');
   size_t total = 0;
   maxBytes = capacity;

@@ -2,12 +2,16 @@
 
 #include <windows.h>
 
-#include <cwctype>
+#include <algorithm>
 
 namespace Text {
 
+// ASCII is the same in every ANSI code page; most names are ASCII, and the walk
+// converts one per directory entry, so those skip the system call.
 std::string ToAnsi(const std::wstring& text) {
   if (text.empty()) return {};
+  if (std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; }))
+    return std::string(text.begin(), text.end());
   int length = WideCharToMultiByte(CP_ACP, 0, text.data(), (int)text.size(), nullptr, 0, nullptr, nullptr);
   if (length <= 0) return {};
   std::string out((size_t)length, '\0');
@@ -17,6 +21,8 @@ std::string ToAnsi(const std::wstring& text) {
 
 std::wstring FromAnsi(const char* bytes, size_t length) {
   if (length == 0) return {};
+  if (std::all_of(bytes, bytes + length, [](char c) { return (unsigned char)c < 0x80; }))
+    return std::wstring(bytes, bytes + length);
   int count = MultiByteToWideChar(CP_ACP, 0, bytes, (int)length, nullptr, 0);
   if (count <= 0) return {};
   std::wstring out((size_t)count, L'\0');
