@@ -27,6 +27,7 @@
 #include "filescan/ModuleScanDisk.h"
 #include "filescan/ScanPage.h"
 #include "frame/FormMain.h"
+#include "platform/System.h"
 #include "platform/Text.h"
 #include "platform/Toolkit.h"
 
@@ -36,16 +37,8 @@ const wchar_t kSuspect[] = L" 可疑文件：";
 const wchar_t kPublisher[] = L" | 文件发行者：";
 const wchar_t kNotExaminable[] = L" 无法检查：";
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return (double)now.QuadPart / (double)frequency.QuadPart;
-}
+// Seconds on the program's own clock.
+double Now() { return System::Milliseconds() / 1000; }
 
 PROCESS_MEMORY_COUNTERS Memory() {
   PROCESS_MEMORY_COUNTERS m = {};
