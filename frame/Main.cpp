@@ -1,9 +1,8 @@
 // Program entry: load the main window and run until no window is left.
-#include <windows.h>
-
+// (A GUI-subsystem program; the runtime calls main for it as for a console one.)
 #include "frame/FormMain.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int main() {
   tk::SetApplicationTitle(L"Zorvane");
   tk::Show(FormMain::Get());
   return tk::Run();
