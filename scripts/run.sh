@@ -35,6 +35,9 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 zv_xvfb_start
+# Start the server first: two wine commands starting together in a new prefix
+# can each make their own socket folder, and one of them then cannot connect.
+wineserver -p60 </dev/null
 # The demo's tools (UI driver, stand-in process) live on C: beside the program.
 cp -a "$BUILD_DIR/tools" "$sb/drive_c/tools"
 mkdir -p "$BUILD_DIR/shots" "$sb/drive_c/demo"

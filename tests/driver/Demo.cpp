@@ -115,6 +115,8 @@ int main() {
   Say(ui::ReportTextOf(report));
   Say(L"--------------");
   ui::CloseReport(report);
+  ui::ClickNow(ui::FindChild(main, L"可疑文件查询"));
+  Shot(L"query");
   if (int rc = ScanDemoFolder(main, pid)) return rc;
 
   PostMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
