@@ -18,7 +18,6 @@ UINT IconStyle(Icon icon) {
 
 struct InputState {
   Form form;
-  Control* prompt = nullptr;
   Control* text = nullptr;
   std::wstring promptText;
   std::wstring result;
@@ -41,7 +40,7 @@ std::wstring InputBox(const std::wstring& prompt, const std::wstring& title, con
   form.width = 360;
   form.height = 120;
   form.Design = [&state](Form& f) {
-    state.prompt = AddLabel(f, nullptr, L"LabelPrompt", state.promptText, 12, 10, 260, 60);
+    AddLabel(f, nullptr, L"LabelPrompt", state.promptText, 12, 10, 260, 60);
     Control* ok = AddButton(f, nullptr, L"CommandOK", L"确定", 280, 10, 68, 24);
     Control* cancel = AddButton(f, nullptr, L"CommandCancel", L"取消", 280, 40, 68, 24);
     state.text = AddText(f, nullptr, L"TextInput", 12, 84, 336, 22, false);

@@ -28,13 +28,6 @@ void Shot(const std::wstring& name) {
   ui::WaitFor([&] { return GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000);
 }
 
-void SetString(HKEY root, const wchar_t* name, const wchar_t* data) {
-  HKEY key;
-  RegCreateKeyW(root, kRun, &key);
-  RegSetValueExW(key, name, 0, REG_SZ, (const BYTE*)data, (DWORD)(wcslen(data) + 1) * sizeof(wchar_t));
-  RegCloseKey(key);
-}
-
 void StartListedProcess() {
   CreateDirectoryW(L"C:\\demo", nullptr);
   CopyFileW(L"C:\\tools\\sleeper.exe", L"C:\\demo\\msblast.exe", FALSE);
@@ -83,9 +76,9 @@ int ScanDemoFolder(HWND main, DWORD pid) {
 int main() {
   CreateDirectoryW(L"C:\\demo", nullptr);
   StartListedProcess();
-  SetString(HKEY_CURRENT_USER, L"DemoUpdater", L"C:\\WINDOWS\\system32\\demo-updater.exe");
-  SetString(HKEY_CURRENT_USER, L"DemoHelper", L"\"C:\\WINDOWS\\demo-helper.exe\" /background");
-  SetString(HKEY_LOCAL_MACHINE, L"DemoService", L"C:\\WINDOWS\\demo-service.exe");
+  ui::SetRegText(HKEY_CURRENT_USER, kRun, L"DemoUpdater", L"C:\\WINDOWS\\system32\\demo-updater.exe");
+  ui::SetRegText(HKEY_CURRENT_USER, kRun, L"DemoHelper", L"\"C:\\WINDOWS\\demo-helper.exe\" /background");
+  ui::SetRegText(HKEY_LOCAL_MACHINE, kRun, L"DemoService", L"C:\\WINDOWS\\demo-service.exe");
 
   HWND main = ui::WaitShown(L"Zorvane v3.3", 30000);
   if (!main) return Fail(L"the main window did not appear");

@@ -78,10 +78,10 @@ bool Start(App& app) {
                         &app.process) != FALSE;
 }
 
-bool Launch(App& app, const std::wstring& name) {
+HWND Launch(App& app, const std::wstring& name) {
   app.folder = FreshInstall(name);
-  if (app.folder.empty() || !Start(app)) return false;
-  return WaitShown(L"Zorvane v3.3", 30000, app.process.dwProcessId) != nullptr;
+  if (app.folder.empty() || !Start(app)) return nullptr;
+  return WaitShown(L"Zorvane v3.3", 30000, app.process.dwProcessId);
 }
 
 bool WaitExit(App& app, DWORD timeoutMs) {
@@ -131,15 +131,6 @@ HWND FindChild(HWND parent, const std::wstring& caption, const std::wstring& cla
   FindState state = {caption, className, 0, nullptr};
   EnumChildWindows(parent, FindChildProc, (LPARAM)&state);
   return state.found;
-}
-
-HWND ChildById(HWND parent, int id) {
-  HWND direct = GetDlgItem(parent, id);
-  if (direct) return direct;
-  // Controls inside a panel are children of the panel.
-  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-    if (HWND inner = GetDlgItem(child, id)) return inner;
-  return nullptr;
 }
 
 HWND ChildAt(HWND parent, int x, int y) {
@@ -217,33 +208,12 @@ std::wstring TextOf(HWND hwnd) {
 
 bool OwnVisible(HWND hwnd) { return (GetWindowLongW(hwnd, GWL_STYLE) & WS_VISIBLE) != 0; }
 
-POINT PositionOf(HWND hwnd) {
-  RECT rc;
-  GetWindowRect(hwnd, &rc);
-  POINT p = {rc.left, rc.top};
-  ScreenToClient(GetParent(hwnd), &p);
-  return p;
-}
-
-SIZE SizeOf(HWND hwnd) {
-  RECT rc;
-  GetWindowRect(hwnd, &rc);
-  return {rc.right - rc.left, rc.bottom - rc.top};
-}
-
-void MouseMove(HWND hwnd, int x, int y) { SendSync(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y)); }
-
 void ClickNow(HWND hwnd) {
   SendSync(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
   SendSync(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
 }
 
 void Command(HWND top, int id) { SendSync(top, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
-
-void PostClick(HWND hwnd) {
-  PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-  PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-}
 
 void PostMouseDown(HWND hwnd, int button) {
   UINT message = button == 2 ? WM_RBUTTONDOWN : button == 4 ? WM_MBUTTONDOWN : WM_LBUTTONDOWN;
@@ -354,8 +324,7 @@ struct RemoteTree {
   char* remote = nullptr;  // a TVITEMW followed by a text buffer
   RemoteTree(HWND t, DWORD pid) : tree(t) {
     process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-    if (process)
-      remote = (char*)VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (process) remote = (char*)VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   }
   ~RemoteTree() {
     if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
@@ -384,19 +353,21 @@ struct RemoteTree {
 
 HWND FindBrowser(DWORD pid, HWND* tree) {
   HWND found = nullptr;
-  WaitFor([&] {
-    for (HWND w = GetTopWindow(nullptr); w; w = GetNextWindow(w, GW_HWNDNEXT)) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(w, &owner);
-      if (owner != pid || !IsWindowVisible(w)) continue;
-      HWND t = FindWindowExW(w, nullptr, L"SysTreeView32", nullptr);
-      if (!t) continue;
-      *tree = t;
-      found = w;
-      return true;
-    }
-    return false;
-  }, 20000);
+  WaitFor(
+      [&] {
+        for (HWND w = GetTopWindow(nullptr); w; w = GetNextWindow(w, GW_HWNDNEXT)) {
+          DWORD owner = 0;
+          GetWindowThreadProcessId(w, &owner);
+          if (owner != pid || !IsWindowVisible(w)) continue;
+          HWND t = FindWindowExW(w, nullptr, L"SysTreeView32", nullptr);
+          if (!t) continue;
+          *tree = t;
+          found = w;
+          return true;
+        }
+        return false;
+      },
+      20000);
   return found;
 }
 
@@ -447,6 +418,13 @@ std::wstring RegText(HKEY root, const std::wstring& path, const std::wstring& na
   if (rc != ERROR_SUCCESS) return {};
   if (found) *found = true;
   return data;
+}
+
+void SetRegText(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text) {
+  HKEY key;
+  if (RegCreateKeyW(root, path.c_str(), &key) != ERROR_SUCCESS) return;
+  RegSetValueExW(key, name.c_str(), 0, REG_SZ, (const BYTE*)text.c_str(), (DWORD)(text.size() + 1) * sizeof(wchar_t));
+  RegCloseKey(key);
 }
 
 void RegDeleteTree(HKEY root, const std::wstring& path) {

@@ -20,8 +20,8 @@ std::wstring FreshInstall(const std::wstring& name);
 bool CopyTree(const std::wstring& from, const std::wstring& to);
 bool Start(App& app);
 // Starts a fresh install and waits until its main window is shown, which it is
-// once its load sequence has run; false on failure.
-bool Launch(App& app, const std::wstring& name);
+// once its load sequence has run; the window, or null on failure.
+HWND Launch(App& app, const std::wstring& name);
 bool WaitExit(App& app, DWORD timeoutMs);
 void Kill(App& app);
 
@@ -32,7 +32,6 @@ HWND WaitShown(const std::wstring& caption, DWORD timeoutMs, DWORD processId = 0
 HWND FindTop(const std::wstring& caption, DWORD processId = 0);
 // First descendant whose text is `caption` (and class, when given).
 HWND FindChild(HWND parent, const std::wstring& caption, const std::wstring& className = std::wstring());
-HWND ChildById(HWND parent, int id);
 // The visible child (of the window or one of its panels) at a client position.
 HWND ChildAt(HWND parent, int x, int y);
 // A visible top-level window of the process with a child whose text starts with `prefix`.
@@ -42,15 +41,11 @@ HWND TopOfProcess(DWORD processId, const std::wstring& caption, const std::wstri
 
 std::wstring TextOf(HWND hwnd);
 bool OwnVisible(HWND hwnd);
-POINT PositionOf(HWND hwnd);  // left and top within the parent's client area
-SIZE SizeOf(HWND hwnd);
 
 // Synchronous actions: they return once the program has handled them.
-void MouseMove(HWND hwnd, int x = 2, int y = 2);
 void ClickNow(HWND hwnd);
 void Command(HWND top, int id);
 // Posted actions, for those that may open a modal window.
-void PostClick(HWND hwnd);
 void PostMouseDown(HWND hwnd, int button);
 void PostCommand(HWND top, int id);
 void PostButton(HWND button);
@@ -87,6 +82,8 @@ int VisibleTaskbarButtons();
 
 // Registry helpers for checks.
 std::wstring RegText(HKEY root, const std::wstring& path, const std::wstring& name, bool* found = nullptr);
+// Creates the key if needed and stores a string value.
+void SetRegText(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text);
 void RegDeleteTree(HKEY root, const std::wstring& path);
 
 }  // namespace ui

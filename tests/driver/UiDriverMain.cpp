@@ -1,12 +1,14 @@
 // Command-line face of the UI driver, for scripts:
 //   uidriver wait CAPTION TIMEOUT_MS    exit 0 once a window with that caption exists
 //   uidriver close CAPTION TIMEOUT_MS   close it and wait for its process to end
-#include "tests/driver/UiDriver.h"
+#include <windows.h>
 
 #include <shellapi.h>
 
 #include <cstdio>
 #include <string>
+
+#include "tests/driver/UiDriver.h"
 
 namespace {
 

@@ -15,22 +15,14 @@ std::wstring Setting(const wchar_t* key, bool* found = nullptr) {
   return ui::RegText(HKEY_CURRENT_USER, kSection, key, found);
 }
 
-void SetSetting(const wchar_t* key, const wchar_t* value) {
-  HKEY k;
-  RegCreateKeyW(HKEY_CURRENT_USER, kSection, &k);
-  RegSetValueExW(k, key, 0, REG_SZ, (const BYTE*)value, (DWORD)(wcslen(value) + 1) * sizeof(wchar_t));
-  RegCloseKey(k);
-}
+void SetSetting(const wchar_t* key, const wchar_t* value) { ui::SetRegText(HKEY_CURRENT_USER, kSection, key, value); }
 
 class Program : public ::testing::Test {
  protected:
   void SetUp() override { ui::RegDeleteTree(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\57302"); }
   void TearDown() override { ui::Kill(app); }
 
-  HWND Start(const wchar_t* name) {
-    if (!ui::Launch(app, name)) return nullptr;
-    return ui::FindTop(kCaption, app.process.dwProcessId);
-  }
+  HWND Start(const wchar_t* name) { return ui::Launch(app, name); }
   // Closes the main window with its close box and expects the process to end.
   void CloseAndExpectExit(HWND main) {
     PostMessageW(main, WM_CLOSE, 0, 0);
@@ -48,9 +40,14 @@ TEST_F(Program, FirstStartSeedsSettingsAndCloseEndsTheProcess) {
   HWND main = Start(L"first");
   ASSERT_NE(nullptr, main);
   const wchar_t* const expected[][2] = {
-      {L"CheckOnTimeScan", L"1"},          {L"CheckAutoRun", L"0"},         {L"CheckSoundAlart", L"1"},
-      {L"CheckShowReportAfterScan", L"1"}, {L"CheckAutoDetectNewVersion", L"0"}, {L"CheckAutoDetectNewDB", L"0"},
-      {L"Inited", L"1"},                   {L"EnableOnTimeScan", L"0"},
+      {L"CheckOnTimeScan", L"1"},
+      {L"CheckAutoRun", L"0"},
+      {L"CheckSoundAlart", L"1"},
+      {L"CheckShowReportAfterScan", L"1"},
+      {L"CheckAutoDetectNewVersion", L"0"},
+      {L"CheckAutoDetectNewDB", L"0"},
+      {L"Inited", L"1"},
+      {L"EnableOnTimeScan", L"0"},
   };
   for (auto& e : expected) EXPECT_EQ(std::wstring(e[1]), Setting(e[0])) << e[0];
   CloseAndExpectExit(main);

@@ -1,13 +1,10 @@
 // The suspicious-file scan page as a user meets it: start, results, stop.
 #include <gtest/gtest.h>
-
 #include <string>
 
 #include "tests/driver/UiDriver.h"
 
 namespace {
-
-const wchar_t kCaption[] = L"Zorvane v3.3";
 
 // Built at run time so that this program's own bytes do not carry the text.
 std::string Signature() { return std::string("SetWindows") + "Hook"; }
@@ -41,8 +38,8 @@ class ScanPage : public ::testing::Test {
   void SetUp() override {
     CreateDirectoryW(L"C:\\scanfix", nullptr);
     WriteFile(L"C:\\scanfix\\hook.dll", "MZ" + std::string(100, '\0') + Signature());
-    ASSERT_TRUE(ui::Launch(app, L"scan"));
-    main = ui::FindTop(kCaption, app.process.dwProcessId);
+    main = ui::Launch(app, L"scan");
+    ASSERT_NE(nullptr, main);
     ui::ClickNow(ui::FindChild(main, L"可疑文件扫描"));
     scan = ui::FindChild(main, L"扫描", L"Button");
     stop = ui::FindChild(main, L"停止", L"Button");

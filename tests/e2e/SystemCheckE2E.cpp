@@ -1,8 +1,7 @@
 // One whole system check as a user runs it: seeded threats, the progress
 // window, the prompts, the report window and its saved log.
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -12,15 +11,7 @@ namespace {
 
 const wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kSection[] = L"Software\\VB and VBA Program Settings\\57302\\quorrel2006";
-const wchar_t kCaption[] = L"Zorvane v3.3";
 constexpr int kMenuScan = 101;
-
-void SetString(HKEY root, const wchar_t* path, const wchar_t* name, const std::wstring& data) {
-  HKEY key;
-  RegCreateKeyW(root, path, &key);
-  RegSetValueExW(key, name, 0, REG_SZ, (const BYTE*)data.c_str(), (DWORD)(data.size() + 1) * sizeof(wchar_t));
-  RegCloseKey(key);
-}
 
 bool HasValue(HKEY root, const wchar_t* name) {
   bool found = false;
@@ -94,20 +85,19 @@ class SystemCheck : public ::testing::Test {
 
 TEST_F(SystemCheck, FindingsArePromptedCarriedOutReportedAndSaved) {
   PROCESS_INFORMATION worm = StartSleeper(L"msblast.exe");  // a name from the shipped list
-  SetString(HKEY_CURRENT_USER, kRun, L"demo1", L"C:\\WINDOWS\\evil1.exe");
-  SetString(HKEY_CURRENT_USER, kRun, L"demo2", L"C:\\WINDOWS\\evil2.exe /quiet");
-  SetString(HKEY_LOCAL_MACHINE, kRun, L"demo3", L"C:\\WINDOWS\\system32\\evil3.exe");
-  SetString(HKEY_LOCAL_MACHINE, kRun, L"tool", L"C:\\Program Files\\Tool\\tool.exe");
-  HWND main = nullptr;
-  ASSERT_TRUE(ui::Launch(app, L"check"));
-  main = ui::FindTop(kCaption, Pid());
+  ui::SetRegText(HKEY_CURRENT_USER, kRun, L"demo1", L"C:\\WINDOWS\\evil1.exe");
+  ui::SetRegText(HKEY_CURRENT_USER, kRun, L"demo2", L"C:\\WINDOWS\\evil2.exe /quiet");
+  ui::SetRegText(HKEY_LOCAL_MACHINE, kRun, L"demo3", L"C:\\WINDOWS\\system32\\evil3.exe");
+  ui::SetRegText(HKEY_LOCAL_MACHINE, kRun, L"tool", L"C:\\Program Files\\Tool\\tool.exe");
+  HWND main = ui::Launch(app, L"check");
+  ASSERT_NE(nullptr, main);
 
   // Every caption seen is one of the fixed sequence (a watcher may miss some).
-  const std::vector<std::wstring> sequence = {
-      L"扫描系统正在初始化,请稍候...", L"正在扫描内存....10%", L"正在注册表启动项....30%",
-      L"正在扫描系统文件关联....50%", L"正在扫描系当前用户Shell....55%", L"正在扫描BHO....60%",
-      L"正在扫描其它系统项目....70%", L"正在扫描其它系统项目....72%", L"正在扫描其它系统项目....90%",
-      L"正在扫描其它系统项目....99%"};
+  const std::vector<std::wstring> sequence = {L"扫描系统正在初始化,请稍候...",   L"正在扫描内存....10%",
+                                              L"正在注册表启动项....30%",        L"正在扫描系统文件关联....50%",
+                                              L"正在扫描系当前用户Shell....55%", L"正在扫描BHO....60%",
+                                              L"正在扫描其它系统项目....70%",    L"正在扫描其它系统项目....72%",
+                                              L"正在扫描其它系统项目....90%",    L"正在扫描其它系统项目....99%"};
   std::vector<std::wstring> captions = Progress(main);
   ASSERT_FALSE(captions.empty());
   for (const std::wstring& caption : captions)
@@ -154,19 +144,19 @@ TEST_F(SystemCheck, FindingsArePromptedCarriedOutReportedAndSaved) {
 }
 
 TEST_F(SystemCheck, NothingFoundEndsWithTheAllClearMessage) {
-  ASSERT_TRUE(ui::Launch(app, L"clean"));
-  HWND main = ui::FindTop(kCaption, Pid());
+  HWND main = ui::Launch(app, L"clean");
+  ASSERT_NE(nullptr, main);
   Progress(main);
   EXPECT_EQ(L"系统安全,未发现任何病毒木马！", AcknowledgeMessage());
   EXPECT_EQ(nullptr, ui::TopOfProcess(Pid(), L"查杀报告", L""));
 }
 
 TEST_F(SystemCheck, ReportOptionOffKeepsLinesForTheNextCheck) {
-  SetString(HKEY_CURRENT_USER, kRun, L"demo", L"C:\\WINDOWS\\again.exe");
-  SetString(HKEY_CURRENT_USER, kSection, L"Inited", L"1");
-  SetString(HKEY_CURRENT_USER, kSection, L"CheckShowReportAfterScan", L"0");
-  ASSERT_TRUE(ui::Launch(app, L"quiet"));
-  HWND main = ui::FindTop(kCaption, Pid());
+  ui::SetRegText(HKEY_CURRENT_USER, kRun, L"demo", L"C:\\WINDOWS\\again.exe");
+  ui::SetRegText(HKEY_CURRENT_USER, kSection, L"Inited", L"1");
+  ui::SetRegText(HKEY_CURRENT_USER, kSection, L"CheckShowReportAfterScan", L"0");
+  HWND main = ui::Launch(app, L"quiet");
+  ASSERT_NE(nullptr, main);
   Progress(main);
   EXPECT_NE(L"", Answer(L"跳过"));
   // The check ends silently. "查杀" is refused while a check runs, so it is
@@ -178,13 +168,12 @@ TEST_F(SystemCheck, ReportOptionOffKeepsLinesForTheNextCheck) {
   }
   ASSERT_TRUE(started);
   // Only now: the first check may still have been reaching its end before.
-  SetString(HKEY_CURRENT_USER, kSection, L"CheckShowReportAfterScan", L"1");
+  ui::SetRegText(HKEY_CURRENT_USER, kSection, L"CheckShowReportAfterScan", L"1");
   EXPECT_NE(L"", Answer(L"跳过"));
   HWND report = WaitReport();
   ASSERT_NE(nullptr, report);
   const std::wstring line = L"(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\again.exe 跳过,未清除!";
-  EXPECT_EQ(L"Zorvane 病毒木马查杀结果：\r\n\r\n" + line + L"\r\n" + line,
-            ui::ReportTextOf(report));
+  EXPECT_EQ(L"Zorvane 病毒木马查杀结果：\r\n\r\n" + line + L"\r\n" + line, ui::ReportTextOf(report));
   std::wstring name = SaveReport(report, L"typed name.log");
   EXPECT_EQ(L"记录已保存!", AcknowledgeMessage());
   EXPECT_EQ(Gbk(L"Zorvane 病毒木马查杀结果：\r\n\r\n" + line + L"\r\n" + line),
