@@ -13,13 +13,13 @@
 //
 // Prints key=value lines: files, flagged, seconds, memory in KB, and the counts.
 #include <windows.h>
-#include <psapi.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <psapi.h>
 #include <string>
 #include <vector>
 
@@ -129,7 +129,7 @@ std::vector<std::wstring> ResultLines(const std::wstring& text) {
 // Appends the lines again to the emptied result box, the way tk::AppendText
 // does, timing each step and the repaint that follows, early and late.
 void ProbeAppends(const std::vector<std::wstring>& lines) {
-  HWND box = static_cast<HWND>(FormMain::TextIATResult->hwnd);
+  HWND box = static_cast<HWND>(ScanPage::TextIATResult->hwnd);
   SetWindowTextA(box, "");
   tk::DoEvents();
   double step[4] = {}, early = 0, late = 0;
@@ -160,10 +160,11 @@ void ProbeAppends(const std::vector<std::wstring>& lines) {
   }
   printf("probe_scrollinfo_us=%.0f\n", (Now() - t) / 100 * 1e6);
   DestroyWindow(bar);
-  printf("probe_appends=%u\nprobe_length_seconds=%.4f\nprobe_setsel_seconds=%.4f\nprobe_replacesel_seconds=%.4f\n"
-         "probe_paint_seconds=%.4f\nprobe_first_tenth_us=%.0f\nprobe_last_tenth_us=%.0f\nprobe_text_chars=%d\n",
-         (unsigned)n, step[0], step[1], step[2], step[3], early / tenth * 1e6, late / tenth * 1e6,
-         GetWindowTextLengthW(box));
+  printf(
+      "probe_appends=%u\nprobe_length_seconds=%.4f\nprobe_setsel_seconds=%.4f\nprobe_replacesel_seconds=%.4f\n"
+      "probe_paint_seconds=%.4f\nprobe_first_tenth_us=%.0f\nprobe_last_tenth_us=%.0f\nprobe_text_chars=%d\n",
+      (unsigned)n, step[0], step[1], step[2], step[3], early / tenth * 1e6, late / tenth * 1e6,
+      GetWindowTextLengthW(box));
 }
 
 // What the scan leaves beside the timing: kept lines and call meters.
@@ -245,7 +246,7 @@ int main(int argc, char** argv) {
     tk::Show(form);
     FormMain::LabelKyScan->Click();  // the scan page, where the user starts a scan
   }
-  tk::SetCaption(FormMain::LabelTarget, o.root);
+  tk::SetCaption(ScanPage::LabelTarget, o.root);
   Settle();
 
   Run run;
@@ -261,7 +262,7 @@ int main(int argc, char** argv) {
   printf("ws_before_kb=%lu\npeak_ws_kb=%lu\n", (unsigned long)(before.WorkingSetSize / 1024),
          (unsigned long)(after.PeakWorkingSetSize / 1024));
   if (o.queue) printf("queue_max=%u\n", (unsigned)run.queueMax);
-  std::wstring text = o.sink == "none" ? run.kept : tk::Caption(FormMain::TextIATResult);
+  std::wstring text = o.sink == "none" ? run.kept : tk::Caption(ScanPage::TextIATResult);
   std::vector<std::wstring> flagged;
   if (!WriteFlagged(text, o.out, &flagged)) return 1;
   if (o.sink == "counted") PrintCounts(run, flagged);

@@ -6,20 +6,10 @@
 #include "frame/Skin.h"
 #include "monitor/ModuleOnTimeScan.h"
 #include "platform/System.h"
-#include "report/FormReport.h"
-#include "syscheck/FormMsg.h"
 #include "syscheck/SystemCheck.h"
 
 namespace FormMain {
 
-tk::Control* PictureKyScan;
-tk::Control* CommandSelectFolder;
-tk::Control* CommandScan;
-tk::Control* CommandStopScan;
-tk::Control* TextIATResult;
-tk::Control* LabelTarget;
-tk::Control* LabelScanState;
-tk::Control* LabelTargetToScan;
 tk::Control* PictureKyAsk;
 tk::Control* TextKyFile;
 tk::Control* ImageOK[2];
@@ -62,7 +52,7 @@ Skin::Button OkButton() { return {ImageOK[0], ImageOK[1]}; }
 
 void ShowPage(bool scanPage, bool askPage) {
   tk::SetVisible(ImageKyScan, scanPage);
-  tk::SetVisible(PictureKyScan, scanPage);
+  tk::SetVisible(ScanPage::PictureKyScan, scanPage);
   tk::SetVisible(ImageKyAsk, askPage);
   tk::SetVisible(PictureKyAsk, askPage);
 }
@@ -76,15 +66,16 @@ void LabelKyAsk_Click() { ShowPage(false, true); }
 void BigButton_MouseMove(const Skin::Button& button) {
   Skin::Hover(button);
   if (HoverSoundPlayed) return;
-  System::PlaySoundAsync(Skin::ProgramFile(L"\\bf.wav"));
+  System::PlaySoundAsync(System::ProgramFile(L"\\bf.wav"));
   HoverSoundPlayed = true;
 }
 
 void ImageScan_MouseMove(const tk::Mouse&) { BigButton_MouseMove(ScanButton()); }
 void ImageConfig_MouseMove(const tk::Mouse&) { BigButton_MouseMove(ConfigButton()); }
+void Scan_Click() { SystemCheck::RunSystemCheck(form); }
 void ImageScan_MouseDown(const tk::Mouse&) {
   Skin::Press(ScanButton());
-  SystemCheck::RunSystemCheck();
+  Scan_Click();
 }
 void ImageConfig_MouseDown(const tk::Mouse&) { Skin::Press(ConfigButton()); }
 void ImageOK_MouseMove(const tk::Mouse&) { Skin::Hover(OkButton()); }
@@ -102,13 +93,13 @@ void Form_MouseMove(const tk::Mouse&) {
 
 void Exit_Click() { Form_Unload(); }
 
-void ViewReport_Click() { System::StartExplorer(System::ProgramFolder() + L"\\log"); }
+void ViewReport_Click() { System::StartExplorer(System::ProgramFile(L"\\log")); }
 
 void Nothing() {}
 
 void BuildMenus(tk::Form& f) {
   void* operation = tk::AddMenu(f, L"(&0)操作");
-  tk::AddMenuItem(f, operation, MenuScan, L"查杀", SystemCheck::RunSystemCheck);
+  tk::AddMenuItem(f, operation, MenuScan, L"查杀", Scan_Click);
   tk::AddMenuItem(f, operation, 0, L"-", nullptr);
   tk::AddMenuItem(f, operation, MenuExit, L"退出", Exit_Click);
   void* setting = tk::AddMenu(f, L"(&S)设置");
@@ -132,26 +123,11 @@ tk::Control* IndicatorImage(tk::Form& f, const wchar_t* name, const char* bitmap
   return image;
 }
 
-void DesignScanPanel(tk::Form& f) {
-  PictureKyScan = tk::AddPicture(f, L"PictureKyScan", "PANEL_SCAN", 8, 140, 558, 214);
-  CommandSelectFolder = tk::AddButton(f, PictureKyScan, L"CommandSelectFolder", L"选择", 344, 8, 62, 24);
-  CommandScan = tk::AddButton(f, PictureKyScan, L"CommandScan", L"扫描", 414, 8, 62, 24);
-  CommandStopScan = tk::AddButton(f, PictureKyScan, L"CommandStopScan", L"停止", 484, 8, 62, 24);
-  tk::SetEnabled(CommandStopScan, false);
-  CommandSelectFolder->Click = ScanPage::CommandSelectFolder_Click;
-  CommandScan->Click = ScanPage::CommandScan_Click;
-  CommandStopScan->Click = ScanPage::CommandStopScan_Click;
-  TextIATResult = tk::AddText(f, PictureKyScan, L"TextIATResult", 12, 40, 534, 140, true);
-  LabelTarget = tk::AddLabel(f, PictureKyScan, L"LabelTarget", L"我的电脑", 84, 14, 250, 16);
-  LabelScanState = tk::AddLabel(f, PictureKyScan, L"LabelScanState", L"扫描状态：未进行扫描。", 12, 190, 534, 16);
-  LabelTargetToScan = tk::AddLabel(f, PictureKyScan, L"LabelTargetToScan", L"扫描目标：", 12, 14, 70, 16);
-}
-
 void DesignAskPanel(tk::Form& f) {
   PictureKyAsk = tk::AddPicture(f, L"PictureKyAsk", "PANEL_ASK", 8, 122, 558, 214);
   TextKyFile = tk::AddText(f, PictureKyAsk, L"TextKyFile", 84, 88, 260, 21, false);
-  ImageOK[0] = tk::AddImage(f, PictureKyAsk, L"ImageOK", 0, "QUERY_0", tk::Twips(5280), tk::Twips(1320));
-  ImageOK[1] = tk::AddImage(f, PictureKyAsk, L"ImageOK", 1, "QUERY_1", 352, 150);
+  ImageOK[0] = tk::AddImage(f, PictureKyAsk, L"ImageOK", 0, "QUERY_0", tk::Twips(5280), tk::Twips(1320), L"查询");
+  ImageOK[1] = tk::AddImage(f, PictureKyAsk, L"ImageOK", 1, "QUERY_1", 352, 150, L"查询");
   Label1 = tk::AddLabel(f, PictureKyAsk, L"Label1", L"文件名：", 24, 92, 60, 16);
 }
 
@@ -166,17 +142,18 @@ void DesignIndicators(tk::Form& f) {
   ImageOnTimeScanOn = IndicatorImage(f, L"ImageOnTimeScanOn", "LED_ON", 264, 215, L"已启动");
 }
 
-void DesignBigButton(tk::Form& f, tk::Control* images[3], const wchar_t* name, const char* const bitmaps[3], int left,
-                     int top) {
+void DesignBigButton(tk::Form& f, tk::Control* images[3], const wchar_t* name, const wchar_t* action,
+                     const char* const bitmaps[3], int left, int top) {
   // Hover and pressed images lie below the window at design time; the load stacks them.
   for (int i = 0; i < 3; i++) {
-    images[i] = tk::AddImage(f, nullptr, name, i, bitmaps[i], i == 0 ? left : 10 + 160 * (i - 1), i == 0 ? top : 380);
+    images[i] =
+        tk::AddImage(f, nullptr, name, i, bitmaps[i], i == 0 ? left : 10 + 160 * (i - 1), i == 0 ? top : 380, action);
     Skin::HandCursor(images[i]);
   }
 }
 
 void Design(tk::Form& f) {
-  DesignScanPanel(f);
+  ScanPage::Design(f);
   DesignAskPanel(f);
   TimerOnTimeScan = tk::AddTimer(f, L"TimerOnTimeScan");
   tk::SetTimer(TimerOnTimeScan, ModuleOnTimeScan::kIntervalMs, true);
@@ -194,7 +171,7 @@ void Design(tk::Form& f) {
   DesignIndicators(f);
   LabelAutoRun = tk::AddLabel(f, nullptr, L"LabelAutoRun", L"开机自启动：......................", 32, 132, 228, 16);
   static const char* const configBitmaps[3] = {"CONFIG_0", "CONFIG_1", "CONFIG_2"};
-  DesignBigButton(f, ImageConfig, L"ImageConfig", configBitmaps, tk::Twips(5760), tk::Twips(3120));
+  DesignBigButton(f, ImageConfig, L"ImageConfig", L"系统设置", configBitmaps, tk::Twips(5760), tk::Twips(3120));
   LabelSoundAlart =
       tk::AddLabel(f, nullptr, L"LabelSoundAlart", L"声音报警：........................", 32, 160, 228, 16);
   LabelCWAY = tk::AddLabel(f, nullptr, L"LabelCWAY", L"发现病毒木马后询问处理：..........", 32, 188, 228, 16);
@@ -202,10 +179,11 @@ void Design(tk::Form& f) {
       tk::AddLabel(f, nullptr, L"LabelOnTimeScanState", L"实时监控状态：....................", 32, 216, 228, 16);
   LabelVTKVersion = tk::AddLabel(f, nullptr, L"LabelVTKVersion", L"病毒库日期：", 32, 260, 280, 16);
   static const char* const scanBitmaps[3] = {"SCAN_0", "SCAN_1", "SCAN_2"};
-  DesignBigButton(f, ImageScan, L"ImageScan", scanBitmaps, tk::Twips(5760), tk::Twips(1800));
+  DesignBigButton(f, ImageScan, L"ImageScan", L"开始查杀", scanBitmaps, tk::Twips(5760), tk::Twips(1800));
   BuildMenus(f);
 
-  for (tk::Control* c : {LabelTargetToScan, Label57302, LabelKill, LabelKyScan, LabelKyAsk}) Skin::HandCursor(c);
+  for (tk::Control* c : {ScanPage::LabelTargetToScan, Label57302, LabelKill, LabelKyScan, LabelKyAsk})
+    Skin::HandCursor(c);
   LabelKill->Click = LabelKill_Click;
   LabelKyScan->Click = LabelKyScan_Click;
   LabelKyAsk->Click = LabelKyAsk_Click;
@@ -230,12 +208,12 @@ void SetIndicator(tk::Control* on, tk::Control* off, bool isOn) {
 }
 
 void Form_Load() {
-  tk::SetPicture(form, Skin::ProgramFile(L"\\sk.bmp"));
+  tk::SetPicture(form, System::ProgramFile(L"\\sk.bmp"));
   tk::SetVisible(ImageKyAsk, false);
   tk::SetVisible(ImageKyScan, false);
   tk::SetVisible(PictureKyAsk, false);
-  tk::Move(PictureKyScan, tk::Left(PictureKyAsk), tk::Top(PictureKyAsk));
-  tk::SetVisible(PictureKyScan, false);
+  tk::Move(ScanPage::PictureKyScan, tk::Left(PictureKyAsk), tk::Top(PictureKyAsk));
+  tk::SetVisible(ScanPage::PictureKyScan, false);
   HoverSoundPlayed = false;
   InitSettings();
   LoadScrrenInfo();
@@ -244,7 +222,7 @@ void Form_Load() {
   Skin::Arrange(OkButton());
   ModuleMain::InstallTrayWindowProc();
   ModuleMain::AddTrayIcon();
-  SettingsStore::Save(L"EnableOnTimeScan", L"0");
+  SettingsStore::Save(SettingsStore::kEnableOnTimeScan, L"0");
   tk::SetCaption(LabelVTKVersion, tk::Caption(LabelVTKVersion) + System::TodayShortDate());
   Skin::ApplyDefaultFont(form);
 }
@@ -274,15 +252,16 @@ tk::Form& Get() {
 bool IsLoaded() { return form.loaded; }
 
 void InitSettings() {
-  if (SettingsStore::IsOn(L"Inited")) return;
+  using namespace SettingsStore;
+  if (IsOn(kInited)) return;
   static const wchar_t* const defaults[][2] = {
-      {L"CheckOnTimeScan", L"1"},
-      {L"CheckAutoRun", L"0"},
-      {L"CheckSoundAlart", L"1"},
-      {L"CheckShowReportAfterScan", L"1"},
-      {L"CheckAutoDetectNewVersion", L"0"},
-      {L"CheckAutoDetectNewDB", L"0"},
-      {L"Inited", L"1"},
+      {kCheckOnTimeScan, L"1"},
+      {kCheckAutoRun, L"0"},
+      {kCheckSoundAlart, L"1"},
+      {kCheckShowReportAfterScan, L"1"},
+      {kCheckAutoDetectNewVersion, L"0"},
+      {kCheckAutoDetectNewDB, L"0"},
+      {kInited, L"1"},
   };
   // A failed save stops the seeding; Inited is written last, so the next start seeds again.
   for (auto& entry : defaults)
@@ -290,10 +269,11 @@ void InitSettings() {
 }
 
 void LoadScrrenInfo() {
-  if (!SettingsStore::IsOn(L"Inited")) return;
-  SetIndicator(ImageOnTimeScanOn, ImageOnTimeScanOff, SettingsStore::IsOn(L"CheckOnTimeScan"));
-  SetIndicator(ImageAutoRunOn, ImageAutoRunOff, SettingsStore::IsOn(L"CheckAutoRun"));
-  SetIndicator(ImageSoundOn, ImageSoundOff, SettingsStore::IsOn(L"CheckSoundAlart"));
+  using namespace SettingsStore;
+  if (!IsOn(kInited)) return;
+  SetIndicator(ImageOnTimeScanOn, ImageOnTimeScanOff, IsOn(kCheckOnTimeScan));
+  SetIndicator(ImageAutoRunOn, ImageAutoRunOff, IsOn(kCheckAutoRun));
+  SetIndicator(ImageSoundOn, ImageSoundOff, IsOn(kCheckSoundAlart));
   SetIndicator(ImageWayOn, ImageWayOff, true);
 }
 
@@ -303,9 +283,7 @@ void Form_Unload() {
   ModuleMain::DeleteTrayIcon();
   ModuleMain::RestoreWindowProc();
   ScanPage::Abandon();
-  FormMsg::Unload();
-  FormReport::Unload();
-  tk::Unload(form);
+  tk::EndProgram();  // every loaded window, this one included
 }
 
 }  // namespace FormMain

@@ -25,18 +25,10 @@ bool IsLoaded();
 
 void InitSettings();
 void LoadScrrenInfo();
-// The shutdown sequence, also run by the "退出" command.
+// The shutdown sequence, also run by the "退出" command: it ends the program.
 void Form_Unload();
 
-// Controls other windows and modules use.
-extern tk::Control* PictureKyScan;
-extern tk::Control* CommandSelectFolder;
-extern tk::Control* CommandScan;
-extern tk::Control* CommandStopScan;
-extern tk::Control* TextIATResult;
-extern tk::Control* LabelTarget;
-extern tk::Control* LabelScanState;
-extern tk::Control* LabelTargetToScan;
+// Controls other windows and modules use; the scan page's are its own.
 extern tk::Control* PictureKyAsk;
 extern tk::Control* TextKyFile;
 extern tk::Control* ImageOK[2];

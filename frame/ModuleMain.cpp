@@ -28,7 +28,7 @@ void FillTip(char (&tip)[64]) {
 intptr_t HideToTray(void* hWnd, unsigned uMsg, uintptr_t wParam, intptr_t lParam) {
   intptr_t result = tk::CallPreviousProc(PrevWndProc, hWnd, uMsg, wParam, lParam);
   tk::Hide(FormMain::Get());
-  SettingsStore::Save(L"EnableOnTimeScan", L"1");
+  SettingsStore::Save(SettingsStore::kEnableOnTimeScan, L"1");
   return result;
 }
 
@@ -38,7 +38,7 @@ intptr_t ShowFromTray() {
   tk::Form& form = FormMain::Get();
   tk::Show(form);
   tk::SendToForm(form, tk::kWmSysCommand, tk::kScRestore, 0);
-  SettingsStore::Save(L"EnableOnTimeScan", L"0");
+  SettingsStore::Save(SettingsStore::kEnableOnTimeScan, L"0");
   return 0;
 }
 

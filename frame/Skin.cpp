@@ -1,7 +1,5 @@
 #include "frame/Skin.h"
 
-#include "platform/System.h"
-
 namespace Skin {
 
 void Arrange(const Button& button) {
@@ -50,7 +48,5 @@ void HandCursor(const Button& button) {
 }
 
 void HandCursor(tk::Control* control) { tk::SetCursor(control, "HAND"); }
-
-std::wstring ProgramFile(const std::wstring& name) { return System::ProgramFolder() + name; }
 
 }  // namespace Skin

@@ -14,6 +14,8 @@ constexpr unsigned long kRed = 0x000000FF;
 constexpr unsigned long kYellow = 0x0000FFFF;
 constexpr unsigned long kBlue = 0x00FF0000;
 constexpr unsigned long kWhite = 0x00FFFFFF;
+// Behind the dialogs' skin pictures: the prompt, the progress window, the report.
+constexpr unsigned long kDialogBack = 0x00F7EFE6;
 
 // Moves images 1.. onto image 0, hides them and shows image 0.
 void Arrange(const Button& button);
@@ -30,7 +32,5 @@ void ApplyDefaultFont(tk::Form& form);
 // Hand cursor on every image of a button.
 void HandCursor(const Button& button);
 void HandCursor(tk::Control* control);
-// A file of the program folder, named as "\sk.bmp".
-std::wstring ProgramFile(const std::wstring& name);
 
 }  // namespace Skin

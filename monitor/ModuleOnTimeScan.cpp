@@ -10,15 +10,15 @@ namespace {
 
 // The default sound stands in when the file is missing; nothing waits for either.
 void SoundAlarm() {
-  if (!SettingsStore::IsOn(L"CheckSoundAlart")) return;
-  System::PlaySoundAsync(System::ProgramFolder() + L"\\Alert.wav");
+  if (!SettingsStore::IsOn(SettingsStore::kCheckSoundAlart)) return;
+  System::PlaySoundAsync(System::ProgramFile(L"\\Alert.wav"));
 }
 
 }  // namespace
 
 void TimerOnTimeScan_Timer() {
-  if (!SettingsStore::IsOn(L"CheckOnTimeScan")) return;
-  if (!SettingsStore::IsOn(L"EnableOnTimeScan")) return;
+  if (!SettingsStore::IsOn(SettingsStore::kCheckOnTimeScan)) return;
+  if (!SettingsStore::IsOn(SettingsStore::kEnableOnTimeScan)) return;
   MonitorRunKeys();
 }
 

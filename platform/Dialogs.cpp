@@ -25,14 +25,16 @@ struct InputState {
 
 }  // namespace
 
-void MsgBox(const std::wstring& prompt, Icon icon, const std::wstring& title) {
+// The owner is disabled while the box waits, even when it is hidden in the tray.
+void MsgBox(Form& owner, const std::wstring& prompt, Icon icon, const std::wstring& title) {
+  if (Ending()) return;
   const std::wstring& caption = title.empty() ? ApplicationTitle() : title;
-  Form* owner = ActiveForm();
-  MessageBoxA(owner ? (HWND)owner->hwnd : nullptr, Text::ToAnsi(prompt).c_str(), Text::ToAnsi(caption).c_str(),
+  MessageBoxA(owner.loaded ? (HWND)owner.hwnd : nullptr, Text::ToAnsi(prompt).c_str(), Text::ToAnsi(caption).c_str(),
               MB_OK | IconStyle(icon));
 }
 
-std::wstring InputBox(const std::wstring& prompt, const std::wstring& title, const std::wstring& defaultText) {
+std::wstring InputBox(Form& owner, const std::wstring& prompt, const std::wstring& title,
+                      const std::wstring& defaultText) {
   InputState state;
   Form& form = state.form;
   form.name = L"InputBox";
@@ -54,14 +56,13 @@ std::wstring InputBox(const std::wstring& prompt, const std::wstring& title, con
     };
   };
   state.promptText = prompt;
-  Form* owner = ActiveForm();
   Load(form);
   SetCaption(state.text, defaultText);
   if (state.text && state.text->hwnd) {
     SetFocus((HWND)state.text->hwnd);
     SendMessageA((HWND)state.text->hwnd, EM_SETSEL, 0, -1);
   }
-  ShowModal(form, owner);
+  ShowModal(form, &owner);
   Unload(form);
   return state.result;
 }

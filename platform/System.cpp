@@ -25,6 +25,8 @@ std::wstring ProgramFolder() {
   }
 }
 
+std::wstring ProgramFile(const std::wstring& name) { return ProgramFolder() + name; }
+
 std::wstring TodayShortDate() {
   char buffer[128] = {};
   int length = GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, buffer, sizeof buffer);

@@ -7,6 +7,8 @@ namespace System {
 
 // Folder of the running executable, without a trailing backslash.
 std::wstring ProgramFolder();
+// A file beside the program, named as "\sk.bmp" or "\log".
+std::wstring ProgramFile(const std::wstring& name);
 // Today's date in the user's short date form (e.g. 2026/12/10).
 std::wstring TodayShortDate();
 void SleepMs(unsigned long milliseconds);

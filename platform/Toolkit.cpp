@@ -23,7 +23,8 @@ const char kControlClass[] = "ZorvaneControl";  // labels, images, panels, timer
 constexpr int kFirstControlId = 1000;
 
 std::wstring g_title;
-std::vector<Form*> g_forms;  // the loaded forms
+std::vector<Form*> g_forms;  // the loaded forms, oldest first
+bool g_ending;
 
 HWND H(const void* hwnd) { return static_cast<HWND>(const_cast<void*>(hwnd)); }
 HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
@@ -171,10 +172,12 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND: RouteCommand(hwnd, wParam, lParam); return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: return ColorChild(hwnd, message, wParam, lParam);
-    case WM_CLOSE: Unload(*form); return 0;
+    case WM_CLOSE:
+      if (!form->QueryUnload || !form->QueryUnload()) Unload(*form);
+      return 0;
     case WM_ENDSESSION:
-      // The session ends: every form unloads as if closed, so each runs its Form_Unload.
-      if (wParam) Unload(*form);
+      // The session ends: every form unloads, so each runs its Form_Unload.
+      if (wParam) EndProgram();
       return 0;
   }
   return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -275,7 +278,7 @@ void SetApplicationTitle(const std::wstring& title) { g_title = title; }
 const std::wstring& ApplicationTitle() { return g_title; }
 
 void Load(Form& form) {
-  if (form.loaded) return;
+  if (form.loaded || g_ending) return;
   RegisterClasses();
   ReleaseControls(form);
   form.controls.clear();
@@ -319,7 +322,7 @@ void Load(Form& form) {
 
 void Show(Form& form) {
   Load(form);
-  if (!form.hwnd) return;
+  if (!form.loaded) return;
   ShowWindow(H(form.hwnd), SW_SHOW);
   SetForegroundWindow(H(form.hwnd));
 }
@@ -379,8 +382,21 @@ void Unload(Form& form) {
   form.unloading = false;
   g_forms.erase(std::remove(g_forms.begin(), g_forms.end(), &form), g_forms.end());
   WakeModalLoops();
-  if (g_forms.empty()) PostQuitMessage(0);
+  if (!g_forms.empty()) return;
+  g_ending = true;
+  PostQuitMessage(0);
 }
+
+void EndProgram() {
+  g_ending = true;
+  std::vector<Form*> forms = g_forms;
+  for (auto it = forms.rbegin(); it != forms.rend(); ++it) Unload(**it);
+  WakeModalLoops();
+}
+
+bool Ending() { return g_ending; }
+
+void ResetEnding() { g_ending = false; }
 
 void RefreshForm(Form& form) {
   if (form.loaded)
@@ -419,13 +435,6 @@ intptr_t SendToForm(Form& form, unsigned message, uintptr_t wParam, intptr_t lPa
   return SendMessageA(H(form.hwnd), message, wParam, lParam);
 }
 
-Form* ActiveForm() {
-  HWND active = GetActiveWindow();
-  for (Form* f : g_forms)
-    if (f->hwnd == active) return f;
-  return nullptr;
-}
-
 int Run() {
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
@@ -445,7 +454,7 @@ bool DoEvents() {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  return true;
+  return !g_ending;
 }
 
 Control* AddLabel(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,
@@ -455,11 +464,11 @@ Control* AddLabel(Form& form, Control* container, const std::wstring& name, cons
 }
 
 Control* AddImage(Form& form, Control* container, const std::wstring& name, int index, const std::string& bitmap, int x,
-                  int y) {
+                  int y, const std::wstring& caption) {
   HBITMAP bmp = LoadResourceBitmap(bitmap);
   BITMAP info = {};
   if (bmp) GetObjectA(bmp, sizeof info, &info);
-  Control* c = Add(form, container, Kind::Image, name, index, kControlClass, WS_CLIPSIBLINGS, 0, L"", x, y,
+  Control* c = Add(form, container, Kind::Image, name, index, kControlClass, WS_CLIPSIBLINGS, 0, caption, x, y,
                    info.bmWidth, info.bmHeight);
   c->bitmap = bmp;
   // Later images of an array lie above the earlier ones.

@@ -67,6 +67,9 @@ struct Form {
   std::function<void()> Load;
   std::function<void()> Unload;
   std::function<void(const Mouse&)> MouseMove;
+  // A request to close (close box, Alt+F4, WM_CLOSE from anywhere): true keeps the
+  // form. Unload calls and the program's end do not ask.
+  std::function<bool()> QueryUnload;
 
   // Run-time state, owned by the toolkit.
   void* hwnd = nullptr;
@@ -89,19 +92,28 @@ const std::wstring& ApplicationTitle();
 void Load(Form& form);  // creates the window and runs Load, once
 void Show(Form& form);
 void ShowModal(Form& form, Form* owner);  // returns when the form is hidden or unloaded
-void Hide(Form& form);  // a hidden window has no taskbar button either
-void Unload(Form& form);  // runs Unload; nothing when not loaded
+void Hide(Form& form);                    // a hidden window has no taskbar button either
+void Unload(Form& form);                  // runs Unload; nothing when not loaded
 bool IsShown(const Form& form);
 // Repaints the whole window now.
 void RefreshForm(Form& form);
 bool SetPicture(Form& form, const std::wstring& bitmapFile);
 void* IconHandle(const Form& form);
-// The loaded form that has the focus now, if any.
-Form* ActiveForm();
 // Runs the message loop until no form is loaded.
 int Run();
-// Handles pending messages; false when the program's end (a quit) is pending.
+// Handles pending messages; false once the program is ending.
 bool DoEvents();
+
+// --- the program's end ---
+// Unloads every loaded form, newest first (each runs its Unload), and ends the
+// program: from here on no form loads or shows again, modal loops and message
+// boxes return at once, and the message loop ends.
+void EndProgram();
+// True from EndProgram, the session's end or the last form's unload on.
+bool Ending();
+// Lets forms load again after an end; for programs that host the forms more than
+// once in one process (the in-process tests).
+void ResetEnding();
 
 // --- replacing a form's window procedure ---
 // The platform's window-procedure signature (WNDPROC), without its headers.
@@ -123,8 +135,10 @@ intptr_t SendToForm(Form& form, unsigned message, uintptr_t wParam, intptr_t lPa
 // --- controls (created inside Design) ---
 Control* AddLabel(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,
                   int width, int height);
+// `caption` names what the image does (a button's action) for automation and screen
+// readers; only the bitmap is drawn.
 Control* AddImage(Form& form, Control* container, const std::wstring& name, int index, const std::string& bitmap, int x,
-                  int y);
+                  int y, const std::wstring& caption = std::wstring());
 Control* AddPicture(Form& form, const std::wstring& name, const std::string& bitmap, int x, int y, int width,
                     int height);
 Control* AddText(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height,
@@ -170,9 +184,10 @@ void ListClear(Control* c);
 // Text boxes: append at the end without rewriting the whole text.
 void AppendText(Control* c, const std::wstring& text);
 
-// --- dialogs ---
-void MsgBox(const std::wstring& prompt, Icon icon, const std::wstring& title = std::wstring());
+// --- dialogs, owned by the form that raises them (disabled while they wait) ---
+void MsgBox(Form& owner, const std::wstring& prompt, Icon icon, const std::wstring& title = std::wstring());
 // One line of text; empty when cancelled.
-std::wstring InputBox(const std::wstring& prompt, const std::wstring& title, const std::wstring& defaultText);
+std::wstring InputBox(Form& owner, const std::wstring& prompt, const std::wstring& title,
+                      const std::wstring& defaultText);
 
 }  // namespace tk

@@ -1,6 +1,5 @@
 #include "report/FormReport.h"
 
-#include "frame/FormMain.h"
 #include "frame/Skin.h"
 #include "platform/Files.h"
 #include "platform/System.h"
@@ -21,7 +20,7 @@ const wchar_t kBadNameCharacters[] = L"\\/:*?\"<>|";
 
 Skin::Button Pair(tk::Control* images[2]) { return {images[0], images[1]}; }
 
-std::wstring LogFolder() { return System::ProgramFolder() + L"\\log"; }
+std::wstring LogFolder() { return System::ProgramFile(L"\\log"); }
 
 void ImageOK_MouseDown(const tk::Mouse&) { Unload(); }
 
@@ -35,10 +34,10 @@ void Form_MouseMove(const tk::Mouse&) {
   Skin::Arrange(Pair(ImageViewHistory));
 }
 
-void AddPair(tk::Form& f, tk::Control* images[2], const wchar_t* name, const char* bitmap0, const char* bitmap1,
-             int twipsLeft, int twipsTop, void (*press)(const tk::Mouse&)) {
-  images[0] = tk::AddImage(f, nullptr, name, 0, bitmap0, tk::Twips(twipsLeft), tk::Twips(twipsTop));
-  images[1] = tk::AddImage(f, nullptr, name, 1, bitmap1, tk::Twips(twipsLeft), tk::Twips(twipsTop) + 30);
+void AddPair(tk::Form& f, tk::Control* images[2], const wchar_t* name, const wchar_t* action, const char* bitmap0,
+             const char* bitmap1, int twipsLeft, int twipsTop, void (*press)(const tk::Mouse&)) {
+  images[0] = tk::AddImage(f, nullptr, name, 0, bitmap0, tk::Twips(twipsLeft), tk::Twips(twipsTop), action);
+  images[1] = tk::AddImage(f, nullptr, name, 1, bitmap1, tk::Twips(twipsLeft), tk::Twips(twipsTop) + 30, action);
   for (tk::Control* image : {images[0], images[1]}) {
     image->MouseDown = press;
     image->MouseMove = [images](const tk::Mouse&) { Button_MouseMove(images); };
@@ -47,9 +46,10 @@ void AddPair(tk::Form& f, tk::Control* images[2], const wchar_t* name, const cha
 
 void Design(tk::Form& f) {
   TextReport = tk::AddText(f, nullptr, L"TextReport", 8, 8, 404, 252, true);
-  AddPair(f, ImageViewHistory, L"ImageViewHistory", "HISTORY_0", "HISTORY_1", 4920, 4080, ImageViewHistory_MouseDown);
-  AddPair(f, ImageSave, L"ImageSave", "SAVE_0", "SAVE_1", 3600, 4080, ImageSave_MouseDown);
-  AddPair(f, ImageOK, L"ImageOK", "OK_0", "OK_1", 240, 4080, ImageOK_MouseDown);
+  AddPair(f, ImageViewHistory, L"ImageViewHistory", L"历史记录", "HISTORY_0", "HISTORY_1", 4920, 4080,
+          ImageViewHistory_MouseDown);
+  AddPair(f, ImageSave, L"ImageSave", L"保存", "SAVE_0", "SAVE_1", 3600, 4080, ImageSave_MouseDown);
+  AddPair(f, ImageOK, L"ImageOK", L"确定", "OK_0", "OK_1", 240, 4080, ImageOK_MouseDown);
 }
 
 void Form_Load() {
@@ -78,7 +78,7 @@ tk::Form& Get() {
     form.width = 420;
     form.height = 300;
     form.icon = "APPICON";
-    form.backColor = 0x00F7EFE6;
+    form.backColor = Skin::kDialogBack;
     form.Design = Design;
     form.Load = Form_Load;
     form.MouseMove = Form_MouseMove;
@@ -120,23 +120,24 @@ std::wstring LogNameProblem(const std::wstring& name) {
 }
 
 void ImageSave_MouseDown(const tk::Mouse&) {
-  std::wstring name = tk::InputBox(L"保存为：", L"保存查杀记录", DefaultLogName());
+  std::wstring name = tk::InputBox(form, L"保存为：", L"保存查杀记录", DefaultLogName());
   if (name.empty()) return;  // cancelled: nothing saved, the report stays
   std::wstring problem = LogNameProblem(name);
   if (!problem.empty()) {
-    tk::MsgBox(problem, tk::Icon::Exclamation);
+    tk::MsgBox(form, problem, tk::Icon::Exclamation);
     return;
   }
   if (!Files::FolderExists(LogFolder())) {
-    tk::MsgBox(L"日志文件夹不存在：" + LogFolder() + L"\r\n记录未保存。", tk::Icon::Error);
+    tk::MsgBox(form, L"日志文件夹不存在：" + LogFolder() + L"\r\n记录未保存。", tk::Icon::Error);
     return;
   }
   unsigned long error = 0;
   if (!Files::ReplaceWithText(LogFolder() + L"\\" + name, ReportText(), &error)) {
-    tk::MsgBox(L"记录保存失败（错误 " + std::to_wstring(error) + L"）：" + LogFolder() + L"\\" + name, tk::Icon::Error);
+    tk::MsgBox(form, L"记录保存失败（错误 " + std::to_wstring(error) + L"）：" + LogFolder() + L"\\" + name,
+               tk::Icon::Error);
     return;
   }
-  tk::MsgBox(L"记录已保存!", tk::Icon::None);
+  tk::MsgBox(form, L"记录已保存!", tk::Icon::None);
   Unload();
 }
 

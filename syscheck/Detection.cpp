@@ -1,7 +1,5 @@
 #include "syscheck/Detection.h"
 
-#include "frame/FormMain.h"
-#include "platform/Toolkit.h"
 #include "report/FormReport.h"
 #include "syscheck/FormMsg.h"
 #include "syscheck/TrustList.h"
@@ -9,15 +7,15 @@
 namespace Detection {
 
 std::wstring UserChoice = L"NONE";
-
-bool Cancelled() { return !FormMain::IsLoaded(); }
+tk::Form* Owner;
+std::wstring (*Prompt)(const std::wstring& warning) = PromptDetection;
 
 std::wstring PromptDetection(const std::wstring& warning) {
   UserChoice = L"NONE";
-  if (Cancelled()) return UserChoice;  // the program is closing: ask nothing more
-  tk::Show(FormMain::Get());
+  if (tk::Ending() || !Owner) return UserChoice;  // the program is closing: ask nothing more
+  tk::Show(*Owner);
   FormMsg::SetWarning(warning);
-  tk::ShowModal(FormMsg::Get(), &FormMain::Get());
+  tk::ShowModal(FormMsg::Get(), Owner);
   // The prompt sets the answer before it unloads. When the program is ending the
   // prompt answers nothing and goes away with it.
   bool running = tk::DoEvents();
@@ -26,22 +24,30 @@ std::wstring PromptDetection(const std::wstring& warning) {
   return UserChoice;
 }
 
+namespace {
+
+std::wstring LineSubject(const Finding& finding, bool cleaned) {
+  if (cleaned && !finding.cleanedSubject.empty()) return finding.cleanedSubject;
+  return finding.reportSubject.empty() ? finding.subject : finding.reportSubject;
+}
+
+}  // namespace
+
 Outcome Handle(const Finding& finding) {
   if (finding.keepsTrustList && TrustList::IsTrusted(finding.subject)) return Outcome::Trusted;
   std::wstring head = L"(" + finding.tag + L")：" + finding.message + L" -> ";
-  std::wstring answer = PromptDetection(L"警告" + head + finding.subject);
-  std::wstring line = head + (finding.reportSubject.empty() ? finding.subject : finding.reportSubject);
+  std::wstring answer = Prompt(L"警告" + head + finding.subject);
   Outcome outcome = Outcome::Ignored;
   if (answer == L"CLEAN") {
     bool removed = finding.clean ? finding.clean() : false;
-    FormReport::AppendReportLine(line + (removed ? L" 已清除!" : L" 清除失败!"));
+    FormReport::AppendReportLine(head + LineSubject(finding, true) + (removed ? L" 已清除!" : L" 清除失败!"));
     outcome = removed ? Outcome::Cleaned : Outcome::CleanFailed;
   } else if (answer == L"SKIP") {
-    FormReport::AppendReportLine(line + L" 跳过,未清除!");
+    FormReport::AppendReportLine(head + LineSubject(finding, false) + L" 跳过,未清除!");
     outcome = Outcome::Skipped;
   } else if (answer == L"ALLOW" && finding.keepsTrustList) {
     TrustList::AddTrusted(finding.subject);
-    FormReport::AppendReportLine(line + L" 信任,未清除!");
+    FormReport::AppendReportLine(head + LineSubject(finding, false) + L" 信任,未清除!");
     outcome = Outcome::Allowed;
   }
   UserChoice = L"NONE";

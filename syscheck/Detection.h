@@ -4,22 +4,32 @@
 #include <functional>
 #include <string>
 
+#include "platform/Toolkit.h"
+
 namespace Detection {
 
 // The one program-wide answer: "NONE", "CLEAN", "SKIP" or "ALLOW".
 extern std::wstring UserChoice;
 
-// True once the main window is gone: a running check stops walking.
-bool Cancelled();
+// The message of every check but the memory check.
+constexpr wchar_t kMessage[] = L"发现可疑程序，可能是木马!";
 
-// Brings the main window back, shows the prompt modally and returns the answer.
+// The form that owns the prompt and the checks' message boxes; the system check
+// hands it over when it starts.
+extern tk::Form* Owner;
+
+// Brings the owner back, shows the prompt modally over it and returns the answer;
+// "NONE" when the program is ending.
 std::wstring PromptDetection(const std::wstring& warning);
+// Where the checks ask: PromptDetection, or a stand-in that answers without a window.
+extern std::wstring (*Prompt)(const std::wstring& warning);
 
 struct Finding {
-  std::wstring tag;            // "P", "RAR", ...
-  std::wstring message;        // "发现可疑程序，可能是木马!"
-  std::wstring subject;        // shown in the prompt
-  std::wstring reportSubject;  // in the report line; the subject when empty
+  std::wstring tag;             // "P", "RAR", ...
+  std::wstring message;         // kMessage, or the check's own
+  std::wstring subject;         // shown in the prompt, tested against and added to the trust list
+  std::wstring reportSubject;   // in the report line; the subject when empty
+  std::wstring cleanedSubject;  // in the report line after CLEAN; reportSubject (or subject) when empty
   bool keepsTrustList = false;
   // Removes the item; false when the removal did not succeed.
   std::function<bool()> clean;

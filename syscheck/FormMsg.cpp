@@ -27,6 +27,13 @@ void ImageOK_MouseDown(const tk::Mouse&) {
   Unload();
 }
 
+// Closed any other way than by its OK image (Alt+F4, the system menu, another
+// program): the preselected answer SKIP, so the finding is still recorded.
+bool Form_QueryUnload() {
+  Detection::UserChoice = L"SKIP";
+  return false;
+}
+
 void ImageOK_MouseMove(const tk::Mouse&) { Skin::Hover(OkButton()); }
 void Form_MouseMove(const tk::Mouse&) { Skin::ShowNormal(OkButton()); }
 
@@ -35,8 +42,8 @@ void Design(tk::Form& f) {
   OptionClean = tk::AddOption(f, nullptr, L"OptionClean", L"清除", 16, 120, 60, 20, true);
   OptionSkip = tk::AddOption(f, nullptr, L"OptionSkip", L"跳过", 84, 120, 60, 20, false);
   OptionAllow = tk::AddOption(f, nullptr, L"OptionAllow", L"信任", 152, 120, 60, 20, false);
-  ImageOK[0] = tk::AddImage(f, nullptr, L"ImageOK", 0, "OK_0", tk::Twips(4200), tk::Twips(1800));
-  ImageOK[1] = tk::AddImage(f, nullptr, L"ImageOK", 1, "OK_1", tk::Twips(4200), 10);
+  ImageOK[0] = tk::AddImage(f, nullptr, L"ImageOK", 0, "OK_0", tk::Twips(4200), tk::Twips(1800), L"确定");
+  ImageOK[1] = tk::AddImage(f, nullptr, L"ImageOK", 1, "OK_1", tk::Twips(4200), 10, L"确定");
   for (tk::Control* image : ImageOK) {
     image->MouseDown = ImageOK_MouseDown;
     image->MouseMove = ImageOK_MouseMove;
@@ -59,12 +66,13 @@ tk::Form& Get() {
     form.width = 372;
     form.height = 152;
     form.background = "DLG_BG";
-    form.backColor = 0x00F7EFE6;
+    form.backColor = Skin::kDialogBack;
     form.closeBox = false;
     form.toolWindow = true;
     form.Design = Design;
     form.Load = Form_Load;
     form.MouseMove = Form_MouseMove;
+    form.QueryUnload = Form_QueryUnload;
   }
   tk::Load(form);
   return form;

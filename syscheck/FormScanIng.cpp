@@ -1,6 +1,5 @@
 #include "syscheck/FormScanIng.h"
 
-#include "frame/FormMain.h"
 #include "frame/Skin.h"
 #include "platform/System.h"
 
@@ -12,6 +11,7 @@ tk::Control* TimerAutoUnload;
 namespace {
 
 tk::Form form;
+tk::Form* Owner;  // repainted at each step, never loaded from here
 bool SequenceStarted;
 
 struct Step {
@@ -35,7 +35,7 @@ void TimerAutoUnload_Timer() {
   for (size_t i = 0; i < sizeof kSteps / sizeof kSteps[0]; i++) {
     if (!form.loaded) return;
     tk::SetCaption(LabelInfo, kSteps[i].caption);
-    tk::RefreshForm(FormMain::Get());
+    if (Owner) tk::RefreshForm(*Owner);
     if (i >= 5) tk::Refresh(LabelInfo);
     System::SleepMs(kSteps[i].pauseMs);
     tk::DoEvents();
@@ -48,6 +48,9 @@ void Design(tk::Form& f) {
   TimerAutoUnload = tk::AddTimer(f, L"TimerAutoUnload");
   TimerAutoUnload->Timer = TimerAutoUnload_Timer;
 }
+
+// The sequence is not to be cut short; the program's end still unloads the window.
+bool Form_QueryUnload() { return true; }
 
 void Form_Load() {
   SequenceStarted = false;
@@ -64,12 +67,18 @@ tk::Form& Get() {
     form.height = 72;
     form.titleBar = false;
     form.toolWindow = true;
-    form.backColor = 0x00F7EFE6;
+    form.backColor = Skin::kDialogBack;
     form.Design = Design;
     form.Load = Form_Load;
+    form.QueryUnload = Form_QueryUnload;
   }
   tk::Load(form);
   return form;
+}
+
+void ShowModal(tk::Form& owner) {
+  Owner = &owner;
+  tk::ShowModal(Get(), &owner);
 }
 
 }  // namespace FormScanIng

@@ -1,6 +1,7 @@
 #include "syscheck/ModuleAutoRun.h"
 
 #include "platform/Text.h"
+#include "platform/Toolkit.h"
 #include "syscheck/Detection.h"
 #include "syscheck/ModuleProcess.h"
 
@@ -36,10 +37,10 @@ void WalkRunKey(Reg::Key hive, const std::wstring& subKey,
 
 void ExamineRunKey(Reg::Key hive, const std::wstring& subKey) {
   WalkRunKey(hive, subKey, [](Reg::Key key, const RunValue& run) {
-    if (Detection::Cancelled() || !IsFinding(run.command)) return false;
+    if (tk::Ending() || !IsFinding(run.command)) return false;
     Detection::Finding finding;
     finding.tag = L"RAR";
-    finding.message = L"发现可疑程序，可能是木马!";
+    finding.message = Detection::kMessage;
     finding.subject = run.command;
     finding.keepsTrustList = true;
     bool deleted = false;

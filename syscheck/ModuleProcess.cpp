@@ -16,7 +16,7 @@ constexpr size_t kListBytes = 32767;
 
 std::wstring ReadProcessNameList() {
   std::string bytes;
-  if (!Files::ReadHead(System::ProgramFolder() + L"\\blkt.dat", kListBytes, &bytes)) return {};
+  if (!Files::ReadHead(System::ProgramFile(L"\\blkt.dat"), kListBytes, &bytes)) return {};
   return Text::Upper(Text::FromAnsi(bytes));
 }
 
@@ -29,13 +29,14 @@ void CheckMemory() {
   std::wstring list = ReadProcessNameList();
   std::vector<Processes::Entry> entries;
   if (!Processes::Snapshot(&entries)) {
-    tk::MsgBox(L"内存扫描模块出错 内存检测 跳过!", tk::Icon::Error, L"严重错误");
+    if (Detection::Owner)
+      tk::MsgBox(*Detection::Owner, L"内存扫描模块出错 内存检测 跳过!", tk::Icon::Error, L"严重错误");
     return;
   }
   if (list.empty()) return;  // an empty or unreadable list flags nothing
   for (const Processes::Entry& entry : entries) {
     tk::DoEvents();
-    if (Detection::Cancelled()) return;
+    if (tk::Ending()) return;
     std::wstring image = Text::Trim(entry.image);
     std::wstring stem = NameStem(image);
     if (list.find(Text::Upper(stem)) == std::wstring::npos) continue;

@@ -1,8 +1,6 @@
 #include "syscheck/SystemCheck.h"
 
-#include "frame/FormMain.h"
 #include "frame/SettingsStore.h"
-#include "platform/Toolkit.h"
 #include "report/FormReport.h"
 #include "syscheck/Detection.h"
 #include "syscheck/FormScanIng.h"
@@ -16,25 +14,28 @@ bool CheckRunning;
 
 void (*const kChecks[])() = {ModuleProcess::CheckMemory, ModuleAutoRun::CheckRunKeys};
 
+void Conclude(tk::Form& owner) {
+  bool found = FormReport::HasFindings();
+  if (found && SettingsStore::IsOn(SettingsStore::kCheckShowReportAfterScan))
+    tk::ShowModal(FormReport::Get(), &owner);
+  else if (!found)
+    tk::MsgBox(owner, L"系统安全,未发现任何病毒木马！", tk::Icon::Information);
+}
+
 }  // namespace
 
 bool Running() { return CheckRunning; }
 
-void RunSystemCheck() {
-  if (CheckRunning) return;
+void RunSystemCheck(tk::Form& owner) {
+  if (CheckRunning || tk::Ending()) return;
   CheckRunning = true;
-  tk::ShowModal(FormScanIng::Get(), &FormMain::Get());
+  Detection::Owner = &owner;
+  FormScanIng::ShowModal(owner);
   for (auto check : kChecks) {
-    if (Detection::Cancelled()) break;
+    if (tk::Ending()) break;
     check();
   }
-  if (!Detection::Cancelled()) {
-    bool found = FormReport::HasFindings();
-    if (found && SettingsStore::IsOn(L"CheckShowReportAfterScan"))
-      tk::ShowModal(FormReport::Get(), &FormMain::Get());
-    else if (!found)
-      tk::MsgBox(L"系统安全,未发现任何病毒木马！", tk::Icon::Information);
-  }
+  if (!tk::Ending()) Conclude(owner);
   CheckRunning = false;
 }
 

@@ -7,7 +7,7 @@
 
 namespace TrustList {
 
-std::wstring Path() { return System::ProgramFolder() + L"\\Allow.dat"; }
+std::wstring Path() { return System::ProgramFile(L"\\Allow.dat"); }
 
 std::vector<std::wstring> Entries() {
   std::vector<std::wstring> entries;

@@ -8,6 +8,7 @@
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "report/FormReport.h"
+#include "syscheck/Detection.h"
 #include "syscheck/ModuleAutoRun.h"
 #include "syscheck/ModuleProcess.h"
 #include "syscheck/SystemCheck.h"
@@ -65,6 +66,7 @@ class Checks : public ::testing::Test {
     DeleteFileW(TrustList::Path().c_str());
     tk::SetApplicationTitle(L"Zorvane");
     tk::Show(FormMain::Get());
+    Detection::Owner = &FormMain::Get();  // as the system check hands it over
     FormReport::Unload();
   }
   void TearDown() override {
@@ -238,10 +240,10 @@ TEST_F(Checks, SecondSystemCheckCannotStartWhileOneRuns) {
   Answerer answers({L"SKIP"});
   bool nestedReturned = false;
   answers.onPrompt = [&] {
-    SystemCheck::RunSystemCheck();  // "查杀" pressed again while the prompt is open
+    SystemCheck::RunSystemCheck(FormMain::Get());  // "查杀" pressed again while the prompt is open
     nestedReturned = true;
   };
-  SystemCheck::RunSystemCheck();
+  SystemCheck::RunSystemCheck(FormMain::Get());
   EXPECT_TRUE(nestedReturned);
   EXPECT_EQ(1u, answers.warnings.size());
   EXPECT_FALSE(SystemCheck::Running());

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "filescan/ScanPage.h"
 #include "frame/FormMain.h"
 #include "frame/SettingsStore.h"
 #include "platform/System.h"
@@ -30,14 +31,14 @@ class MainWindow : public ::testing::Test {
 TEST_F(MainWindow, OpensOnTheSystemCheckPage) {
   tk::Form& form = Open();
   EXPECT_EQ(L"Zorvane v3.3", form.caption);
-  EXPECT_FALSE(tk::Visible(FormMain::PictureKyScan));
+  EXPECT_FALSE(tk::Visible(ScanPage::PictureKyScan));
   EXPECT_FALSE(tk::Visible(FormMain::PictureKyAsk));
   EXPECT_FALSE(tk::Visible(FormMain::ImageKyScan));
   EXPECT_FALSE(tk::Visible(FormMain::ImageKyAsk));
   EXPECT_TRUE(tk::Visible(FormMain::ImageScan[0]));
   // The scan panel was moved onto the query panel's place.
-  EXPECT_EQ(tk::Left(FormMain::PictureKyAsk), tk::Left(FormMain::PictureKyScan));
-  EXPECT_EQ(tk::Top(FormMain::PictureKyAsk), tk::Top(FormMain::PictureKyScan));
+  EXPECT_EQ(tk::Left(FormMain::PictureKyAsk), tk::Left(ScanPage::PictureKyScan));
+  EXPECT_EQ(tk::Top(FormMain::PictureKyAsk), tk::Top(ScanPage::PictureKyScan));
 }
 
 TEST_F(MainWindow, PageLabelsSwitchExactlyTheFourControls) {
@@ -51,7 +52,7 @@ TEST_F(MainWindow, PageLabelsSwitchExactlyTheFourControls) {
                {FormMain::LabelKyAsk, false, true}};
   for (const Step& s : steps) {
     testsupport::Click(s.label->hwnd);
-    EXPECT_EQ(s.scan, tk::Visible(FormMain::PictureKyScan)) << tk::Caption(s.label).size();
+    EXPECT_EQ(s.scan, tk::Visible(ScanPage::PictureKyScan)) << tk::Caption(s.label).size();
     EXPECT_EQ(s.scan, tk::Visible(FormMain::ImageKyScan));
     EXPECT_EQ(s.ask, tk::Visible(FormMain::PictureKyAsk));
     EXPECT_EQ(s.ask, tk::Visible(FormMain::ImageKyAsk));
@@ -201,7 +202,7 @@ TEST_F(MainWindow, HandCursorOnLinksAndBigButtonsOnly) {
   EXPECT_EQ(10u, info.yHotspot);
   if (info.hbmMask) DeleteObject(info.hbmMask);
   if (info.hbmColor) DeleteObject(info.hbmColor);
-  for (tk::Control* c : {FormMain::LabelTargetToScan, FormMain::Label57302, FormMain::LabelKill, FormMain::LabelKyScan,
+  for (tk::Control* c : {ScanPage::LabelTargetToScan, FormMain::Label57302, FormMain::LabelKill, FormMain::LabelKyScan,
                          FormMain::LabelKyAsk, FormMain::ImageScan[2], FormMain::ImageConfig[1]})
     EXPECT_EQ((void*)hand, c->cursor) << c->name;
   for (tk::Control* c : {FormMain::ImageOK[0], FormMain::LabelVTKVersion, FormMain::ImageWayOn})
@@ -211,18 +212,18 @@ TEST_F(MainWindow, HandCursorOnLinksAndBigButtonsOnly) {
 TEST_F(MainWindow, ControlsAreRealWindowsInTheStoredOrder) {
   tk::Form& form = Open();
   // The folder queue is a plain list in the scan module, not a control.
-  const wchar_t* const order[] = {L"PictureKyScan", L"CommandSelectFolder", L"CommandScan",
-                                  L"CommandStopScan", L"TextIATResult", L"LabelTarget", L"LabelScanState",
-                                  L"LabelTargetToScan", L"PictureKyAsk", L"TextKyFile", L"ImageOK", L"ImageOK",
-                                  L"Label1", L"TimerOnTimeScan", L"Label2", L"Label57302", L"LabelKill",
-                                  L"LabelKyScan", L"LabelKyAsk", L"ImageKyAsk", L"ImageKyScan"};
+  const wchar_t* const order[] = {
+      L"PictureKyScan",  L"CommandSelectFolder", L"CommandScan",  L"CommandStopScan", L"TextIATResult", L"LabelTarget",
+      L"LabelScanState", L"LabelTargetToScan",   L"PictureKyAsk", L"TextKyFile",      L"ImageOK",       L"ImageOK",
+      L"Label1",         L"TimerOnTimeScan",     L"Label2",       L"Label57302",      L"LabelKill",     L"LabelKyScan",
+      L"LabelKyAsk",     L"ImageKyAsk",          L"ImageKyScan"};
   ASSERT_GE(form.controls.size(), std::size(order));
   for (size_t i = 0; i < std::size(order); i++) {
     EXPECT_EQ(order[i], form.controls[i]->name) << i;
     EXPECT_TRUE(IsWindow((HWND)form.controls[i]->hwnd)) << i;
   }
   EXPECT_EQ(L"ImageScan", form.controls.back()->name);
-  EXPECT_EQ(L"扫描状态：未进行扫描。", tk::Caption(FormMain::LabelScanState));
+  EXPECT_EQ(L"扫描状态：未进行扫描。", tk::Caption(ScanPage::LabelScanState));
   // Twips positions of the big buttons: 5760,1800 and 5760,3120.
   EXPECT_EQ(384, tk::Left(FormMain::ImageScan[0]));
   EXPECT_EQ(120, tk::Top(FormMain::ImageScan[0]));

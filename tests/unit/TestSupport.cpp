@@ -1,6 +1,7 @@
 #include "tests/unit/TestSupport.h"
 
 #include "platform/System.h"
+#include "platform/Toolkit.h"
 
 namespace testsupport {
 
@@ -33,6 +34,7 @@ void Pump() {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
+  tk::ResetEnding();
 }
 
 void Mouse(void* hwnd, UINT message, int x, int y) {
@@ -108,7 +110,7 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
     a->warnings.push_back(tk::Caption(FormMsg::LabelMsg));
     if (a->onPrompt) a->onPrompt();
     std::wstring answer = a->next < a->answers.size() ? a->answers[a->next++] : L"SKIP";
-    tk::Control* option = answer == L"CLEAN" ? FormMsg::OptionClean
+    tk::Control* option = answer == L"CLEAN"   ? FormMsg::OptionClean
                           : answer == L"ALLOW" ? FormMsg::OptionAllow
                                                : FormMsg::OptionSkip;
     SendMessageW((HWND)option->hwnd, BM_CLICK, 0, 0);

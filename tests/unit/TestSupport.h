@@ -10,7 +10,8 @@ namespace testsupport {
 
 // Deletes a registry key and everything below it.
 void DeleteTree(HKEY root, const std::wstring& path);
-// Handles pending window messages and drops a quit left by an unloaded last form.
+// Handles pending window messages, drops a quit left by an unloaded last form and
+// lets the forms load again after the program's end.
 void Pump();
 // Sends a mouse message to a control, as the pointer would.
 void Mouse(void* hwnd, UINT message, int x = 2, int y = 2);
