@@ -86,7 +86,7 @@ int main() {
   GetWindowThreadProcessId(main, &pid);
   Shot(L"main");
 
-  ui::PostMouseDown(ui::ChildAt(main, 404, 140), 1);  // the big scan button
+  ui::PostMouseDown(ui::FindChild(main, L"开始查杀"), 1);  // the big scan button
   HWND progress = nullptr;
   if (!ui::WaitFor([&] { return (progress = ui::TopWithChildText(pid, L"扫描系统正在初始化")) != nullptr; }, 20000))
     return Fail(L"the progress window did not appear");

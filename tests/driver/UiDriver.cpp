@@ -133,15 +133,6 @@ HWND FindChild(HWND parent, const std::wstring& caption, const std::wstring& cla
   return state.found;
 }
 
-HWND ChildAt(HWND parent, int x, int y) {
-  POINT p = {x, y};
-  HWND child = ChildWindowFromPointEx(parent, p, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
-  if (!child || child == parent) return nullptr;
-  MapWindowPoints(parent, child, &p, 1);
-  HWND inner = ChildWindowFromPointEx(child, p, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
-  return inner && inner != child ? inner : child;
-}
-
 namespace {
 struct TopSearch {
   DWORD processId;
@@ -224,14 +215,16 @@ void PostCommand(HWND top, int id) { PostMessageW(top, WM_COMMAND, MAKEWPARAM(id
 
 void PostButton(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
-std::vector<std::wstring> PressScanAndWatchProgress(HWND main, DWORD pid, bool* promptDuringProgress) {
+std::vector<std::wstring> PressScanAndWatchProgress(HWND main, DWORD pid, bool* promptDuringProgress,
+                                                    const std::function<void(HWND progress)>& onShown) {
   std::vector<std::wstring> seen;
-  HWND button = ChildAt(main, 384 + 20, 120 + 20);  // the big scan button
+  HWND button = FindChild(main, L"开始查杀");  // the big scan button
   if (!button) return seen;
   PostMouseDown(button, 2);  // any mouse button starts the check
   HWND label = nullptr, progress = nullptr;
   if (!WaitFor([&] { return (progress = TopWithChildText(pid, L"扫描系统正在初始化", &label)) != nullptr; }, 20000))
     return seen;
+  if (onShown) onShown(progress);
   while (IsWindow(progress)) {
     std::wstring caption = TextOf(label);
     if (!caption.empty() && (seen.empty() || seen.back() != caption)) seen.push_back(caption);
@@ -241,15 +234,21 @@ std::vector<std::wstring> PressScanAndWatchProgress(HWND main, DWORD pid, bool* 
   return seen;
 }
 
-std::wstring AnswerPrompt(DWORD pid, const std::wstring& option) {
+HWND WaitPrompt(DWORD pid) {
   HWND prompt = nullptr;
-  if (!WaitFor([&] { return (prompt = TopOfProcess(pid, L" ", L"")) != nullptr; }, 30000)) return L"";
+  WaitFor([&] { return (prompt = TopOfProcess(pid, L" ", L"")) != nullptr; }, 30000);
+  return prompt;
+}
+
+std::wstring AnswerPrompt(DWORD pid, const std::wstring& option) {
+  HWND prompt = WaitPrompt(pid);
+  if (!prompt) return L"";
   HWND warning = nullptr;
   WaitFor([&] { return TopWithChildText(pid, L"警告", &warning) != nullptr; }, 10000);
   std::wstring text = warning ? TextOf(warning) : L"";
   HWND choice = FindChild(prompt, option, L"Button");
   if (choice) SendMessageW(choice, BM_CLICK, 0, 0);
-  HWND ok = ChildAt(prompt, 280 + 5, 120 + 5);  // the OK image
+  HWND ok = FindChild(prompt, L"确定");  // the OK image
   if (ok) PostMouseDown(ok, 1);
   WaitFor([&] { return !IsWindow(prompt); }, 10000);
   return text;
@@ -273,7 +272,7 @@ std::wstring AcknowledgeMessage(DWORD pid, const std::wstring& caption) {
 }
 
 std::wstring SaveReport(HWND report, DWORD pid, const std::wstring& name) {
-  PostMouseDown(ChildAt(report, 240 + 5, 272 + 5), 1);  // the save image
+  PostMouseDown(FindChild(report, L"保存"), 1);  // the save image
   HWND input = nullptr;
   if (!WaitFor([&] { return (input = TopOfProcess(pid, L"保存查杀记录", L"")) != nullptr; }, 20000)) return L"";
   HWND edit = FindWindowExW(input, nullptr, L"Edit", nullptr);
@@ -287,7 +286,7 @@ std::wstring SaveReport(HWND report, DWORD pid, const std::wstring& name) {
 }
 
 void CloseReport(HWND report) {
-  PostMouseDown(ChildAt(report, 16 + 5, 272 + 5), 1);  // the OK image
+  PostMouseDown(FindChild(report, L"确定"), 1);  // the OK image
   WaitFor([&] { return !IsWindow(report); }, 10000);
 }
 

@@ -32,8 +32,6 @@ HWND WaitShown(const std::wstring& caption, DWORD timeoutMs, DWORD processId = 0
 HWND FindTop(const std::wstring& caption, DWORD processId = 0);
 // First descendant whose text is `caption` (and class, when given).
 HWND FindChild(HWND parent, const std::wstring& caption, const std::wstring& className = std::wstring());
-// The visible child (of the window or one of its panels) at a client position.
-HWND ChildAt(HWND parent, int x, int y);
 // A visible top-level window of the process with a child whose text starts with `prefix`.
 HWND TopWithChildText(DWORD processId, const std::wstring& prefix, HWND* child = nullptr);
 // Top-level windows of the process with this exact caption and class ("" for any).
@@ -54,7 +52,11 @@ void PostButton(HWND button);
 // Presses the big scan button and waits for the progress window to come and go;
 // returns the captions it was seen to show. `promptDuringProgress` is set when a
 // prompt appeared while the progress window was open.
-std::vector<std::wstring> PressScanAndWatchProgress(HWND main, DWORD processId, bool* promptDuringProgress = nullptr);
+// `onShown` runs once, as soon as the progress window is seen.
+std::vector<std::wstring> PressScanAndWatchProgress(HWND main, DWORD processId, bool* promptDuringProgress = nullptr,
+                                                    const std::function<void(HWND progress)>& onShown = nullptr);
+// Waits for the detection prompt; the prompt, or null when none came.
+HWND WaitPrompt(DWORD processId);
 // Waits for the detection prompt, selects `option` ("清除", "跳过", "信任") and
 // presses its OK image. Returns the warning text, empty when no prompt came.
 std::wstring AnswerPrompt(DWORD processId, const std::wstring& option);

@@ -180,4 +180,81 @@ TEST_F(SystemCheck, ReportOptionOffKeepsLinesForTheNextCheck) {
             FileBytes(app.folder + L"\\log\\typed name.log"));
 }
 
+// Closing the main window while the progress window runs ends the program:
+// nothing comes back, not the window, its tray icon nor a prompt.
+TEST_F(SystemCheck, ClosingDuringTheProgressWindowEndsTheProgram) {
+  struct Close {
+    const wchar_t* name;
+    UINT message;
+    WPARAM wParam;
+  } closes[] = {{L"closed", WM_CLOSE, 0}, {L"sessionend", WM_ENDSESSION, TRUE}};
+  ui::SetRegText(HKEY_CURRENT_USER, kRun, L"demo", L"C:\\WINDOWS\\evil.exe");  // a prompt would follow
+  for (const Close& close : closes) {
+    HWND main = ui::Launch(app, close.name);
+    ASSERT_NE(nullptr, main);
+    ui::PressScanAndWatchProgress(main, Pid(), nullptr,
+                                  [&](HWND) { PostMessageW(main, close.message, close.wParam, 0); });
+    bool cameBack = false;
+    bool ended = ui::WaitFor(
+        [&] {
+          // Once the window is gone, any main window or prompt is one that came back.
+          if (!IsWindow(main))
+            cameBack = cameBack || ui::FindTop(L"Zorvane v3.3", Pid()) || ui::TopOfProcess(Pid(), L" ", L"");
+          return WaitForSingleObject(app.process.hProcess, 0) == WAIT_OBJECT_0;
+        },
+        20000);
+    EXPECT_TRUE(ended) << testing::PrintToString(close.name);
+    EXPECT_FALSE(cameBack) << testing::PrintToString(close.name);
+    EXPECT_TRUE(HasValue(HKEY_CURRENT_USER, L"demo"));
+    ui::Kill(app);
+  }
+}
+
+// The prompt closed any other way than by its OK image answers SKIP (whatever
+// option was selected): the finding is recorded and nothing is removed.
+TEST_F(SystemCheck, ClosingThePromptAnswersSkip) {
+  struct Close {
+    const wchar_t* value;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+  } closes[] = {
+      {L"demo1", WM_CLOSE, 0, 0},                 // from another program
+      {L"demo2", WM_SYSCOMMAND, SC_CLOSE, 0},     // the system menu
+      {L"demo3", WM_SYSKEYDOWN, VK_F4, 1 << 29},  // Alt+F4
+  };
+  for (const Close& close : closes)
+    ui::SetRegText(HKEY_CURRENT_USER, kRun, close.value, std::wstring(L"C:\\WINDOWS\\") + close.value + L".exe");
+  HWND main = ui::Launch(app, L"promptclose");
+  ASSERT_NE(nullptr, main);
+  Progress(main);
+  std::wstring expected = L"Zorvane 病毒木马查杀结果：\r\n";
+  for (const Close& close : closes) {
+    HWND prompt = ui::WaitPrompt(Pid());
+    ASSERT_NE(nullptr, prompt) << testing::PrintToString(close.value);
+    SendMessageW(ui::FindChild(prompt, L"清除", L"Button"), BM_CLICK, 0, 0);
+    PostMessageW(prompt, close.message, close.wParam, close.lParam);
+    EXPECT_TRUE(ui::WaitFor([&] { return !IsWindow(prompt); }, 10000)) << testing::PrintToString(close.value);
+    expected +=
+        std::wstring(L"\r\n(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\") + close.value + L".exe 跳过,未清除!";
+  }
+  HWND report = WaitReport();
+  ASSERT_NE(nullptr, report);
+  EXPECT_EQ(expected, ui::ReportTextOf(report));
+  for (const Close& close : closes) EXPECT_TRUE(HasValue(HKEY_CURRENT_USER, close.value));
+}
+
+// Close requests to the progress window are ignored: its sequence runs to its end.
+TEST_F(SystemCheck, ProgressWindowIgnoresCloseRequests) {
+  HWND main = ui::Launch(app, L"steady");
+  ASSERT_NE(nullptr, main);
+  std::vector<std::wstring> captions = ui::PressScanAndWatchProgress(main, Pid(), nullptr, [](HWND progress) {
+    PostMessageW(progress, WM_SYSKEYDOWN, VK_F4, 1 << 29);
+    PostMessageW(progress, WM_CLOSE, 0, 0);
+  });
+  ASSERT_FALSE(captions.empty());
+  EXPECT_EQ(L"正在扫描其它系统项目....99%", captions.back()) << testing::PrintToString(captions);
+  EXPECT_EQ(L"系统安全,未发现任何病毒木马！", AcknowledgeMessage());
+}
+
 }  // namespace

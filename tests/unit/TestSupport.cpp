@@ -99,6 +99,9 @@ BOOL CALLBACK CloseMessageBox(HWND hwnd, LPARAM) {
   if (GetPropW(hwnd, L"answered")) return TRUE;
   SetPropW(hwnd, L"answered", (HANDLE)1);
   g_answerer->messages.push_back(text);
+  HWND owner = GetWindow(hwnd, GW_OWNER);
+  g_answerer->owners.push_back(owner);
+  g_answerer->ownersEnabled.push_back(owner && IsWindowEnabled(owner));
   PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
   return FALSE;
 }

@@ -35,6 +35,8 @@ class Answerer {
   ~Answerer();
   std::vector<std::wstring> warnings;  // prompt texts, in order
   std::vector<std::wstring> messages;  // message box texts, in order
+  std::vector<HWND> owners;            // each box's owner, and whether it was enabled
+  std::vector<bool> ownersEnabled;
   size_t next = 0;
   std::vector<std::wstring> answers;
   // Typed into input boxes in turn; kCancel presses "取消".

@@ -1,14 +1,15 @@
 // The main window's tray icon and its replacement window procedure, in-process.
-#include <gtest/gtest.h>
-
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <algorithm>
 #include <functional>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
+#include "filescan/ScanPage.h"
 #include "frame/FormMain.h"
 #include "frame/ModuleMain.h"
 #include "frame/SettingsStore.h"
@@ -218,6 +219,22 @@ TEST_F(TrayWindow, CancelledEndOfSessionKeepsEverything) {
   EXPECT_TRUE(FormMain::IsLoaded());
   EXPECT_TRUE(IsWindowVisible(main));
   EXPECT_TRUE(IconPresent(main));
+}
+
+// A scan that ends while the window sits in the tray: its message box is owned by
+// the hidden window, which takes no input until the box is closed.
+TEST_F(TrayWindow, MessageBoxWhileHiddenIsOwnedByTheHiddenWindow) {
+  CreateDirectoryW(L"C:\\quiet", nullptr);
+  tk::SetCaption(ScanPage::LabelTarget, L"C:\\quiet");
+  HWND main = MainHwnd();
+  SendMessageA(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  ASSERT_FALSE(IsWindowVisible(main));
+  testsupport::Answerer answerer({});
+  ScanPage::CommandScan_Click();
+  ASSERT_EQ(std::vector<std::wstring>{L"扫描完成。"}, answerer.messages);
+  EXPECT_EQ(main, answerer.owners[0]);
+  EXPECT_FALSE(answerer.ownersEnabled[0]);
+  EXPECT_TRUE(IsWindowEnabled(main));
 }
 
 }  // namespace
