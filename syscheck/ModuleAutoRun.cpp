@@ -22,20 +22,19 @@ std::wstring ProgramName(const std::wstring& command) {
   return slash == std::wstring::npos ? command : command.substr(slash + 1);
 }
 
-void WalkRunKey(Reg::Key hive, const std::wstring& subKey,
-                const std::function<bool(Reg::Key key, const RunValue& value)>& visit) {
-  Reg::Key key = 0;
+void WalkRunKey(Reg::Root hive, const std::wstring& subKey,
+                const std::function<bool(const Reg::Key& key, const RunValue& value)>& visit) {
+  Reg::Key key;
   if (Reg::Open(hive, subKey, &key) != Reg::Ok) return;
   Reg::Value value;
   for (unsigned long index = 0; Reg::EnumValue(key, index, &value, true) == Reg::Ok;) {
     RunValue run{value.name, Text::Trim(value.Text())};
     if (!visit(key, run)) index++;
   }
-  Reg::Close(key);
 }
 
-void ExamineRunKey(Reg::Key hive, const std::wstring& subKey) {
-  WalkRunKey(hive, subKey, [](Reg::Key key, const RunValue& run) {
+void ExamineRunKey(Reg::Root hive, const std::wstring& subKey) {
+  WalkRunKey(hive, subKey, [](const Reg::Key& key, const RunValue& run) {
     if (Detection::Cancelled() || !IsFinding(run.command)) return false;
     Detection::Finding finding;
     finding.tag = L"RAR";
@@ -43,7 +42,7 @@ void ExamineRunKey(Reg::Key hive, const std::wstring& subKey) {
     finding.subject = run.command;
     finding.keepsTrustList = true;
     bool deleted = false;
-    finding.clean = [key, &run, &deleted] {
+    finding.clean = [&key, &run, &deleted] {
       std::wstring program = ProgramName(run.command);
       bool ended = program.empty() || ModuleProcess::KillProcessByName(program);
       deleted = Reg::DeleteValue(key, run.storedName) == Reg::Ok;

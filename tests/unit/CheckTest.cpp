@@ -37,7 +37,7 @@ std::vector<std::wstring> Lines() {
   return lines;
 }
 
-void SetValue(Reg::Key root, const wchar_t* path, const std::wstring& name, DWORD type, const std::string& data) {
+void SetValue(Reg::Root root, const wchar_t* path, const std::wstring& name, DWORD type, const std::string& data) {
   HKEY key;
   RegCreateKeyA((HKEY)root, Text::ToAnsi(path).c_str(), &key);
   RegSetValueExA(key, Text::ToAnsi(name).c_str(), 0, type, (const BYTE*)data.data(), (DWORD)data.size());
@@ -53,9 +53,7 @@ bool HasValue(const std::wstring& name) {
   Reg::Key key;
   if (Reg::Open(Reg::CurrentUser, kRun, &key) != Reg::Ok) return false;
   Reg::Value value;
-  bool found = Reg::QueryValue(key, name, &value) == Reg::Ok;
-  Reg::Close(key);
-  return found;
+  return Reg::QueryValue(key, name, &value) == Reg::Ok;
 }
 
 class Checks : public ::testing::Test {
@@ -126,7 +124,6 @@ TEST_F(Checks, TheFourPlacesAreExaminedInOrder) {
   ASSERT_EQ(Reg::Ok, Reg::Open(Reg::LocalMachine, kServices, &key));
   Reg::Value value;
   EXPECT_NE(Reg::Ok, Reg::QueryValue(key, L"z", &value));
-  Reg::Close(key);
 }
 
 TEST_F(Checks, TrustedValueIsExcusedAndTheWalkGoesOn) {
