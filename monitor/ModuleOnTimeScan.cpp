@@ -30,9 +30,8 @@ void MonitorRunKeys() {
 }
 
 void MonitorRunKey(Reg::Root hive, const std::wstring& subKey, const std::vector<std::wstring>& trusted) {
-  ModuleAutoRun::WalkRunKey(hive, subKey, [&trusted](const Reg::Key&, const ModuleAutoRun::RunValue& run) {
+  ModuleAutoRun::WalkRunKey(hive, subKey, [&trusted](const ModuleAutoRun::RunValue& run) {
     if (ModuleAutoRun::IsFinding(run.command) && !TrustList::IsTrusted(trusted, run.command)) SoundAlarm();
-    return false;  // the monitor deletes nothing
   });
 }
 

@@ -24,10 +24,10 @@ struct RunValue {
 // ("\WINDOWS\" or "\WINNT\", case-sensitive).
 bool IsFinding(const std::wstring& command);
 
-// Walks every value of one key, names and data read whole. The visitor answers
-// true when it deleted the value, so the walk does not skip the next one.
-void WalkRunKey(Reg::Root hive, const std::wstring& subKey,
-                const std::function<bool(const Reg::Key& key, const RunValue& value)>& visit);
+// Reads every value of one key first, names and data whole, then visits each.
+// The key is not held open across a visit (and its prompt): a visitor deletes
+// by the stored name, and values added or removed meanwhile do not change the walk.
+void WalkRunKey(Reg::Root hive, const std::wstring& subKey, const std::function<void(const RunValue& value)>& visit);
 
 void CheckRunKeys();
 void ExamineRunKey(Reg::Root hive, const std::wstring& subKey);

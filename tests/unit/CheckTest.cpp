@@ -170,6 +170,24 @@ TEST_F(Checks, CleanDeletesUnderTheStoredNameAndExaminesTheNextValue) {
   for (const std::wstring& line : lines) EXPECT_EQ(L" 已清除!", line.substr(line.size() - 5)) << line.size();
 }
 
+TEST_F(Checks, ValuesAddedOrRemovedDuringAPromptDoNotChangeTheWalk) {
+  SetCommand(L"a", L"C:\\WINDOWS\\a.exe");
+  SetCommand(L"c", L"C:\\WINDOWS\\c.exe");
+  SetCommand(L"d", L"C:\\WINDOWS\\d.exe");
+  Answerer answers({L"SKIP", L"SKIP", L"SKIP"});
+  answers.onPrompt = [&] {
+    if (answers.warnings.size() != 1) return;
+    SetCommand(L"b", L"C:\\WINDOWS\\added.exe");  // sorts between a and c
+    Reg::DeleteValue(Reg::CurrentUser, kRun, L"d");
+  };
+  ModuleAutoRun::CheckRunKeys();
+  ASSERT_EQ(3u, answers.warnings.size());
+  const wchar_t* const examined[] = {L"a.exe", L"c.exe", L"d.exe"};
+  for (size_t i = 0; i < 3; i++) EXPECT_NE(std::wstring::npos, answers.warnings[i].find(examined[i])) << i;
+  EXPECT_TRUE(HasValue(L"b"));
+  EXPECT_FALSE(HasValue(L"d"));
+}
+
 TEST_F(Checks, CleanThatLeavesAMatchingProcessIsReportedAsFailed) {
   SetCommand(L"self", L"C:\\WINDOWS\\unit_tests.exe");
   Answerer answers({L"CLEAN"});
