@@ -186,7 +186,7 @@ void ScanFolder(const std::wstring& folder, const std::wstring& pattern, const S
   if (base.empty() || base.back() != L'\\') base += L'\\';
   Folders::Entry entry;
   Folders::Listing listing = Folders::First(base, pattern, &entry);
-  if (listing == Folders::kNoListing) return;
+  if (!listing) return;
   HandleEntry(sink, base, entry);
   for (;;) {
     Yield(sink);
@@ -194,7 +194,6 @@ void ScanFolder(const std::wstring& folder, const std::wstring& pattern, const S
     if (!Folders::Next(listing, &entry)) break;
     HandleEntry(sink, base, entry);
   }
-  Folders::Close(listing);
 }
 
 }  // namespace ModuleScanDisk

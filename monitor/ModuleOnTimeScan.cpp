@@ -29,10 +29,9 @@ void MonitorRunKeys() {
     MonitorRunKey(place.hive, place.subKey, trusted);
 }
 
-void MonitorRunKey(Reg::Key hive, const std::wstring& subKey, const std::vector<std::wstring>& trusted) {
-  ModuleAutoRun::WalkRunKey(hive, subKey, [&trusted](Reg::Key, const ModuleAutoRun::RunValue& run) {
+void MonitorRunKey(Reg::Root hive, const std::wstring& subKey, const std::vector<std::wstring>& trusted) {
+  ModuleAutoRun::WalkRunKey(hive, subKey, [&trusted](const ModuleAutoRun::RunValue& run) {
     if (ModuleAutoRun::IsFinding(run.command) && !TrustList::IsTrusted(trusted, run.command)) SoundAlarm();
-    return false;  // the monitor deletes nothing
   });
 }
 

@@ -17,6 +17,6 @@ void TimerOnTimeScan_Timer();
 // One pass over the four autorun places.
 void MonitorRunKeys();
 // One place; `trusted` is the trust list as read once for the pass.
-void MonitorRunKey(Reg::Key hive, const std::wstring& subKey, const std::vector<std::wstring>& trusted);
+void MonitorRunKey(Reg::Root hive, const std::wstring& subKey, const std::vector<std::wstring>& trusted);
 
 }  // namespace ModuleOnTimeScan

@@ -2,20 +2,11 @@
 
 #include <windows.h>
 
+#include "platform/ScopedHandle.h"
 #include "platform/Text.h"
 
 namespace Files {
 namespace {
-
-struct Handle {
-  HANDLE h;
-  explicit Handle(HANDLE handle) : h(handle) {}
-  ~Handle() {
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-};
 
 bool WriteAll(HANDLE file, const std::string& bytes) {
   DWORD written = 0;
@@ -38,20 +29,20 @@ static HANDLE OpenForReading(const std::wstring& path) {
 }
 
 bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes) {
-  Handle file(OpenForReading(path));
-  if (file.h == INVALID_HANDLE_VALUE) return false;
+  ScopedHandle file(OpenForReading(path));
+  if (!file.Valid()) return false;
   // Lists are read with a generous cap: room only for what the file holds. A small
   // head (the scan's 32000 bytes) is cheaper to allocate than to ask the size for.
   LARGE_INTEGER size = {};
   size_t capacity = maxBytes;
-  if (maxBytes > (1u << 20) && GetFileSizeEx(file.h, &size) && (unsigned long long)size.QuadPart < maxBytes)
+  if (maxBytes > (1u << 20) && GetFileSizeEx(file.Get(), &size) && (unsigned long long)size.QuadPart < maxBytes)
     capacity = (size_t)size.QuadPart;
   std::string buffer(capacity, '\0');
   size_t total = 0;
   maxBytes = capacity;
   while (total < maxBytes) {
     DWORD wanted = (DWORD)(maxBytes - total), read = 0;
-    if (!ReadFile(file.h, &buffer[total], wanted, &read, nullptr)) return false;
+    if (!ReadFile(file.Get(), &buffer[total], wanted, &read, nullptr)) return false;
     total += read;
     if (read < wanted) break;  // a short read is the end of a file; spare the call that returns 0
   }
@@ -99,7 +90,6 @@ std::vector<std::wstring> ParseQuotedFields(const std::string& text) {
 }
 
 bool ReadQuotedFields(const std::wstring& path, std::vector<std::wstring>* fields) {
-  fields->clear();
   std::string text;
   // Lists are small text files; a cap keeps a hostile file from exhausting memory.
   if (!ReadHead(path, 64 * 1024 * 1024, &text)) return false;
@@ -108,46 +98,49 @@ bool ReadQuotedFields(const std::wstring& path, std::vector<std::wstring>* field
 }
 
 bool AppendQuotedLine(const std::wstring& path, const std::wstring& text) {
-  Handle file(CreateFileA(Text::ToAnsi(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.h == INVALID_HANDLE_VALUE) return false;
+  ScopedHandle file(CreateFileA(Text::ToAnsi(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) return false;
   LARGE_INTEGER size = {};
-  GetFileSizeEx(file.h, &size);
+  GetFileSizeEx(file.Get(), &size);
   std::string line;
   if (size.QuadPart > 0) {
     char last = 0;
     DWORD read = 0;
     LARGE_INTEGER back;
     back.QuadPart = -1;
-    SetFilePointerEx(file.h, back, nullptr, FILE_END);
-    if (ReadFile(file.h, &last, 1, &read, nullptr) && read == 1 && last != '\n') line = "\r\n";
+    SetFilePointerEx(file.Get(), back, nullptr, FILE_END);
+    if (ReadFile(file.Get(), &last, 1, &read, nullptr) && read == 1 && last != '\n') line = "\r\n";
   }
   std::string quoted;
   for (char c : Text::ToAnsi(text)) quoted += (c == '"') ? std::string("\"\"") : std::string(1, c);
   line += "\"" + quoted + "\"\r\n";
   LARGE_INTEGER zero = {};
-  SetFilePointerEx(file.h, zero, nullptr, FILE_END);
-  return WriteAll(file.h, line);
+  SetFilePointerEx(file.Get(), zero, nullptr, FILE_END);
+  return WriteAll(file.Get(), line);
+}
+
+// Writes and flushes a new file. A file that was created but not filled is
+// closed before it is deleted, so a failure leaves nothing behind.
+static bool WriteNewFile(const std::string& ansiPath, const std::string& bytes, unsigned long* error) {
+  bool written = false;
+  {
+    ScopedHandle file(
+        CreateFileA(ansiPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+      *error = GetLastError();
+      return false;
+    }
+    written = WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get());
+    if (!written) *error = GetLastError();
+  }
+  if (!written) DeleteFileA(ansiPath.c_str());
+  return written;
 }
 
 bool ReplaceWithText(const std::wstring& path, const std::wstring& text, unsigned long* error) {
-  std::wstring temp = path + L".~tmp";
-  std::string ansiTemp = Text::ToAnsi(temp);
-  {
-    Handle file(
-        CreateFileA(ansiTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.h == INVALID_HANDLE_VALUE) {
-      *error = GetLastError();
-      return false;
-    }
-    if (!WriteAll(file.h, Text::ToAnsi(text)) || !FlushFileBuffers(file.h)) {
-      *error = GetLastError();
-      CloseHandle(file.h);
-      file.h = INVALID_HANDLE_VALUE;
-      DeleteFileA(ansiTemp.c_str());
-      return false;
-    }
-  }
+  std::string ansiTemp = Text::ToAnsi(path + L".~tmp");
+  if (!WriteNewFile(ansiTemp, Text::ToAnsi(text), error)) return false;
   if (!MoveFileExA(ansiTemp.c_str(), Text::ToAnsi(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     *error = GetLastError();
     DeleteFileA(ansiTemp.c_str());

@@ -10,7 +10,7 @@ namespace Files {
 // shared with writers and deleters. False when the file cannot be opened or read.
 bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes);
 // Every field of a list of double-quoted entries ("" inside one stands for a quote).
-// False (and no fields) when the file cannot be read.
+// False, with the fields untouched, when the file cannot be read.
 bool ReadQuotedFields(const std::wstring& path, std::vector<std::wstring>* fields);
 // Splits list text into fields; exposed for the tests of damaged files.
 std::vector<std::wstring> ParseQuotedFields(const std::string& ansiText);

@@ -3,17 +3,13 @@
 #include <windows.h>
 
 #include <cstring>
+#include <utility>
 
+#include "platform/ScopedHandle.h"
 #include "platform/Text.h"
 
 namespace Folders {
 namespace {
-
-// A listing handle remembers which family of calls made it.
-struct ListingState {
-  HANDLE find;
-  bool wide;
-};
 
 std::wstring WidePath(const std::wstring& path) {
   if (path.compare(0, 4, L"\\\\?\\") == 0) return path;
@@ -44,56 +40,61 @@ bool FitsAnsiCalls(const std::wstring& path) {
   return ansi.size() < MAX_PATH && Text::FromAnsi(ansi) == path;
 }
 
-Listing First(const std::wstring& folder, const std::wstring& pattern, Entry* entry) {
-  std::wstring path = folder + pattern;
-  auto* state = new ListingState{INVALID_HANDLE_VALUE, !FitsAnsiCalls(path)};
-  if (state->wide) {
-    WIN32_FIND_DATAW data;
-    state->find = FindFirstFileW(WidePath(path).c_str(), &data);
-    if (state->find != INVALID_HANDLE_VALUE) FromWideData(data, entry);
-  } else {
-    WIN32_FIND_DATAA data;
-    state->find = FindFirstFileA(Text::ToAnsi(path).c_str(), &data);
-    if (state->find != INVALID_HANDLE_VALUE) FromAnsiData(data, entry);
-  }
-  if (state->find == INVALID_HANDLE_VALUE) {
-    delete state;
-    return kNoListing;
-  }
-  return reinterpret_cast<Listing>(state);
+Listing::~Listing() {
+  if (find_) FindClose(reinterpret_cast<HANDLE>(find_));
 }
 
-bool Next(Listing listing, Entry* entry) {
-  auto* state = reinterpret_cast<ListingState*>(listing);
-  if (state->wide) {
+Listing::Listing(Listing&& other) noexcept : find_(std::exchange(other.find_, 0)), wide_(other.wide_) {}
+
+Listing& Listing::operator=(Listing&& other) noexcept {
+  if (this == &other) return *this;
+  if (find_) FindClose(reinterpret_cast<HANDLE>(find_));
+  find_ = std::exchange(other.find_, 0);
+  wide_ = other.wide_;
+  return *this;
+}
+
+Listing First(const std::wstring& folder, const std::wstring& pattern, Entry* entry) {
+  std::wstring path = folder + pattern;
+  Listing listing;
+  listing.wide_ = !FitsAnsiCalls(path);
+  HANDLE find = INVALID_HANDLE_VALUE;
+  if (listing.wide_) {
     WIN32_FIND_DATAW data;
-    if (!FindNextFileW(state->find, &data)) return false;
+    find = FindFirstFileW(WidePath(path).c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) FromWideData(data, entry);
+  } else {
+    WIN32_FIND_DATAA data;
+    find = FindFirstFileA(Text::ToAnsi(path).c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) FromAnsiData(data, entry);
+  }
+  if (find != INVALID_HANDLE_VALUE) listing.find_ = reinterpret_cast<uintptr_t>(find);
+  return listing;
+}
+
+bool Next(const Listing& listing, Entry* entry) {
+  HANDLE find = reinterpret_cast<HANDLE>(listing.find_);
+  if (listing.wide_) {
+    WIN32_FIND_DATAW data;
+    if (!FindNextFileW(find, &data)) return false;
     FromWideData(data, entry);
     return true;
   }
   WIN32_FIND_DATAA data;
-  if (!FindNextFileA(state->find, &data)) return false;
+  if (!FindNextFileA(find, &data)) return false;
   FromAnsiData(data, entry);
   return true;
-}
-
-void Close(Listing listing) {
-  auto* state = reinterpret_cast<ListingState*>(listing);
-  if (!state) return;
-  FindClose(state->find);
-  delete state;
 }
 
 unsigned long LogicalDrives() { return GetLogicalDrives(); }
 
 bool Identity(const std::wstring& folder, uint64_t* volume, uint64_t* index) {
-  HANDLE h = CreateFileW(WidePath(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  ScopedHandle folderHandle(CreateFileW(WidePath(folder).c_str(), 0,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!folderHandle.Valid()) return false;
   BY_HANDLE_FILE_INFORMATION info;
-  BOOL ok = GetFileInformationByHandle(h, &info);
-  CloseHandle(h);
-  if (!ok) return false;
+  if (!GetFileInformationByHandle(folderHandle.Get(), &info)) return false;
   *volume = info.dwVolumeSerialNumber;
   *index = ((uint64_t)info.nFileIndexHigh << 32) | info.nFileIndexLow;
   return true;

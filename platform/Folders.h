@@ -17,13 +17,30 @@ struct Entry {
   bool nameLost = false;  // the ANSI listing could not carry the real name
 };
 
-using Listing = uintptr_t;
-constexpr Listing kNoListing = 0;
-
-// Opens a listing of folder + pattern and reads its first entry.
+class Listing;
+// Opens a listing of folder + pattern and reads its first entry; the listing
+// tests false when nothing could be listed.
 Listing First(const std::wstring& folder, const std::wstring& pattern, Entry* entry);
-bool Next(Listing listing, Entry* entry);
-void Close(Listing listing);
+bool Next(const Listing& listing, Entry* entry);
+
+// An open listing; it closes itself. Move-only, so exactly one owner closes it.
+class Listing {
+ public:
+  Listing() = default;
+  ~Listing();
+  Listing(Listing&& other) noexcept;
+  Listing& operator=(Listing&& other) noexcept;
+  Listing(const Listing&) = delete;
+  Listing& operator=(const Listing&) = delete;
+
+  explicit operator bool() const { return find_ != 0; }
+
+ private:
+  friend Listing First(const std::wstring& folder, const std::wstring& pattern, Entry* entry);
+  friend bool Next(const Listing& listing, Entry* entry);
+  uintptr_t find_ = 0;
+  bool wide_ = false;  // which family of calls opened it
+};
 
 // True when a path can go through the ANSI file calls unchanged.
 bool FitsAnsiCalls(const std::wstring& path);

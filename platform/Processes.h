@@ -10,7 +10,7 @@ struct Entry {
   std::wstring image;  // image file name as the snapshot gives it
 };
 
-// False when the snapshot cannot be taken.
+// False, with the entries untouched, when the snapshot cannot be taken.
 bool Snapshot(std::vector<Entry>* entries);
 // Opens with all access and terminates with exit code 0; false when either fails.
 bool Terminate(unsigned long id);

@@ -1,15 +1,37 @@
 // Registry access through the ANSI calls. Keys are opened, used and closed
-// within one operation by the callers; results are the Win32 codes.
+// within one operation; results are the Win32 codes, and a failing call leaves
+// its output untouched. Names and texts are UTF-16, data are the raw bytes.
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace Reg {
 
-using Key = uintptr_t;
-constexpr Key ClassesRoot = 0x80000000u;
-constexpr Key CurrentUser = 0x80000001u;
-constexpr Key LocalMachine = 0x80000002u;
+// The predefined root keys: plain values, never opened or closed.
+enum Root : uintptr_t {
+  ClassesRoot = 0x80000000u,
+  CurrentUser = 0x80000001u,
+  LocalMachine = 0x80000002u,
+};
+
+// An opened key; it closes itself. Move-only, so exactly one owner closes it.
+class Key {
+ public:
+  Key() = default;
+  // Takes over an opened handle.
+  explicit Key(uintptr_t handle) : handle_(handle) {}
+  ~Key();
+  Key(Key&& other) noexcept;
+  Key& operator=(Key&& other) noexcept;
+  Key(const Key&) = delete;
+  Key& operator=(const Key&) = delete;
+
+  uintptr_t Handle() const { return handle_; }
+
+ private:
+  uintptr_t handle_ = 0;
+};
 
 constexpr long Ok = 0;
 constexpr long NotFound = 2;
@@ -24,24 +46,36 @@ constexpr unsigned long TypeDword = 4;
 constexpr unsigned long ShortBuffer = 255;
 
 struct Value {
-  std::wstring name;
-  std::string data;  // raw bytes as stored
+  std::wstring name;  // "" is the key's default value
+  std::string data;   // raw bytes as stored
   unsigned long type = 0;
   // The data read as ANSI text up to its first NUL.
   std::wstring Text() const;
 };
 
-long Open(Key root, const std::wstring& path, Key* key);
-long Create(Key root, const std::wstring& path, Key* key);
-void Close(Key key);
+long Open(Root root, const std::wstring& path, Key* key);
+long Create(Root root, const std::wstring& path, Key* key);
 
 // Reads value number `index`. With `whole` false the name and data must fit
 // 255-byte buffers (MoreData otherwise); with `whole` true any size is read.
-long EnumValue(Key key, unsigned long index, Value* value, bool whole);
-long EnumKey(Key key, unsigned long index, std::wstring* name);
-long QueryValue(Key key, const std::wstring& name, Value* value);
-long SetString(Key key, const std::wstring& name, const std::wstring& text);
-long DeleteValue(Key key, const std::wstring& name);
-long DeleteKey(Key key, const std::wstring& subkey);
+long EnumValue(const Key& key, unsigned long index, Value* value, bool whole);
+// Reads the name of subkey number `index` whole.
+long EnumKey(const Key& key, unsigned long index, std::wstring* name);
+// Reads one value whole, whatever its size; the name "" reads the default value.
+long QueryValue(const Key& key, const std::wstring& name, Value* value);
+// Stores the bytes exactly as given, with any type.
+long SetValue(const Key& key, const std::wstring& name, unsigned long type, const std::string& data);
+long SetString(const Key& key, const std::wstring& name, const std::wstring& text);
+long DeleteValue(const Key& key, const std::wstring& name);
+
+// Whole-key operations that open and close the key themselves. A walk over a
+// snapshot deletes by name, so a removal never makes it skip the next entry and
+// nothing added or removed meanwhile changes what it examines.
+long ReadValues(Root root, const std::wstring& path, std::vector<Value>* values);
+long ReadSubkeys(Root root, const std::wstring& path, std::vector<std::wstring>* names);
+long DeleteValue(Root root, const std::wstring& path, const std::wstring& name);
+// Deletes the key with all its subkeys, deepest first: the system refuses to
+// delete a key that still has subkeys.
+long DeleteTree(Root root, const std::wstring& path);
 
 }  // namespace Reg

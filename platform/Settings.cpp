@@ -9,21 +9,18 @@ std::wstring SectionPath(const std::wstring& application, const std::wstring& se
 }
 
 std::wstring GetSetting(const std::wstring& application, const std::wstring& section, const std::wstring& key) {
-  Reg::Key k = 0;
+  Reg::Key k;
   if (Reg::Open(Reg::CurrentUser, SectionPath(application, section), &k) != Reg::Ok) return {};
   Reg::Value value;
-  long rc = Reg::QueryValue(k, key, &value);
-  Reg::Close(k);
-  return rc == Reg::Ok ? value.Text() : std::wstring();
+  if (Reg::QueryValue(k, key, &value) != Reg::Ok) return {};
+  return value.Text();
 }
 
 bool SaveSetting(const std::wstring& application, const std::wstring& section, const std::wstring& key,
                  const std::wstring& text) {
-  Reg::Key k = 0;
+  Reg::Key k;
   if (Reg::Create(Reg::CurrentUser, SectionPath(application, section), &k) != Reg::Ok) return false;
-  long rc = Reg::SetString(k, key, text);
-  Reg::Close(k);
-  return rc == Reg::Ok;
+  return Reg::SetString(k, key, text) == Reg::Ok;
 }
 
 }  // namespace Settings

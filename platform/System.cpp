@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "platform/ScopedHandle.h"
 #include "platform/Text.h"
 
 namespace System {
@@ -79,8 +80,7 @@ bool StartExplorer(const std::wstring& folder) {
   PROCESS_INFORMATION process = {};
   if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     return false;
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  ScopedHandle thread(process.hThread), started(process.hProcess);  // nothing waits for the browser
   return true;
 }
 

@@ -1,5 +1,7 @@
 #include "syscheck/ModuleAutoRun.h"
 
+#include <vector>
+
 #include "platform/Text.h"
 #include "platform/Toolkit.h"
 #include "syscheck/Detection.h"
@@ -23,35 +25,27 @@ std::wstring ProgramName(const std::wstring& command) {
   return slash == std::wstring::npos ? command : command.substr(slash + 1);
 }
 
-void WalkRunKey(Reg::Key hive, const std::wstring& subKey,
-                const std::function<bool(Reg::Key key, const RunValue& value)>& visit) {
-  Reg::Key key = 0;
-  if (Reg::Open(hive, subKey, &key) != Reg::Ok) return;
-  Reg::Value value;
-  for (unsigned long index = 0; Reg::EnumValue(key, index, &value, true) == Reg::Ok;) {
-    RunValue run{value.name, Text::Trim(value.Text())};
-    if (!visit(key, run)) index++;
-  }
-  Reg::Close(key);
+void WalkRunKey(Reg::Root hive, const std::wstring& subKey, const std::function<void(const RunValue& value)>& visit) {
+  std::vector<Reg::Value> values;
+  if (Reg::ReadValues(hive, subKey, &values) != Reg::Ok) return;
+  for (const Reg::Value& value : values) visit({value.name, Text::Trim(value.Text())});
 }
 
-void ExamineRunKey(Reg::Key hive, const std::wstring& subKey) {
-  WalkRunKey(hive, subKey, [](Reg::Key key, const RunValue& run) {
-    if (tk::Ending() || !IsFinding(run.command)) return false;
+void ExamineRunKey(Reg::Root hive, const std::wstring& subKey) {
+  WalkRunKey(hive, subKey, [hive, &subKey](const RunValue& run) {
+    if (tk::Ending() || !IsFinding(run.command)) return;
     Detection::Finding finding;
     finding.tag = L"RAR";
     finding.message = Detection::kMessage;
     finding.subject = run.command;
     finding.keepsTrustList = true;
-    bool deleted = false;
-    finding.clean = [key, &run, &deleted] {
+    finding.clean = [hive, subKey, run] {
       std::wstring program = ProgramName(run.command);
       bool ended = program.empty() || ModuleProcess::KillProcessByName(program);
-      deleted = Reg::DeleteValue(key, run.storedName) == Reg::Ok;
+      bool deleted = Reg::DeleteValue(hive, subKey, run.storedName) == Reg::Ok;
       return ended && deleted;
     };
     Detection::Handle(finding);
-    return deleted;  // a deleted value moves the ones after it down by one
   });
 }
 

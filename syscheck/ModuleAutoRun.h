@@ -9,7 +9,7 @@
 namespace ModuleAutoRun {
 
 struct RunPlace {
-  Reg::Key hive;
+  Reg::Root hive;
   const wchar_t* subKey;
 };
 // The four places, in the order they are examined.
@@ -24,13 +24,13 @@ struct RunValue {
 // ("\WINDOWS\" or "\WINNT\", case-sensitive).
 bool IsFinding(const std::wstring& command);
 
-// Walks every value of one key, names and data read whole. The visitor answers
-// true when it deleted the value, so the walk does not skip the next one.
-void WalkRunKey(Reg::Key hive, const std::wstring& subKey,
-                const std::function<bool(Reg::Key key, const RunValue& value)>& visit);
+// Reads every value of one key first, names and data whole, then visits each.
+// The key is not held open across a visit (and its prompt): a visitor deletes
+// by the stored name, and values added or removed meanwhile do not change the walk.
+void WalkRunKey(Reg::Root hive, const std::wstring& subKey, const std::function<void(const RunValue& value)>& visit);
 
 void CheckRunKeys();
-void ExamineRunKey(Reg::Key hive, const std::wstring& subKey);
+void ExamineRunKey(Reg::Root hive, const std::wstring& subKey);
 
 // The program name of a command: what follows its last backslash.
 std::wstring ProgramName(const std::wstring& command);

@@ -38,7 +38,7 @@ std::vector<std::wstring> Lines() {
   return lines;
 }
 
-void SetValue(Reg::Key root, const wchar_t* path, const std::wstring& name, DWORD type, const std::string& data) {
+void SetValue(Reg::Root root, const wchar_t* path, const std::wstring& name, DWORD type, const std::string& data) {
   HKEY key;
   RegCreateKeyA((HKEY)root, Text::ToAnsi(path).c_str(), &key);
   RegSetValueExA(key, Text::ToAnsi(name).c_str(), 0, type, (const BYTE*)data.data(), (DWORD)data.size());
@@ -54,9 +54,7 @@ bool HasValue(const std::wstring& name) {
   Reg::Key key;
   if (Reg::Open(Reg::CurrentUser, kRun, &key) != Reg::Ok) return false;
   Reg::Value value;
-  bool found = Reg::QueryValue(key, name, &value) == Reg::Ok;
-  Reg::Close(key);
-  return found;
+  return Reg::QueryValue(key, name, &value) == Reg::Ok;
 }
 
 class Checks : public ::testing::Test {
@@ -128,7 +126,6 @@ TEST_F(Checks, TheFourPlacesAreExaminedInOrder) {
   ASSERT_EQ(Reg::Ok, Reg::Open(Reg::LocalMachine, kServices, &key));
   Reg::Value value;
   EXPECT_NE(Reg::Ok, Reg::QueryValue(key, L"z", &value));
-  Reg::Close(key);
 }
 
 TEST_F(Checks, TrustedValueIsExcusedAndTheWalkGoesOn) {
@@ -173,6 +170,24 @@ TEST_F(Checks, CleanDeletesUnderTheStoredNameAndExaminesTheNextValue) {
   std::vector<std::wstring> lines = Lines();
   ASSERT_EQ(3u, lines.size());
   for (const std::wstring& line : lines) EXPECT_EQ(L" 已清除!", line.substr(line.size() - 5)) << line.size();
+}
+
+TEST_F(Checks, ValuesAddedOrRemovedDuringAPromptDoNotChangeTheWalk) {
+  SetCommand(L"a", L"C:\\WINDOWS\\a.exe");
+  SetCommand(L"c", L"C:\\WINDOWS\\c.exe");
+  SetCommand(L"d", L"C:\\WINDOWS\\d.exe");
+  Answerer answers({L"SKIP", L"SKIP", L"SKIP"});
+  answers.onPrompt = [&] {
+    if (answers.warnings.size() != 1) return;
+    SetCommand(L"b", L"C:\\WINDOWS\\added.exe");  // sorts between a and c
+    Reg::DeleteValue(Reg::CurrentUser, kRun, L"d");
+  };
+  ModuleAutoRun::CheckRunKeys();
+  ASSERT_EQ(3u, answers.warnings.size());
+  const wchar_t* const examined[] = {L"a.exe", L"c.exe", L"d.exe"};
+  for (size_t i = 0; i < 3; i++) EXPECT_NE(std::wstring::npos, answers.warnings[i].find(examined[i])) << i;
+  EXPECT_TRUE(HasValue(L"b"));
+  EXPECT_FALSE(HasValue(L"d"));
 }
 
 TEST_F(Checks, CleanThatLeavesAMatchingProcessIsReportedAsFailed) {

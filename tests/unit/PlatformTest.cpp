@@ -1,4 +1,8 @@
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <utility>
+#include <vector>
 
 #include "platform/Registry.h"
 #include "platform/Text.h"
@@ -25,7 +29,7 @@ TEST_F(Platform, TextRoundTripsThroughTheGbkCodePage) {
 }
 
 TEST_F(Platform, RegistryReadsLongNamesAndDataWholeOrReportsThemTooLong) {
-  Reg::Key key = 0;
+  Reg::Key key;
   ASSERT_EQ(Reg::Ok, Reg::Create(Reg::CurrentUser, kKey, &key));
   std::wstring longName(300, L'n');
   std::wstring longData = L"C:\\" + std::wstring(200, L'木') + L".exe";  // 400+ ANSI bytes
@@ -41,15 +45,14 @@ TEST_F(Platform, RegistryReadsLongNamesAndDataWholeOrReportsThemTooLong) {
   EXPECT_EQ(L"short", value.name);
   EXPECT_EQ(longData, value.Text());
   EXPECT_EQ(Reg::NoMoreItems, Reg::EnumValue(key, 2, &value, true));
-  Reg::Close(key);
 }
 
 TEST_F(Platform, RegistryValuesOfOtherTypesReadAsRawBytes) {
-  Reg::Key key = 0;
+  Reg::Key key;
   ASSERT_EQ(Reg::Ok, Reg::Create(Reg::CurrentUser, kKey, &key));
   DWORD number = 0x00313233;
-  RegSetValueExA((HKEY)key, "dword", 0, REG_DWORD, (const BYTE*)&number, 4);
-  RegSetValueExA((HKEY)key, "multi", 0, REG_MULTI_SZ, (const BYTE*)"a\0b\0\0", 5);
+  RegSetValueExA((HKEY)key.Handle(), "dword", 0, REG_DWORD, (const BYTE*)&number, 4);
+  RegSetValueExA((HKEY)key.Handle(), "multi", 0, REG_MULTI_SZ, (const BYTE*)"a\0b\0\0", 5);
   Reg::Value value;
   ASSERT_EQ(Reg::Ok, Reg::QueryValue(key, L"dword", &value));
   EXPECT_EQ(Reg::TypeDword, value.type);
@@ -59,9 +62,153 @@ TEST_F(Platform, RegistryValuesOfOtherTypesReadAsRawBytes) {
   EXPECT_EQ(L"a", value.Text());
   EXPECT_EQ(Reg::NotFound, Reg::QueryValue(key, L"missing", &value));
   EXPECT_EQ(Reg::NotFound, Reg::DeleteValue(key, L"missing"));
-  Reg::Close(key);
-  Reg::Key missing = 0;
+  Reg::Key missing;
   EXPECT_EQ(Reg::NotFound, Reg::Open(Reg::CurrentUser, L"Software\\ZorvaneTest\\Nowhere", &missing));
+}
+
+TEST_F(Platform, KeysCloseThemselvesOnceAndMoveWithoutClosing) {
+  uintptr_t handle = 0;
+  {
+    Reg::Key first;
+    ASSERT_EQ(Reg::Ok, Reg::Create(Reg::CurrentUser, kKey, &first));
+    handle = first.Handle();
+    Reg::Key second = std::move(first);
+    EXPECT_EQ(0u, first.Handle());
+    EXPECT_EQ(handle, second.Handle());
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA((HKEY)handle, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                              nullptr, nullptr, nullptr, nullptr, nullptr));
+  }
+  EXPECT_EQ(ERROR_INVALID_HANDLE, RegQueryInfoKeyA((HKEY)handle, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                   nullptr, nullptr, nullptr, nullptr, nullptr));
+}
+
+TEST_F(Platform, RawValuesOfEveryTypeReadBackByteForByte) {
+  struct Case {
+    const wchar_t* name;
+    unsigned long type;
+    std::string data;
+  } cases[] = {
+      {L"binary odd", REG_BINARY, std::string("\x00\x01\xFF\x00\x7F", 5)},
+      {L"dword", REG_DWORD, std::string("\x01\x00\x00\x00", 4)},
+      {L"dword big endian", REG_DWORD_BIG_ENDIAN, std::string("\x00\x00\x00\x01", 4)},
+      {L"empty", REG_BINARY, std::string()},
+      {L"expand", REG_EXPAND_SZ, std::string("%SystemRoot%\\x.exe\0", 19)},
+      {L"multi", REG_MULTI_SZ, std::string("a\0\xCB\xCE\xCC\xE5\0c\0\0", 10)},
+      {L"none", REG_NONE, std::string("\x00\x02", 2)},
+      {L"qword", REG_QWORD, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)},
+      {L"text", REG_SZ, std::string("abc\0", 4)},
+      {L"text unterminated", REG_SZ, std::string("abc", 3)},  // the system would count a NUL after it
+      {L"unknown type", 0x4242, std::string("xyz", 3)},
+  };
+  Reg::Key key;
+  ASSERT_EQ(Reg::Ok, Reg::Create(Reg::CurrentUser, kKey, &key));
+  for (const Case& c : cases) ASSERT_EQ(Reg::Ok, Reg::SetValue(key, c.name, c.type, c.data)) << Text::ToAnsi(c.name);
+  std::vector<Reg::Value> values;
+  ASSERT_EQ(Reg::Ok, Reg::ReadValues(Reg::CurrentUser, kKey, &values));
+  ASSERT_EQ(std::size(cases), values.size());
+  for (size_t i = 0; i < values.size(); i++) {  // the table is sorted by name, as values enumerate
+    const Case& c = cases[i];
+    Reg::Value queried;
+    ASSERT_EQ(Reg::Ok, Reg::QueryValue(key, c.name, &queried));
+    for (const Reg::Value* read : {&values[i], &queried}) {
+      EXPECT_EQ(c.name, read->name);
+      EXPECT_EQ(c.type, read->type) << Text::ToAnsi(c.name);
+      EXPECT_EQ(c.data, read->data) << Text::ToAnsi(c.name);
+    }
+  }
+}
+
+TEST_F(Platform, DefaultValuesAreReadWholeAtAnySize) {
+  Reg::Key key;
+  ASSERT_EQ(Reg::Ok, Reg::Create(Reg::CurrentUser, kKey, &key));
+  for (size_t size : {0u, 300u, 100000u}) {
+    std::string data(size, '\0');
+    for (size_t i = 0; i < size; i++) data[i] = (char)('A' + i % 26);
+    for (unsigned long type : {(unsigned long)REG_SZ, (unsigned long)REG_BINARY}) {
+      ASSERT_EQ(Reg::Ok, Reg::SetValue(key, L"", type, data));
+      Reg::Value value;
+      ASSERT_EQ(Reg::Ok, Reg::QueryValue(key, L"", &value)) << size;
+      EXPECT_EQ(L"", value.name);
+      EXPECT_EQ(type, value.type);
+      EXPECT_EQ(data, value.data) << size << " bytes of type " << type;
+    }
+  }
+}
+
+TEST_F(Platform, SubkeyNamesAreReadWhole) {
+  // 255 characters is the longest name a key may have; 130 and 255 CJK characters
+  // need 260 and 510 ANSI bytes.
+  std::vector<std::wstring> names = {std::wstring(255, L'k'), std::wstring(130, L'木'), std::wstring(255, L'木'),
+                                     L"short"};
+  // Wine's ANSI key calls carry paths of at most 260 characters: create them wide.
+  auto create = [](const std::wstring& name) {
+    HKEY key;
+    LONG rc = RegCreateKeyW(HKEY_CURRENT_USER, (std::wstring(kKey) + L"\\" + name).c_str(), &key);
+    if (rc == ERROR_SUCCESS) RegCloseKey(key);
+    return rc;
+  };
+  for (const std::wstring& name : names) ASSERT_EQ(ERROR_SUCCESS, create(name)) << name.size();
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, create(std::wstring(300, L'k')));
+  std::vector<std::wstring> read;
+  ASSERT_EQ(Reg::Ok, Reg::ReadSubkeys(Reg::CurrentUser, kKey, &read));
+  std::sort(names.begin(), names.end());
+  std::sort(read.begin(), read.end());
+  EXPECT_EQ(names, read);
+}
+
+TEST_F(Platform, DeleteTreeRemovesAKeyWithNestedSubkeys) {
+  const std::wstring tree = std::wstring(kKey) + L"\\tree";
+  for (const wchar_t* path : {L"\\a\\b\\c", L"\\a\\b2", L"\\d"}) {
+    Reg::Key key;
+    ASSERT_EQ(Reg::Ok, Reg::Create(Reg::CurrentUser, tree + path, &key));
+    ASSERT_EQ(Reg::Ok, Reg::SetString(key, L"v", L"x"));
+  }
+  Reg::Key sibling;
+  ASSERT_EQ(Reg::Ok, Reg::Create(Reg::CurrentUser, std::wstring(kKey) + L"\\treeside", &sibling));
+  ASSERT_EQ(5, RegDeleteKeyA(HKEY_CURRENT_USER, Text::ToAnsi(tree).c_str()));  // the system's own refusal
+  EXPECT_EQ(Reg::Ok, Reg::DeleteTree(Reg::CurrentUser, tree));
+  Reg::Key gone;
+  EXPECT_EQ(Reg::NotFound, Reg::Open(Reg::CurrentUser, tree, &gone));
+  Reg::Key kept;
+  EXPECT_EQ(Reg::Ok, Reg::Open(Reg::CurrentUser, std::wstring(kKey) + L"\\treeside", &kept));
+  EXPECT_EQ(Reg::NotFound, Reg::DeleteTree(Reg::CurrentUser, tree));
+}
+
+TEST_F(Platform, ValuesAreDeletedByPlaceAndName) {
+  Reg::Key key;
+  ASSERT_EQ(Reg::Ok, Reg::Create(Reg::CurrentUser, kKey, &key));
+  ASSERT_EQ(Reg::Ok, Reg::SetString(key, L"gone", L"x"));
+  ASSERT_EQ(Reg::Ok, Reg::SetString(key, L"kept", L"y"));
+  EXPECT_EQ(Reg::Ok, Reg::DeleteValue(Reg::CurrentUser, kKey, L"gone"));
+  EXPECT_EQ(Reg::NotFound, Reg::DeleteValue(Reg::CurrentUser, kKey, L"gone"));
+  EXPECT_EQ(Reg::NotFound, Reg::DeleteValue(Reg::CurrentUser, L"Software\\ZorvaneTest\\Nowhere", L"kept"));
+  std::vector<Reg::Value> values;
+  ASSERT_EQ(Reg::Ok, Reg::ReadValues(Reg::CurrentUser, kKey, &values));
+  ASSERT_EQ(1u, values.size());
+  EXPECT_EQ(L"kept", values[0].name);
+}
+
+TEST_F(Platform, FailingRegistryCallsLeaveTheirOutputsUntouched) {
+  const std::wstring missing = L"Software\\ZorvaneTest\\Nowhere";
+  Reg::Key key;
+  ASSERT_EQ(Reg::Ok, Reg::Create(Reg::CurrentUser, kKey, &key));
+  const uintptr_t handle = key.Handle();
+  EXPECT_EQ(Reg::NotFound, Reg::Open(Reg::CurrentUser, missing, &key));
+  EXPECT_EQ(handle, key.Handle());
+  Reg::Value value;
+  value.name = L"before";
+  EXPECT_EQ(Reg::NotFound, Reg::QueryValue(key, L"missing", &value));
+  EXPECT_EQ(Reg::NoMoreItems, Reg::EnumValue(key, 0, &value, true));
+  EXPECT_EQ(L"before", value.name);
+  std::wstring name = L"before";
+  EXPECT_EQ(Reg::NoMoreItems, Reg::EnumKey(key, 0, &name));
+  EXPECT_EQ(L"before", name);
+  std::vector<Reg::Value> values(1);
+  std::vector<std::wstring> names(1);
+  EXPECT_EQ(Reg::NotFound, Reg::ReadValues(Reg::CurrentUser, missing, &values));
+  EXPECT_EQ(Reg::NotFound, Reg::ReadSubkeys(Reg::CurrentUser, missing, &names));
+  EXPECT_EQ(1u, values.size());
+  EXPECT_EQ(1u, names.size());
 }
 
 }  // namespace
