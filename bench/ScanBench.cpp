@@ -13,13 +13,13 @@
 //
 // Prints key=value lines: files, flagged, seconds, memory in KB, and the counts.
 #include <windows.h>
-#include <psapi.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <psapi.h>
 #include <string>
 #include <vector>
 
@@ -160,10 +160,11 @@ void ProbeAppends(const std::vector<std::wstring>& lines) {
   }
   printf("probe_scrollinfo_us=%.0f\n", (Now() - t) / 100 * 1e6);
   DestroyWindow(bar);
-  printf("probe_appends=%u\nprobe_length_seconds=%.4f\nprobe_setsel_seconds=%.4f\nprobe_replacesel_seconds=%.4f\n"
-         "probe_paint_seconds=%.4f\nprobe_first_tenth_us=%.0f\nprobe_last_tenth_us=%.0f\nprobe_text_chars=%d\n",
-         (unsigned)n, step[0], step[1], step[2], step[3], early / tenth * 1e6, late / tenth * 1e6,
-         GetWindowTextLengthW(box));
+  printf(
+      "probe_appends=%u\nprobe_length_seconds=%.4f\nprobe_setsel_seconds=%.4f\nprobe_replacesel_seconds=%.4f\n"
+      "probe_paint_seconds=%.4f\nprobe_first_tenth_us=%.0f\nprobe_last_tenth_us=%.0f\nprobe_text_chars=%d\n",
+      (unsigned)n, step[0], step[1], step[2], step[3], early / tenth * 1e6, late / tenth * 1e6,
+      GetWindowTextLengthW(box));
 }
 
 // What the scan leaves beside the timing: kept lines and call meters.

@@ -89,8 +89,8 @@ const std::wstring& ApplicationTitle();
 void Load(Form& form);  // creates the window and runs Load, once
 void Show(Form& form);
 void ShowModal(Form& form, Form* owner);  // returns when the form is hidden or unloaded
-void Hide(Form& form);  // a hidden window has no taskbar button either
-void Unload(Form& form);  // runs Unload; nothing when not loaded
+void Hide(Form& form);                    // a hidden window has no taskbar button either
+void Unload(Form& form);                  // runs Unload; nothing when not loaded
 bool IsShown(const Form& form);
 // Repaints the whole window now.
 void RefreshForm(Form& form);

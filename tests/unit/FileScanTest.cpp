@@ -1,7 +1,6 @@
 // The publisher lookup and the folder walker on crafted files and trees.
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 #include "filescan/ModuleFileInfo.h"
 #include "filescan/ModuleScanDisk.h"
@@ -15,7 +14,9 @@ using testsupport::WriteFileBytes;
 
 const std::string kSignature = "SetWindowsHook";
 
-std::wstring Fixture(const std::wstring& name) { return testsupport::TestFolder() + L"\\fixtures\\fx_" + name + L".dll"; }
+std::wstring Fixture(const std::wstring& name) {
+  return testsupport::TestFolder() + L"\\fixtures\\fx_" + name + L".dll";
+}
 
 // A copy of a fixture library with the signature in its DOS stub (the first bytes).
 void PlaceHookLibrary(const std::wstring& fixture, const std::wstring& path) {
@@ -59,10 +60,14 @@ TEST(Publisher, FirstTranslationsCompanyAsStored) {
     const wchar_t* fixture;
     std::wstring company;
   } cases[] = {
-      {L"ms", L"Microsoft Corporation"},    {L"caps", L"MICROSOFT CORPORATION"},
-      {L"zh", L"示例软件公司"},              {L"cp0", L"Code Page Zero Ltd"},
-      {L"utf8", L"Unicode Code Page Ltd"},  {L"othertable", L""},
-      {L"spaces", L"  Spaced Ltd  "},       {L"empty", L""},
+      {L"ms", L"Microsoft Corporation"},
+      {L"caps", L"MICROSOFT CORPORATION"},
+      {L"zh", L"示例软件公司"},
+      {L"cp0", L"Code Page Zero Ltd"},
+      {L"utf8", L"Unicode Code Page Ltd"},
+      {L"othertable", L""},
+      {L"spaces", L"  Spaced Ltd  "},
+      {L"empty", L""},
       {L"none", L""},
   };
   for (const Case& c : cases)
@@ -139,8 +144,8 @@ TEST_F(Walker, ListsHookFilesNotPublishedByMicrosoft) {
   Recorder r = Scan({root});
   EXPECT_EQ(10, ModuleScanDisk::ScannedFileCount);
   EXPECT_TRUE(r.Listed(root + L"\\hook.dll"));
-  EXPECT_NE(r.lines.end(), std::find(r.lines.begin(), r.lines.end(),
-                                     L" 可疑文件：" + root + L"\\hook.dll | 文件发行者：未知\r\n"));
+  EXPECT_NE(r.lines.end(),
+            std::find(r.lines.begin(), r.lines.end(), L" 可疑文件：" + root + L"\\hook.dll | 文件发行者：未知\r\n"));
   EXPECT_NE(r.lines.end(), std::find(r.lines.begin(), r.lines.end(),
                                      L" 可疑文件：" + root + L"\\caps.dll | 文件发行者：MICROSOFT CORPORATION\r\n"));
   EXPECT_NE(r.lines.end(), std::find(r.lines.begin(), r.lines.end(),
@@ -152,8 +157,8 @@ TEST_F(Walker, ListsHookFilesNotPublishedByMicrosoft) {
   EXPECT_FALSE(r.Listed(root + L"\\readme.txt"));
   EXPECT_FALSE(r.Listed(root + L"\\late.exe"));
   EXPECT_FALSE(r.Listed(root + L"\\plain.exe"));
-  EXPECT_EQ(6u, r.lines.size());  // hook, caps, spaced, setup, report, edge
-  ASSERT_FALSE(r.statuses.empty());   // the last file examined is always shown
+  EXPECT_EQ(6u, r.lines.size());     // hook, caps, spaced, setup, report, edge
+  ASSERT_FALSE(r.statuses.empty());  // the last file examined is always shown
 }
 
 TEST_F(Walker, WalksBreadthFirstAndCountsFilesNotFolders) {
@@ -194,8 +199,8 @@ TEST_F(Walker, LockedFileIsCountedButNotListed) {
 
 TEST_F(Walker, FilesInUseByOthersAreStillExamined) {
   PlaceHookLibrary(L"none", root + L"\\busy.dll");
-  HANDLE writer = CreateFileW((root + L"\\busy.dll").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+  HANDLE writer = CreateFileW((root + L"\\busy.dll").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, writer);
   Recorder r = Scan({root});
   CloseHandle(writer);
@@ -223,8 +228,8 @@ TEST_F(Walker, PathsBeyondMaxPathAreReached) {
   }
   std::string bytes = ReadFileBytes(Fixture(L"none"));
   bytes.replace(0x4E, kSignature.size(), kSignature);
-  HANDLE file = CreateFileW((L"\\\\?\\" + folder + L"\\far.dll").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                            nullptr);
+  HANDLE file =
+      CreateFileW((L"\\\\?\\" + folder + L"\\far.dll").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, file);
   DWORD written = 0;
   WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);

@@ -211,11 +211,11 @@ TEST_F(MainWindow, HandCursorOnLinksAndBigButtonsOnly) {
 TEST_F(MainWindow, ControlsAreRealWindowsInTheStoredOrder) {
   tk::Form& form = Open();
   // The folder queue is a plain list in the scan module, not a control.
-  const wchar_t* const order[] = {L"PictureKyScan", L"CommandSelectFolder", L"CommandScan",
-                                  L"CommandStopScan", L"TextIATResult", L"LabelTarget", L"LabelScanState",
-                                  L"LabelTargetToScan", L"PictureKyAsk", L"TextKyFile", L"ImageOK", L"ImageOK",
-                                  L"Label1", L"TimerOnTimeScan", L"Label2", L"Label57302", L"LabelKill",
-                                  L"LabelKyScan", L"LabelKyAsk", L"ImageKyAsk", L"ImageKyScan"};
+  const wchar_t* const order[] = {
+      L"PictureKyScan",  L"CommandSelectFolder", L"CommandScan",  L"CommandStopScan", L"TextIATResult", L"LabelTarget",
+      L"LabelScanState", L"LabelTargetToScan",   L"PictureKyAsk", L"TextKyFile",      L"ImageOK",       L"ImageOK",
+      L"Label1",         L"TimerOnTimeScan",     L"Label2",       L"Label57302",      L"LabelKill",     L"LabelKyScan",
+      L"LabelKyAsk",     L"ImageKyAsk",          L"ImageKyScan"};
   ASSERT_GE(form.controls.size(), std::size(order));
   for (size_t i = 0; i < std::size(order); i++) {
     EXPECT_EQ(order[i], form.controls[i]->name) << i;

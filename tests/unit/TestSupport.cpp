@@ -108,7 +108,7 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
     a->warnings.push_back(tk::Caption(FormMsg::LabelMsg));
     if (a->onPrompt) a->onPrompt();
     std::wstring answer = a->next < a->answers.size() ? a->answers[a->next++] : L"SKIP";
-    tk::Control* option = answer == L"CLEAN" ? FormMsg::OptionClean
+    tk::Control* option = answer == L"CLEAN"   ? FormMsg::OptionClean
                           : answer == L"ALLOW" ? FormMsg::OptionAllow
                                                : FormMsg::OptionSkip;
     SendMessageW((HWND)option->hwnd, BM_CLICK, 0, 0);

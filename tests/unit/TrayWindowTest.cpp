@@ -1,11 +1,11 @@
 // The main window's tray icon and its replacement window procedure, in-process.
-#include <gtest/gtest.h>
-
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <algorithm>
 #include <functional>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
