@@ -69,6 +69,9 @@ TEST(Publisher, FirstTranslationsCompanyAsStored) {
       {L"spaces", L"  Spaced Ltd  "},
       {L"empty", L""},
       {L"none", L""},
+      // Text lengths counted in characters (as windres writes them) and in bytes.
+      {L"ms_chars", L"Microsoft Corporation"},
+      {L"ms_bytes", L"Microsoft Corporation"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(c.company, ModuleFileInfo::GetFileCompany(Fixture(c.fixture))) << Text::ToAnsi(c.fixture);
@@ -91,6 +94,32 @@ TEST(Publisher, DamagedVersionBlocksGiveNothingAndNeverCrash) {
       {"value longer than the node", node + 2, std::string("\xF0\x7F", 2)},
       {"key without its end", at, std::string(60, 'A')},
       {"child length past its parent", node + 92, std::string("\xFF\x7F", 2)},
+  };
+  std::wstring path = testsupport::TestFolder() + L"\\damaged.dll";
+  for (const Damage& d : damages) {
+    std::string bytes = good;
+    bytes.replace(d.offset, d.bytes.size(), d.bytes);
+    WriteFileBytes(path, bytes);
+    EXPECT_EQ(L"", ModuleFileInfo::GetFileCompany(path)) << d.what;
+  }
+  DeleteFileW(path.c_str());
+}
+
+// A block whose text lengths count bytes is read by the system; its text must still end inside its node.
+TEST(Publisher, ByteCountedTextStaysInsideItsNode) {
+  std::string good = ReadFileBytes(Fixture(L"ms_bytes"));
+  const std::string company("M\0i\0c\0r\0o\0s\0o\0f\0t\0 \0C\0o\0r\0p\0o\0r\0a\0t\0i\0o\0n\0\0\0", 44);
+  size_t at = good.find(company);
+  ASSERT_NE(std::string::npos, at);
+  size_t node = at - 32;  // header, "CompanyName" and its end, padded to 4
+  ASSERT_EQ(std::string("C\0o\0m\0p\0a\0n\0y\0", 14), good.substr(node + 6, 14));
+  struct Damage {
+    const char* what;
+    size_t offset;
+    std::string bytes;
+  } damages[] = {
+      {"text without its end", at + 42, std::string("!\0", 2)},
+      {"text longer than the node even in bytes", node + 2, std::string("\x2E\x00", 2)},
   };
   std::wstring path = testsupport::TestFolder() + L"\\damaged.dll";
   for (const Damage& d : damages) {
@@ -159,6 +188,14 @@ TEST_F(Walker, ListsHookFilesNotPublishedByMicrosoft) {
   EXPECT_FALSE(r.Listed(root + L"\\plain.exe"));
   EXPECT_EQ(6u, r.lines.size());     // hook, caps, spaced, setup, report, edge
   ASSERT_FALSE(r.statuses.empty());  // the last file examined is always shown
+}
+
+TEST_F(Walker, SparesMicrosoftLibrariesWhicheverWayTheirTextLengthsCount) {
+  PlaceHookLibrary(L"ms_chars", root + L"\\chars.dll");
+  PlaceHookLibrary(L"ms_bytes", root + L"\\bytes.dll");
+  Recorder r = Scan({root});
+  EXPECT_EQ(2, ModuleScanDisk::ScannedFileCount);
+  EXPECT_TRUE(r.lines.empty()) << Text::ToAnsi(r.lines.empty() ? L"" : r.lines[0]);
 }
 
 TEST_F(Walker, WalksBreadthFirstAndCountsFilesNotFolders) {
