@@ -2,6 +2,10 @@
 BUILD := $(CURDIR)/build
 PRESET := mingw-i686
 JOBS ?= 2
+# WERROR=1 treats warnings as errors (CI asks for it); without it they stay warnings.
+# Either way the choice is applied to an already configured build folder too.
+WERROR ?=
+werror := $(if $(filter 1 ON on yes true,$(WERROR)),ON,OFF)
 
 .PHONY: all build setup configure run test bench clean
 
@@ -11,7 +15,8 @@ setup:
 	@bash scripts/setup.sh
 
 configure: setup
-	@test -f $(BUILD)/build.ninja || cmake --preset $(PRESET) $(if $(CI),-DZORVANE_WERROR=ON) >/dev/null
+	@test -f $(BUILD)/build.ninja && grep -qx 'ZORVANE_WERROR:BOOL=$(werror)' $(BUILD)/CMakeCache.txt \
+	  || cmake --preset $(PRESET) -DZORVANE_WERROR=$(werror) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD)

@@ -5,11 +5,11 @@
 // Prints files=, flagged=, seconds=, the working set before the walk and its
 // peak after (KB); writes the flagged paths in UTF-8, one a line.
 #include <windows.h>
-#include <psapi.h>
 
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <psapi.h>
 #include <string>
 #include <vector>
 
@@ -42,8 +42,8 @@ bool HasSignature(const char* bytes, size_t length) {
 }
 
 bool Flagged(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD read = 0;
   BOOL ok = ReadFile(file, head, kHeadBytes, &read, nullptr);  // a regular file never reads short

@@ -16,9 +16,9 @@ extern long ScannedFileCount;
 extern std::deque<std::wstring> lstdirs;
 
 struct Sink {
-  std::function<void(const std::wstring& text)> status;  // shortened path of the file being examined
+  std::function<void(const std::wstring& text)> status;   // shortened path of the file being examined
   std::function<void(const std::wstring& lines)> result;  // one or more result lines, each with its CR LF
-  std::function<void()> yield;                           // handle pending window messages
+  std::function<void()> yield;                            // handle pending window messages
 };
 
 // At most 60 characters whole; longer: the first 5, "..." and the last 53.

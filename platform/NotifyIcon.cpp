@@ -1,6 +1,7 @@
 #include "platform/NotifyIcon.h"
 
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <cstddef>

@@ -18,6 +18,13 @@ uint16_t Word(const std::string& block, size_t at) {
 
 size_t Align4(size_t at) { return (at + 3) & ~size_t(3); }
 
+// The system reads a text value up to its NUL: it must find one before the node ends.
+bool TextEnds(const std::string& block, size_t at, size_t nodeEnd) {
+  for (; at + 2 <= nodeEnd; at += 2)
+    if (Word(block, at) == 0) return true;
+  return false;
+}
+
 // One node: length, value length, type, a NUL-terminated UTF-16 key, the value,
 // then child nodes up to the node's length; all inside [begin, end).
 bool NodeWellFormed(const std::string& block, size_t begin, size_t end, int depth) {
@@ -31,10 +38,17 @@ bool NodeWellFormed(const std::string& block, size_t begin, size_t end, int dept
     if (Word(block, at) == 0) break;
   }
   at = Align4(at + 2);
+  if (at > nodeEnd) return false;
   size_t valueLength = Word(block, begin + 2);
-  // Text values count characters, binary ones bytes: allow the larger reading.
-  size_t valueBytes = Word(block, begin + 4) == 1 ? valueLength * 2 : valueLength;
-  if (at > nodeEnd || valueBytes > nodeEnd - at) return false;
+  bool text = Word(block, begin + 4) != 0;  // the system takes any other type for text
+  size_t valueBytes = text ? valueLength * 2 : valueLength;
+  if (valueBytes > nodeEnd - at) {
+    // Some compilers count text in bytes. The system reads such a value and, placing
+    // the children after twice that length, past the node, visits none of them.
+    if (!text || valueLength > nodeEnd - at) return false;
+    return TextEnds(block, at, nodeEnd);
+  }
+  if (text && valueLength > 0 && !TextEnds(block, at, nodeEnd)) return false;
   at = Align4(at + valueBytes);
   while (at + 6 <= nodeEnd) {
     size_t childLength = Word(block, at);

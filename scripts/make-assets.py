@@ -20,9 +20,11 @@
 #   app.ico, hand.cur                   program icon, link cursor
 #   bf.wav, Alert.wav                   button blip, alarm
 #
-# All bitmaps are 24-bit uncompressed bottom-up BMPs (what LoadImage and
-# LoadBitmap read). Coordinates below are pixels in the main window's client
-# area (574 x 368) unless said otherwise.
+# All bitmaps are uncompressed bottom-up BMPs (what LoadImage and LoadBitmap
+# read), each no deeper than its colours need: 4 or 8 bits with a palette when
+# it has at most 16 or 256 colours, else 24 bits; the pixels stay the same.
+# Coordinates below are pixels in the main window's client area (574 x 368)
+# unless said otherwise.
 
 import math
 import os
@@ -238,7 +240,43 @@ def rgba(size, colour):
 
 
 def save_bmp(im, name):
-    im.convert("RGB").save(os.path.join(OUT, name), format="BMP")
+    rgb = im.convert("RGB")
+    path = os.path.join(OUT, name)
+    colours = rgb.getcolors(256)
+    if colours is None:
+        rgb.save(path, format="BMP")
+    else:
+        write_palettized_bmp(path, rgb, sorted(c for _, c in colours))
+    with Image.open(path) as written:
+        if written.convert("RGB").tobytes() != rgb.tobytes():
+            sys.exit("%s does not hold the pixels drawn" % name)
+
+
+def write_palettized_bmp(path, rgb, palette):
+    """Never 1 bit: LoadImage turns that into a monochrome bitmap, which BitBlt
+    paints in the text and background colours of the window instead."""
+    bits = 4 if len(palette) <= 16 else 8
+    index = {c: i for i, c in enumerate(palette)}
+    w, h = rgb.size
+    px = rgb.load()
+    stride = (w * bits + 31) // 32 * 4
+    rows = bytearray()
+    for y in range(h - 1, -1, -1):
+        row = bytearray(stride)
+        for x in range(w):
+            i = index[px[x, y]]
+            if bits == 8:
+                row[x] = i
+            else:
+                row[x // 2] |= i << (0 if x % 2 else 4)
+        rows += row
+    table = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
+    offset = 14 + 40 + len(table)
+    with open(path, "wb") as f:
+        f.write(struct.pack("<2sIHHI", b"BM", offset + len(rows), 0, 0, offset))
+        f.write(struct.pack("<IiiHHIIiiII", 40, w, h, 1, bits, 0, len(rows), 2835, 2835, len(palette), 0))
+        f.write(table)
+        f.write(rows)
 
 
 def dotted_hline(canvas, x0, x1, y, colour):

@@ -4,8 +4,8 @@
 set -euo pipefail
 
 need_pkgs=(
-  cmake ninja-build make g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
-  googletest xvfb x11-utils imagemagick fonts-wqy-zenhei fonts-wine locales
+  cmake ninja-build make python3 g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
+  clang-format googletest xvfb x11-utils imagemagick fonts-wqy-zenhei fonts-wine locales
   wine wine32:i386
 )
 

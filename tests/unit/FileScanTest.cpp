@@ -1,7 +1,6 @@
 // The publisher lookup and the folder walker on crafted files and trees.
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 #include "filescan/ModuleFileInfo.h"
 #include "filescan/ModuleScanDisk.h"
@@ -15,7 +14,9 @@ using testsupport::WriteFileBytes;
 
 const std::string kSignature = "SetWindowsHook";
 
-std::wstring Fixture(const std::wstring& name) { return testsupport::TestFolder() + L"\\fixtures\\fx_" + name + L".dll"; }
+std::wstring Fixture(const std::wstring& name) {
+  return testsupport::TestFolder() + L"\\fixtures\\fx_" + name + L".dll";
+}
 
 // A copy of a fixture library with the signature in its DOS stub (the first bytes).
 void PlaceHookLibrary(const std::wstring& fixture, const std::wstring& path) {
@@ -59,11 +60,18 @@ TEST(Publisher, FirstTranslationsCompanyAsStored) {
     const wchar_t* fixture;
     std::wstring company;
   } cases[] = {
-      {L"ms", L"Microsoft Corporation"},    {L"caps", L"MICROSOFT CORPORATION"},
-      {L"zh", L"示例软件公司"},              {L"cp0", L"Code Page Zero Ltd"},
-      {L"utf8", L"Unicode Code Page Ltd"},  {L"othertable", L""},
-      {L"spaces", L"  Spaced Ltd  "},       {L"empty", L""},
+      {L"ms", L"Microsoft Corporation"},
+      {L"caps", L"MICROSOFT CORPORATION"},
+      {L"zh", L"示例软件公司"},
+      {L"cp0", L"Code Page Zero Ltd"},
+      {L"utf8", L"Unicode Code Page Ltd"},
+      {L"othertable", L""},
+      {L"spaces", L"  Spaced Ltd  "},
+      {L"empty", L""},
       {L"none", L""},
+      // Text lengths counted in characters (as windres writes them) and in bytes.
+      {L"ms_chars", L"Microsoft Corporation"},
+      {L"ms_bytes", L"Microsoft Corporation"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(c.company, ModuleFileInfo::GetFileCompany(Fixture(c.fixture))) << Text::ToAnsi(c.fixture);
@@ -86,6 +94,32 @@ TEST(Publisher, DamagedVersionBlocksGiveNothingAndNeverCrash) {
       {"value longer than the node", node + 2, std::string("\xF0\x7F", 2)},
       {"key without its end", at, std::string(60, 'A')},
       {"child length past its parent", node + 92, std::string("\xFF\x7F", 2)},
+  };
+  std::wstring path = testsupport::TestFolder() + L"\\damaged.dll";
+  for (const Damage& d : damages) {
+    std::string bytes = good;
+    bytes.replace(d.offset, d.bytes.size(), d.bytes);
+    WriteFileBytes(path, bytes);
+    EXPECT_EQ(L"", ModuleFileInfo::GetFileCompany(path)) << d.what;
+  }
+  DeleteFileW(path.c_str());
+}
+
+// A block whose text lengths count bytes is read by the system; its text must still end inside its node.
+TEST(Publisher, ByteCountedTextStaysInsideItsNode) {
+  std::string good = ReadFileBytes(Fixture(L"ms_bytes"));
+  const std::string company("M\0i\0c\0r\0o\0s\0o\0f\0t\0 \0C\0o\0r\0p\0o\0r\0a\0t\0i\0o\0n\0\0\0", 44);
+  size_t at = good.find(company);
+  ASSERT_NE(std::string::npos, at);
+  size_t node = at - 32;  // header, "CompanyName" and its end, padded to 4
+  ASSERT_EQ(std::string("C\0o\0m\0p\0a\0n\0y\0", 14), good.substr(node + 6, 14));
+  struct Damage {
+    const char* what;
+    size_t offset;
+    std::string bytes;
+  } damages[] = {
+      {"text without its end", at + 42, std::string("!\0", 2)},
+      {"text longer than the node even in bytes", node + 2, std::string("\x2E\x00", 2)},
   };
   std::wstring path = testsupport::TestFolder() + L"\\damaged.dll";
   for (const Damage& d : damages) {
@@ -139,8 +173,8 @@ TEST_F(Walker, ListsHookFilesNotPublishedByMicrosoft) {
   Recorder r = Scan({root});
   EXPECT_EQ(10, ModuleScanDisk::ScannedFileCount);
   EXPECT_TRUE(r.Listed(root + L"\\hook.dll"));
-  EXPECT_NE(r.lines.end(), std::find(r.lines.begin(), r.lines.end(),
-                                     L" 可疑文件：" + root + L"\\hook.dll | 文件发行者：未知\r\n"));
+  EXPECT_NE(r.lines.end(),
+            std::find(r.lines.begin(), r.lines.end(), L" 可疑文件：" + root + L"\\hook.dll | 文件发行者：未知\r\n"));
   EXPECT_NE(r.lines.end(), std::find(r.lines.begin(), r.lines.end(),
                                      L" 可疑文件：" + root + L"\\caps.dll | 文件发行者：MICROSOFT CORPORATION\r\n"));
   EXPECT_NE(r.lines.end(), std::find(r.lines.begin(), r.lines.end(),
@@ -152,8 +186,16 @@ TEST_F(Walker, ListsHookFilesNotPublishedByMicrosoft) {
   EXPECT_FALSE(r.Listed(root + L"\\readme.txt"));
   EXPECT_FALSE(r.Listed(root + L"\\late.exe"));
   EXPECT_FALSE(r.Listed(root + L"\\plain.exe"));
-  EXPECT_EQ(6u, r.lines.size());  // hook, caps, spaced, setup, report, edge
-  ASSERT_FALSE(r.statuses.empty());   // the last file examined is always shown
+  EXPECT_EQ(6u, r.lines.size());     // hook, caps, spaced, setup, report, edge
+  ASSERT_FALSE(r.statuses.empty());  // the last file examined is always shown
+}
+
+TEST_F(Walker, SparesMicrosoftLibrariesWhicheverWayTheirTextLengthsCount) {
+  PlaceHookLibrary(L"ms_chars", root + L"\\chars.dll");
+  PlaceHookLibrary(L"ms_bytes", root + L"\\bytes.dll");
+  Recorder r = Scan({root});
+  EXPECT_EQ(2, ModuleScanDisk::ScannedFileCount);
+  EXPECT_TRUE(r.lines.empty()) << Text::ToAnsi(r.lines.empty() ? L"" : r.lines[0]);
 }
 
 TEST_F(Walker, WalksBreadthFirstAndCountsFilesNotFolders) {
@@ -194,8 +236,8 @@ TEST_F(Walker, LockedFileIsCountedButNotListed) {
 
 TEST_F(Walker, FilesInUseByOthersAreStillExamined) {
   PlaceHookLibrary(L"none", root + L"\\busy.dll");
-  HANDLE writer = CreateFileW((root + L"\\busy.dll").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+  HANDLE writer = CreateFileW((root + L"\\busy.dll").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, writer);
   Recorder r = Scan({root});
   CloseHandle(writer);
@@ -223,8 +265,8 @@ TEST_F(Walker, PathsBeyondMaxPathAreReached) {
   }
   std::string bytes = ReadFileBytes(Fixture(L"none"));
   bytes.replace(0x4E, kSignature.size(), kSignature);
-  HANDLE file = CreateFileW((L"\\\\?\\" + folder + L"\\far.dll").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                            nullptr);
+  HANDLE file =
+      CreateFileW((L"\\\\?\\" + folder + L"\\far.dll").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, file);
   DWORD written = 0;
   WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);

@@ -1,8 +1,7 @@
 // The real-time autorun monitor against the real registry, counting the alarm
 // starts through the sound seam.
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,8 +23,7 @@ struct Place {
   const wchar_t* path;
 };
 const Place kCurrentUserRun = {HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"};
-const Place kCurrentUserRunServices = {HKEY_CURRENT_USER,
-                                       L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServices"};
+const Place kCurrentUserRunServices = {HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServices"};
 const Place kMachineRun = {HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"};
 const Place kMachineRunServices = {HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServices"};
 const Place kPlaces[] = {kCurrentUserRun, kCurrentUserRunServices, kMachineRun, kMachineRunServices};
@@ -99,7 +97,7 @@ TEST_F(Monitor, TickRunsAPassOnlyWhileHiddenWithTheOptionOn) {
     const wchar_t* onTimeScan;
     const wchar_t* enable;
     size_t alarms;
-  } cases[] = {{L"1", L"1", 1}, {L"1", L"0", 0}, {L"0", L"1", 0}, {L"", L"1", 0},
+  } cases[] = {{L"1", L"1", 1}, {L"1", L"0", 0},  {L"0", L"1", 0}, {L"", L"1", 0},
                {L"1", L"", 0},  {L"on", L"1", 0}, {L"01", L"1", 1}};
   for (const Case& c : cases) {
     SettingsStore::Save(L"CheckOnTimeScan", c.onTimeScan);

@@ -69,8 +69,8 @@ TEST_F(Report, SaveReplacesALongerLogEntirely) {
 TEST_F(Report, RefusedOrCancelledSavesKeepTheReportAndWriteNothing) {
   FormReport::AppendReportLine(L"keep me");
   std::wstring before = FormReport::ReportText();
-  const wchar_t* const refused[] = {L"..\\evil.log", L"sub/evil.log", L"..", L"a:b.log", L"x?.log", L"con", L"com1.log",
-                                    L"trailing. ", L"\u0E01.log"};
+  const wchar_t* const refused[] = {L"..\\evil.log", L"sub/evil.log", L"..",         L"a:b.log",   L"x?.log",
+                                    L"con",          L"com1.log",     L"trailing. ", L"\u0E01.log"};
   for (const wchar_t* name : refused) {
     Answerer answers({});
     answers.inputs = {name};

@@ -18,8 +18,9 @@ class Settings : public ::testing::Test {
 TEST_F(Settings, StoreLivesUnderTheClassicPerUserLocation) {
   ASSERT_TRUE(SettingsStore::Save(L"CheckAutoRun", L"1"));
   HKEY key;
-  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\57302\\quorrel2006",
-                                         0, KEY_READ, &key));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\57302\\quorrel2006", 0, KEY_READ,
+                          &key));
   wchar_t data[16] = {};
   DWORD size = sizeof data, type = 0;
   EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, L"CheckAutoRun", nullptr, &type, (BYTE*)data, &size));
@@ -38,18 +39,23 @@ TEST_F(Settings, OnMeansTheTextReadsAsTheNumberOne) {
     const wchar_t* stored;
     bool on;
   } cases[] = {{L"1", true},   {L"01", true},   {L" 1", true}, {L"1abc", true}, {L"0", false}, {L"2", false},
-               {L"-1", false}, {L"abc", false}, {L"", false},  {L"11", false}, {L"+1", true}};
+               {L"-1", false}, {L"abc", false}, {L"", false},  {L"11", false},  {L"+1", true}};
   for (const Case& c : cases) {
     SettingsStore::Save(L"CheckSoundAlart", c.stored);
-    EXPECT_EQ(c.on, SettingsStore::IsOn(L"CheckSoundAlart")) << "stored: [" << ::testing::PrintToString(std::wstring(c.stored)) << "]";
+    EXPECT_EQ(c.on, SettingsStore::IsOn(L"CheckSoundAlart"))
+        << "stored: [" << ::testing::PrintToString(std::wstring(c.stored)) << "]";
   }
 }
 
 TEST_F(Settings, FirstStartSeedsTheDefaults) {
   FormMain::InitSettings();
   const wchar_t* const expected[][2] = {
-      {L"CheckOnTimeScan", L"1"},          {L"CheckAutoRun", L"0"},         {L"CheckSoundAlart", L"1"},
-      {L"CheckShowReportAfterScan", L"1"}, {L"CheckAutoDetectNewVersion", L"0"}, {L"CheckAutoDetectNewDB", L"0"},
+      {L"CheckOnTimeScan", L"1"},
+      {L"CheckAutoRun", L"0"},
+      {L"CheckSoundAlart", L"1"},
+      {L"CheckShowReportAfterScan", L"1"},
+      {L"CheckAutoDetectNewVersion", L"0"},
+      {L"CheckAutoDetectNewDB", L"0"},
       {L"Inited", L"1"},
   };
   for (auto& e : expected) EXPECT_EQ(std::wstring(e[1]), SettingsStore::Get(e[0])) << e[0];

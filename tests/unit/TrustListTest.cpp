@@ -23,12 +23,12 @@ TEST_F(TrustFile, FieldsAreReadOneByOne) {
       {"\"C:\\WINDOWS\\x.exe\"\r\n", {L"C:\\WINDOWS\\x.exe"}},
       {"\"a, b\"\r\n\"c\"\r\n", {L"a, b", L"c"}},
       {"  \"lead\"\r\n", {L"lead"}},
-      {"\"cut\"rest,\"next\"\r\n", {L"cut", L"next"}},         // after the closing quote: discarded
-      {"\"say \"\"hi\"\"\"\r\n", {L"say \"hi\""}},              // doubled quote stands for one
+      {"\"cut\"rest,\"next\"\r\n", {L"cut", L"next"}},  // after the closing quote: discarded
+      {"\"say \"\"hi\"\"\"\r\n", {L"say \"hi\""}},      // doubled quote stands for one
       {"plain,field\r\n", {L"plain", L"field"}},
       {"\"lf\"\n\"only\"", {L"lf", L"only"}},
       {"\"unterminated", {L"unterminated"}},
-      {"\"\xB2\xE2\xCA\xD4\"\r\n", {L"测试"}},                  // GBK
+      {"\"\xB2\xE2\xCA\xD4\"\r\n", {L"测试"}},  // GBK
       {"", {}},
   };
   for (const Case& c : cases) EXPECT_EQ(c.fields, Files::ParseQuotedFields(c.text)) << c.text;
@@ -44,11 +44,11 @@ TEST_F(TrustFile, MissingListTrustsNothingAndFirstEntryCreatesIt) {
 }
 
 TEST_F(TrustFile, AnyTextRoundTrips) {
-  const std::wstring entries[] = {L"\"C:\\WINDOWS\\a.exe\" /s", L"x, y", L"C:\\WINDOWS\\测试.exe", L"\"\"", L" spaced "};
+  const std::wstring entries[] = {L"\"C:\\WINDOWS\\a.exe\" /s", L"x, y", L"C:\\WINDOWS\\测试.exe", L"\"\"",
+                                  L" spaced "};
   for (const std::wstring& e : entries) ASSERT_TRUE(TrustList::AddTrusted(e));
   for (const std::wstring& e : entries) EXPECT_TRUE(TrustList::IsTrusted(e)) << testing::PrintToString(e);
-  EXPECT_EQ(std::string("\"\"\"C:\\WINDOWS\\a.exe\"\" /s\"\r\n"),
-            ReadFileBytes(TrustList::Path()).substr(0, 27));
+  EXPECT_EQ(std::string("\"\"\"C:\\WINDOWS\\a.exe\"\" /s\"\r\n"), ReadFileBytes(TrustList::Path()).substr(0, 27));
 }
 
 TEST_F(TrustFile, DamagedLastLineGetsALineBreakBeforeTheNewEntry) {

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Fails when a source breaks the layer rules, naming file, line and rule:
+#  - only platform/ talks to Windows directly: nothing else includes <windows.h>
+#    (tests and benchmarks may: they set up and measure the system themselves);
+#  - the main window is wired up in frame/: nothing else includes frame/FormMain.h
+#    (tests and the scan benchmark may: they drive the whole program).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+sources() { git ls-files --cached --others --exclude-standard -- '*.c' '*.cc' '*.cpp' '*.h' '*.hpp' '*.rc'; }
+
+# offenders RULE_TEXT INCLUDE_REGEX ALLOWED_FOLDERS_REGEX
+failed=0
+offenders() {
+  local rule="$1" include="$2" allowed="$3" hits
+  hits="$(sources | grep -Ev "^($allowed)/" | tr '\n' '\0' |
+    xargs -0 -r grep -HniE "^[[:space:]]*#[[:space:]]*include[[:space:]]*[<\"]$include[>\"]" || true)"
+  [ -n "$hits" ] || return 0
+  failed=1
+  echo "check-layers: $rule" >&2
+  printf '%s\n' "$hits" | sed 's/^/  /' >&2
+}
+
+offenders "only platform/ (and tests/, bench/) may include <windows.h>:" \
+  'windows\.h' 'platform|tests|bench'
+offenders "only frame/ (and tests/, bench/) may include frame/FormMain.h:" \
+  '([^">]*/)?FormMain\.h' 'frame|tests|bench'
+
+[ "$failed" = 0 ] || exit 1
+echo "check-layers: layer rules hold"
