@@ -21,6 +21,7 @@ namespace {
 const char kFormClass[] = "ZorvaneForm";
 const char kControlClass[] = "ZorvaneControl";  // labels, images, panels, timers
 constexpr int kFirstControlId = 1000;
+constexpr int kDesignDpi = 96;
 
 std::wstring g_title;
 std::vector<Form*> g_forms;  // the loaded forms, oldest first
@@ -202,9 +203,9 @@ void RegisterClasses() {
 
 void ApplyFont(Control* c) {
   if (!Drawn(c)) return;
-  HDC screen = GetDC(nullptr);
-  int height = -MulDiv(c->fontSize, GetDeviceCaps(screen, LOGPIXELSY), 72);
-  ReleaseDC(nullptr, screen);
+  // Sized for the 96 dpi the pixel layout is designed at; at higher settings Windows
+  // scales the whole window, so text never outgrows its fixed-size label.
+  int height = -MulDiv(c->fontSize, kDesignDpi, 72);
   HFONT font = CreateFontA(height, 0, 0, 0, c->bold ? FW_BOLD : FW_NORMAL, FALSE, c->underline, FALSE, DEFAULT_CHARSET,
                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
                            Text::ToAnsi(c->fontName).c_str());

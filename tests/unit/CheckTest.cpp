@@ -69,6 +69,7 @@ class Checks : public ::testing::Test {
   }
   void TearDown() override {
     for (auto& p : processes) testsupport::EndProcess(p);
+    Detection::Prompt = Detection::PromptDetection;
     FormMain::Form_Unload();
     testsupport::Pump();
     testsupport::DeleteTree(HKEY_CURRENT_USER, kRun);
@@ -294,6 +295,53 @@ TEST_F(Checks, ShippedListFlagsNoProcessOfACleanSystem) {
   for (const auto& entry : running)
     EXPECT_EQ(std::wstring::npos, list.find(Text::Upper(ModuleProcess::NameStem(entry.image))))
         << Text::ToAnsi(entry.image);
+}
+
+// The cycle every check shares, answered through the prompt's stand-in: what each
+// answer does and which subject its line shows.
+TEST_F(Checks, EachAnswerWritesItsLineWithItsSubject) {
+  static std::wstring answer;
+  static std::vector<std::wstring> asked;
+  asked.clear();
+  Detection::Prompt = [](const std::wstring& warning) {
+    asked.push_back(warning);
+    return answer;
+  };
+  struct Case {
+    const wchar_t* answer;
+    bool removes;
+    const wchar_t* line;  // empty: no line
+  } cases[] = {
+      {L"CLEAN", true, L"(RFU)：发现可疑程序，可能是木马! -> evil.exe 已清除!"},
+      {L"CLEAN", false, L"(RFU)：发现可疑程序，可能是木马! -> evil.exe 清除失败!"},
+      {L"SKIP", true, L"(RFU)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\evil.exe 跳过,未清除!"},
+      {L"NONE", true, L""},
+      {L"ALLOW", true, L"(RFU)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\evil.exe 信任,未清除!"},
+  };
+  for (const Case& c : cases) {
+    FormReport::Unload();
+    answer = c.answer;
+    Detection::Finding finding;
+    finding.tag = L"RFU";
+    finding.message = Detection::kMessage;
+    finding.subject = L"C:\\WINDOWS\\evil.exe";
+    finding.cleanedSubject = L"evil.exe";
+    finding.keepsTrustList = true;
+    bool removes = c.removes;
+    finding.clean = [removes] { return removes; };
+    Detection::Handle(finding);
+    std::vector<std::wstring> expected;
+    if (*c.line) expected.push_back(c.line);
+    EXPECT_EQ(expected, Lines()) << testing::PrintToString(c.answer);
+    EXPECT_EQ(L"NONE", Detection::UserChoice);
+  }
+  EXPECT_EQ(L"警告(RFU)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\evil.exe", asked.at(0));
+  EXPECT_TRUE(TrustList::IsTrusted(L"C:\\WINDOWS\\evil.exe"));
+  size_t before = asked.size();
+  FormReport::Unload();
+  Detection::Handle({L"RFU", Detection::kMessage, L"C:\\WINDOWS\\evil.exe", L"", L"", true, nullptr});
+  EXPECT_EQ(before, asked.size()) << "a trusted subject is not asked about";
+  EXPECT_TRUE(Lines().empty());
 }
 
 }  // namespace

@@ -105,9 +105,7 @@ TEST_F(MainWindow, DateLabelShowsToday) {
 
 TEST_F(MainWindow, EveryControlWithTextGetsSongTiNinePoints) {
   tk::Form& form = Open();
-  HDC screen = GetDC(nullptr);
-  int ninePoints = MulDiv(9, GetDeviceCaps(screen, LOGPIXELSY), 72);
-  ReleaseDC(nullptr, screen);
+  const int ninePoints = 12;  // at the 96 dpi the layout is designed at, whatever the screen's
   int checked = 0;
   for (auto& c : form.controls) {
     if (c->kind == tk::Kind::Image || c->kind == tk::Kind::Picture || c->kind == tk::Kind::Timer) continue;
@@ -120,6 +118,15 @@ TEST_F(MainWindow, EveryControlWithTextGetsSongTiNinePoints) {
     checked++;
   }
   EXPECT_GE(checked, 15);
+}
+
+// Image buttons are named by what they do; only their pictures show.
+TEST_F(MainWindow, ImageButtonsCarryTheirActions) {
+  Open();
+  for (tk::Control* image : FormMain::ImageScan) EXPECT_EQ(L"开始查杀", tk::Caption(image));
+  for (tk::Control* image : FormMain::ImageConfig) EXPECT_EQ(L"系统设置", tk::Caption(image));
+  for (tk::Control* image : FormMain::ImageOK) EXPECT_EQ(L"查询", tk::Caption(image));
+  EXPECT_EQ(L"", tk::Caption(FormMain::ImageKyScan));  // a header, not a button
 }
 
 TEST_F(MainWindow, BigButtonHoverPlaysTheSoundOncePerApproach) {
