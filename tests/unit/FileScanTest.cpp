@@ -1,6 +1,8 @@
 // The publisher lookup and the folder walker on crafted files and trees.
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 #include "filescan/ModuleFileInfo.h"
 #include "filescan/ModuleScanDisk.h"
@@ -55,6 +57,24 @@ Recorder Scan(const std::vector<std::wstring>& roots) {
   return r;
 }
 
+// Each damage, applied alone to a good library, leaves it without a company.
+struct Damage {
+  const char* what;
+  size_t offset;
+  std::string bytes;
+};
+
+void ExpectNoCompanyAfterEach(const std::string& good, const std::vector<Damage>& damages) {
+  std::wstring path = testsupport::TestFolder() + L"\\damaged.dll";
+  for (const Damage& d : damages) {
+    std::string bytes = good;
+    bytes.replace(d.offset, d.bytes.size(), d.bytes);
+    WriteFileBytes(path, bytes);
+    EXPECT_EQ(L"", ModuleFileInfo::GetFileCompany(path)) << d.what;
+  }
+  DeleteFileW(path.c_str());
+}
+
 TEST(Publisher, FirstTranslationsCompanyAsStored) {
   struct Case {
     const wchar_t* fixture;
@@ -84,25 +104,14 @@ TEST(Publisher, DamagedVersionBlocksGiveNothingAndNeverCrash) {
   size_t at = good.find(key);
   ASSERT_NE(std::string::npos, at);
   size_t node = at - 6;  // wLength, wValueLength, wType precede the key
-  struct Damage {
-    const char* what;
-    size_t offset;
-    std::string bytes;
-  } damages[] = {
+  const std::vector<Damage> damages = {
       {"length past the block", node, std::string("\xFF\xFF", 2)},
       {"length too short", node, std::string("\x04\x00", 2)},
       {"value longer than the node", node + 2, std::string("\xF0\x7F", 2)},
       {"key without its end", at, std::string(60, 'A')},
       {"child length past its parent", node + 92, std::string("\xFF\x7F", 2)},
   };
-  std::wstring path = testsupport::TestFolder() + L"\\damaged.dll";
-  for (const Damage& d : damages) {
-    std::string bytes = good;
-    bytes.replace(d.offset, d.bytes.size(), d.bytes);
-    WriteFileBytes(path, bytes);
-    EXPECT_EQ(L"", ModuleFileInfo::GetFileCompany(path)) << d.what;
-  }
-  DeleteFileW(path.c_str());
+  ExpectNoCompanyAfterEach(good, damages);
 }
 
 // A block whose text lengths count bytes is read by the system; its text must still end inside its node.
@@ -113,22 +122,11 @@ TEST(Publisher, ByteCountedTextStaysInsideItsNode) {
   ASSERT_NE(std::string::npos, at);
   size_t node = at - 32;  // header, "CompanyName" and its end, padded to 4
   ASSERT_EQ(std::string("C\0o\0m\0p\0a\0n\0y\0", 14), good.substr(node + 6, 14));
-  struct Damage {
-    const char* what;
-    size_t offset;
-    std::string bytes;
-  } damages[] = {
+  const std::vector<Damage> damages = {
       {"text without its end", at + 42, std::string("!\0", 2)},
       {"text longer than the node even in bytes", node + 2, std::string("\x2E\x00", 2)},
   };
-  std::wstring path = testsupport::TestFolder() + L"\\damaged.dll";
-  for (const Damage& d : damages) {
-    std::string bytes = good;
-    bytes.replace(d.offset, d.bytes.size(), d.bytes);
-    WriteFileBytes(path, bytes);
-    EXPECT_EQ(L"", ModuleFileInfo::GetFileCompany(path)) << d.what;
-  }
-  DeleteFileW(path.c_str());
+  ExpectNoCompanyAfterEach(good, damages);
 }
 
 class Walker : public ::testing::Test {
