@@ -6,6 +6,7 @@
 
 #include "frame/FormMain.h"
 #include "frame/SettingsStore.h"
+#include "platform/Instance.h"
 #include "platform/Text.h"
 
 namespace ModuleMain {
@@ -44,6 +45,12 @@ intptr_t ShowFromTray() {
 
 }  // namespace
 
+bool HandOverToRunningCopy() {
+  if (Instance::ClaimFirst(L"Local\\Zorvane.Quorrel2006")) return false;
+  Instance::PostToRunningCopy(FormMain::kCaption, kTrayMessage, 0, tk::kWmLButtonDblClk);
+  return true;
+}
+
 void InstallTrayWindowProc() { PrevWndProc = tk::ReplaceWindowProc(FormMain::Get(), TrayWindowProc); }
 
 // Both removals may run twice: "退出" runs the unload sequence, and unloading the form runs it again.
@@ -74,6 +81,9 @@ void DeleteTrayIcon() {
 intptr_t __stdcall TrayWindowProc(void* hWnd, unsigned uMsg, uintptr_t wParam, intptr_t lParam) {
   if (uMsg == tk::kWmSysCommand && wParam == tk::kScMinimize) return HideToTray(hWnd, uMsg, wParam, lParam);
   if (uMsg == kTrayMessage && lParam == (intptr_t)tk::kWmLButtonDblClk) return ShowFromTray();
+  // Whatever brings the window back (a prompt, the report, a second start) ends
+  // the monitor's watch: it only listens while the window is away.
+  if (uMsg == tk::kWmShowWindow && wParam) SettingsStore::Save(SettingsStore::kEnableOnTimeScan, L"0");
   return tk::CallPreviousProc(PrevWndProc, hWnd, uMsg, wParam, lParam);
 }
 

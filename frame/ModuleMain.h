@@ -25,6 +25,10 @@ void AddTrayIcon();
 // Removes the icon; nothing when it is not there.
 void DeleteTrayIcon();
 
+// One copy per user session. A second start brings the running copy's window to
+// the front, as a double-click on its icon does, and answers true: it then ends.
+bool HandOverToRunningCopy();
+
 intptr_t __stdcall TrayWindowProc(void* hWnd, unsigned uMsg, uintptr_t wParam, intptr_t lParam);
 
 }  // namespace ModuleMain

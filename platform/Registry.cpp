@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <utility>
 
 #include "platform/Text.h"
@@ -15,31 +16,64 @@ constexpr int kAttempts = 4;
 HKEY H(uintptr_t handle) { return reinterpret_cast<HKEY>(handle); }
 HKEY H(const Key& key) { return H(key.Handle()); }
 
-long OpenBelow(HKEY parent, const std::string& ansiPath, Key* key) {
+long OpenBelow(HKEY parent, const std::wstring& path, Key* key) {
   HKEY h = nullptr;
-  LONG rc = RegOpenKeyA(parent, ansiPath.c_str(), &h);
+  LONG rc = RegOpenKeyW(parent, path.c_str(), &h);
   if (rc == ERROR_SUCCESS) *key = Key(reinterpret_cast<uintptr_t>(h));
   return rc;
 }
 
-long EnumValueInto(const Key& key, DWORD index, DWORD nameSize, DWORD dataSize, Value* value) {
-  std::vector<char> name(nameSize + 1);
-  std::vector<BYTE> data(dataSize + 1);
-  DWORD nameLength = nameSize;
-  DWORD dataLength = dataSize;
+// Sizes: names in characters, data in bytes. The name comes back counted, so a
+// name with a NUL inside is read whole.
+long EnumValueInto(const Key& key, DWORD index, DWORD nameCount, DWORD dataLength, Value* value) {
+  std::vector<wchar_t> name(nameCount + 1);
+  std::vector<BYTE> data(dataLength + 2);
+  DWORD nameRead = nameCount + 1;
+  DWORD dataRead = dataLength;
   DWORD type = 0;
-  LONG rc = RegEnumValueA(H(key), index, name.data(), &nameLength, nullptr, &type, data.data(), &dataLength);
+  LONG rc = RegEnumValueW(H(key), index, name.data(), &nameRead, nullptr, &type, data.data(), &dataRead);
   if (rc != ERROR_SUCCESS) return rc;
-  value->name = Text::FromAnsi(name.data(), nameLength);
-  value->data.assign(reinterpret_cast<char*>(data.data()), dataLength);
+  value->name.assign(name.data(), nameRead);
+  value->data.assign(reinterpret_cast<char*>(data.data()), dataRead);
   value->type = type;
   return rc;
 }
 
-// The key's longest subkey name, value name and value data, as the key reports them.
+// The key's longest subkey name and value name (characters) and value data (bytes).
 long QueryMaxima(const Key& key, DWORD* subkeyName, DWORD* valueName, DWORD* valueData) {
-  return RegQueryInfoKeyA(H(key), nullptr, nullptr, nullptr, nullptr, subkeyName, nullptr, nullptr, valueName,
+  return RegQueryInfoKeyW(H(key), nullptr, nullptr, nullptr, nullptr, subkeyName, nullptr, nullptr, valueName,
                           valueData, nullptr, nullptr);
+}
+
+bool HasNul(const std::wstring& name) { return name.find(L'\0') != std::wstring::npos; }
+
+// The native call takes a counted name, so it reaches a value whose name holds a
+// NUL, which every Reg* call would cut short and so mistake for another value.
+long DeleteCountedName(const Key& key, const std::wstring& name) {
+  struct CountedName {
+    USHORT length, capacity;
+    const wchar_t* text;
+  };
+  using DeleteValueKey = LONG(WINAPI*)(HANDLE, const CountedName*);
+  static auto deleteValueKey = reinterpret_cast<DeleteValueKey>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteValueKey")));
+  if (!deleteValueKey || name.size() > 32767) return ERROR_INVALID_PARAMETER;
+  CountedName counted = {(USHORT)(name.size() * 2), (USHORT)(name.size() * 2), name.data()};
+  LONG status = deleteValueKey(H(key), &counted);
+  if (status == 0) return ERROR_SUCCESS;
+  return status == (LONG)0xC0000034 ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;  // name not found, or refused
+}
+
+// A name with a NUL inside cannot be asked for by name: find it among the values.
+long QueryByEnumeration(const Key& key, const std::wstring& name, Value* value) {
+  Value entry;
+  long rc;
+  for (DWORD index = 0; (rc = EnumValue(key, index, &entry, true)) == ERROR_SUCCESS; index++) {
+    if (entry.name != name) continue;
+    *value = entry;
+    return ERROR_SUCCESS;
+  }
+  return rc == ERROR_NO_MORE_ITEMS ? ERROR_FILE_NOT_FOUND : rc;
 }
 
 // Reads entries 0, 1, ... until the key has no more: all of them or, on an error, nothing.
@@ -56,25 +90,25 @@ long ReadAll(Root root, const std::wstring& path, Enumerate enumerate, std::vect
   return ERROR_SUCCESS;
 }
 
-long DeleteBelow(HKEY parent, const std::string& ansiPath);
+long DeleteBelow(HKEY parent, const std::wstring& path);
 
 // Each deletion moves the next subkey down to index 0.
 long DeleteSubkeys(const Key& key) {
   std::wstring name;
   long rc;
   while ((rc = EnumKey(key, 0, &name)) == ERROR_SUCCESS) {
-    rc = DeleteBelow(H(key), Text::ToAnsi(name));
+    rc = DeleteBelow(H(key), name);
     if (rc != ERROR_SUCCESS) return rc;
   }
   return rc == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : rc;
 }
 
-long DeleteBelow(HKEY parent, const std::string& ansiPath) {
+long DeleteBelow(HKEY parent, const std::wstring& path) {
   Key key;
-  long rc = OpenBelow(parent, ansiPath, &key);
+  long rc = OpenBelow(parent, path, &key);
   if (rc == ERROR_SUCCESS) rc = DeleteSubkeys(key);
   if (rc != ERROR_SUCCESS) return rc;
-  return RegDeleteKeyA(parent, ansiPath.c_str());
+  return RegDeleteKeyW(parent, path.c_str());
 }
 
 }  // namespace
@@ -92,16 +126,23 @@ Key& Key::operator=(Key&& other) noexcept {
   return *this;
 }
 
+bool Value::IsText() const { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
 std::wstring Value::Text() const {
-  size_t end = data.find('\0');
-  return Text::FromAnsi(data.substr(0, end == std::string::npos ? data.size() : end));
+  if (!IsText()) {
+    size_t end = data.find('\0');
+    return Text::FromAnsi(data.substr(0, end == std::string::npos ? data.size() : end));
+  }
+  std::wstring text(data.size() / 2, L'\0');
+  if (!text.empty()) memcpy(&text[0], data.data(), text.size() * 2);
+  return text.substr(0, text.find(L'\0'));
 }
 
-long Open(Root root, const std::wstring& path, Key* key) { return OpenBelow(H(root), Text::ToAnsi(path), key); }
+long Open(Root root, const std::wstring& path, Key* key) { return OpenBelow(H(root), path, key); }
 
 long Create(Root root, const std::wstring& path, Key* key) {
   HKEY h = nullptr;
-  LONG rc = RegCreateKeyA(H(root), Text::ToAnsi(path).c_str(), &h);
+  LONG rc = RegCreateKeyW(H(root), path.c_str(), &h);
   if (rc == ERROR_SUCCESS) *key = Key(reinterpret_cast<uintptr_t>(h));
   return rc;
 }
@@ -112,8 +153,7 @@ long EnumValue(const Key& key, unsigned long index, Value* value, bool whole) {
     DWORD maxName = 0, maxData = 0;
     LONG rc = QueryMaxima(key, nullptr, &maxName, &maxData);
     if (rc != ERROR_SUCCESS) return rc;
-    // The ANSI name length can exceed the count the key reports in characters.
-    rc = EnumValueInto(key, index, maxName * 2 + 2, maxData + 2, value);
+    rc = EnumValueInto(key, index, maxName + 1, maxData + 2, value);
     if (rc != ERROR_MORE_DATA) return rc;
   }
   return ERROR_MORE_DATA;
@@ -124,26 +164,26 @@ long EnumKey(const Key& key, unsigned long index, std::wstring* name) {
     DWORD maxName = 0;
     LONG rc = QueryMaxima(key, &maxName, nullptr, nullptr);
     if (rc != ERROR_SUCCESS) return rc;
-    std::vector<char> buffer(maxName * 2 + 2);  // characters reported, ANSI bytes needed
+    std::vector<wchar_t> buffer(maxName + 2);
     DWORD length = (DWORD)buffer.size();
-    rc = RegEnumKeyExA(H(key), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    rc = RegEnumKeyExW(H(key), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
     if (rc == ERROR_MORE_DATA) continue;
-    if (rc == ERROR_SUCCESS) *name = Text::FromAnsi(buffer.data(), length);
+    if (rc == ERROR_SUCCESS) name->assign(buffer.data(), length);
     return rc;
   }
   return ERROR_MORE_DATA;
 }
 
 long QueryValue(const Key& key, const std::wstring& name, Value* value) {
-  std::string ansiName = Text::ToAnsi(name);
+  if (HasNul(name)) return QueryByEnumeration(key, name, value);
   for (int attempt = 0; attempt < kAttempts; attempt++) {
     DWORD type = 0, size = 0;
-    LONG rc = RegQueryValueExA(H(key), ansiName.c_str(), nullptr, &type, nullptr, &size);
+    LONG rc = RegQueryValueExW(H(key), name.c_str(), nullptr, &type, nullptr, &size);
     if (rc != ERROR_SUCCESS) return rc;
-    // One byte spare: the system may end unterminated text with a NUL it does not count.
-    std::vector<BYTE> data(size + 1);
+    // Spare bytes: the system may end unterminated text with a NUL it does not count.
+    std::vector<BYTE> data(size + 2);
     DWORD length = (DWORD)data.size();
-    rc = RegQueryValueExA(H(key), ansiName.c_str(), nullptr, &type, data.data(), &length);
+    rc = RegQueryValueExW(H(key), name.c_str(), nullptr, &type, data.data(), &length);
     if (rc == ERROR_MORE_DATA) continue;
     if (rc != ERROR_SUCCESS) return rc;
     value->name = name;
@@ -157,18 +197,19 @@ long QueryValue(const Key& key, const std::wstring& name, Value* value) {
 long SetValue(const Key& key, const std::wstring& name, unsigned long type, const std::string& data) {
   // Like NT, the system counts one byte more for text whose next byte is NUL; a
   // byte other than NUL after the data keeps the count as given.
-  std::string guarded = data + '\x01';
-  return RegSetValueExA(H(key), Text::ToAnsi(name).c_str(), 0, type, reinterpret_cast<const BYTE*>(guarded.data()),
+  std::string guarded = data + "\x01\x01";
+  return RegSetValueExW(H(key), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(guarded.data()),
                         (DWORD)data.size());
 }
 
 long SetString(const Key& key, const std::wstring& name, const std::wstring& text) {
-  std::string data = Text::ToAnsi(text);
-  return SetValue(key, name, TypeSz, std::string(data.c_str(), data.size() + 1));
+  std::string data(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * 2);
+  return SetValue(key, name, TypeSz, data);
 }
 
 long DeleteValue(const Key& key, const std::wstring& name) {
-  return RegDeleteValueA(H(key), Text::ToAnsi(name).c_str());
+  if (HasNul(name)) return DeleteCountedName(key, name);
+  return RegDeleteValueW(H(key), name.c_str());
 }
 
 long ReadValues(Root root, const std::wstring& path, std::vector<Value>* values) {
@@ -190,7 +231,7 @@ long DeleteValue(Root root, const std::wstring& path, const std::wstring& name) 
 long DeleteTree(Root root, const std::wstring& path) {
   // An empty path would name the root itself: never empty a whole hive.
   if (path.empty()) return ERROR_INVALID_PARAMETER;
-  return DeleteBelow(H(root), Text::ToAnsi(path));
+  return DeleteBelow(H(root), path);
 }
 
 }  // namespace Reg

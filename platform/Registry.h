@@ -1,6 +1,8 @@
-// Registry access through the ANSI calls. Keys are opened, used and closed
+// Registry access through the wide calls, so names and texts reach the program
+// exactly as stored, whatever the code page. Keys are opened, used and closed
 // within one operation; results are the Win32 codes, and a failing call leaves
-// its output untouched. Names and texts are UTF-16, data are the raw bytes.
+// its output untouched. Names are counted (a NUL inside one is kept); data are
+// the raw bytes, text types as UTF-16.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -49,7 +51,10 @@ struct Value {
   std::wstring name;  // "" is the key's default value
   std::string data;   // raw bytes as stored
   unsigned long type = 0;
-  // The data read as ANSI text up to its first NUL.
+  // REG_SZ, REG_EXPAND_SZ or REG_MULTI_SZ: UTF-16 data.
+  bool IsText() const;
+  // The data as text up to its first NUL: UTF-16 for the text types, the bytes
+  // read in the ANSI code page for any other type.
   std::wstring Text() const;
 };
 

@@ -51,6 +51,16 @@ std::wstring Trim(const std::wstring& text) {
   return text.substr(begin, end - begin + 1);
 }
 
+std::wstring ShortenMiddle(const std::wstring& text, size_t keep) {
+  if (text.size() <= keep) return text;
+  // Never cut between the two halves of a surrogate pair.
+  auto isHigh = [](wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; };
+  size_t head = keep / 2, tail = text.size() - keep / 2;
+  if (head > 0 && isHigh(text[head - 1])) head--;
+  if (isHigh(text[tail - 1])) tail--;
+  return text.substr(0, head) + L" …（共 " + std::to_wstring(text.size()) + L" 个字符）… " + text.substr(tail);
+}
+
 bool ParseNumber(const std::wstring& text, long long* value) {
   size_t i = 0;
   while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) i++;

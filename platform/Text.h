@@ -15,6 +15,9 @@ std::wstring FromAnsi(const char* bytes, size_t length);
 std::wstring Lower(std::wstring text);
 std::wstring Upper(std::wstring text);
 std::wstring Trim(const std::wstring& text);
+// At most about `keep` characters for display: a longer text keeps its start and
+// its end, with the full length stated in between.
+std::wstring ShortenMiddle(const std::wstring& text, size_t keep);
 
 // Reads leading decimal digits the way a numeric conversion of a setting does:
 // optional spaces, optional sign, digits. Returns false when there are none.

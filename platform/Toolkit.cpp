@@ -10,7 +10,8 @@
 
 namespace tk {
 
-static_assert(kWmSysCommand == WM_SYSCOMMAND && kWmLButtonDblClk == WM_LBUTTONDBLCLK, "message numbers");
+static_assert(kWmSysCommand == WM_SYSCOMMAND && kWmLButtonDblClk == WM_LBUTTONDBLCLK && kWmShowWindow == WM_SHOWWINDOW,
+              "message numbers");
 static_assert(kScMinimize == SC_MINIMIZE && kScRestore == SC_RESTORE, "system commands");
 static_assert(sizeof(intptr_t) == sizeof(LRESULT) && sizeof(uintptr_t) == sizeof(WPARAM) &&
                   sizeof(intptr_t) == sizeof(LPARAM) && sizeof(WindowProc) == sizeof(WNDPROC),

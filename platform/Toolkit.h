@@ -119,6 +119,7 @@ void ResetEnding();
 // The platform's window-procedure signature (WNDPROC), without its headers.
 using WindowProc = intptr_t(__stdcall*)(void* hwnd, unsigned message, uintptr_t wParam, intptr_t lParam);
 // Message numbers a replacement procedure looks at.
+constexpr unsigned kWmShowWindow = 0x0018;
 constexpr unsigned kWmSysCommand = 0x0112;
 constexpr unsigned kWmLButtonDblClk = 0x0203;
 constexpr uintptr_t kScMinimize = 0xF020;

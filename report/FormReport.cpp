@@ -15,6 +15,10 @@ tk::Control* ImageOK[2];
 namespace {
 
 tk::Form form;
+// The report as it is saved; the window shows very long lines shortened, since
+// the text box takes seconds to lay out a line of a megabyte.
+std::wstring Buffer;
+constexpr size_t kShownLineCharacters = 1000;
 
 const wchar_t kBadNameCharacters[] = L"\\/:*?\"<>|";
 
@@ -53,6 +57,7 @@ void Design(tk::Form& f) {
 }
 
 void Form_Load() {
+  Buffer = kHeader;
   tk::SetCaption(TextReport, kHeader);
   Skin::Arrange(Pair(ImageOK));
   Skin::Arrange(Pair(ImageSave));
@@ -91,12 +96,13 @@ void Unload() { tk::Unload(form); }
 
 std::wstring ReportText() {
   Get();
-  return tk::Caption(TextReport);
+  return Buffer;
 }
 
 void AppendReportLine(const std::wstring& line) {
   Get();
-  tk::AppendText(TextReport, L"\r\n" + line);
+  Buffer += L"\r\n" + line;
+  tk::AppendText(TextReport, L"\r\n" + Text::ShortenMiddle(line, kShownLineCharacters));
 }
 
 bool HasFindings() { return ReportText().size() > std::wstring(kHeader).size() + 5; }

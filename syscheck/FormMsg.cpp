@@ -1,6 +1,7 @@
 #include "syscheck/FormMsg.h"
 
 #include "frame/Skin.h"
+#include "platform/Text.h"
 #include "syscheck/Detection.h"
 
 namespace FormMsg {
@@ -84,7 +85,7 @@ void Unload() { tk::Unload(form); }
 
 void SetWarning(const std::wstring& warning) {
   Get();
-  tk::SetCaption(LabelMsg, warning);
+  tk::SetCaption(LabelMsg, Text::ShortenMiddle(warning, kShownCharacters));
 }
 
 }  // namespace FormMsg

@@ -9,6 +9,8 @@ namespace FormMsg {
 tk::Form& Get();
 bool IsLoaded();
 void Unload();
+// The most of a warning the prompt shows: a longer one is shortened in the middle.
+constexpr size_t kShownCharacters = 200;
 // Sets the warning text, loading a fresh prompt if none is loaded.
 void SetWarning(const std::wstring& warning);
 

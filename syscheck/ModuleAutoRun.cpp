@@ -28,8 +28,29 @@ std::wstring ProgramName(const std::wstring& command) {
 void WalkRunKey(Reg::Root hive, const std::wstring& subKey, const std::function<void(const RunValue& value)>& visit) {
   std::vector<Reg::Value> values;
   if (Reg::ReadValues(hive, subKey, &values) != Reg::Ok) return;
-  for (const Reg::Value& value : values) visit({value.name, Text::Trim(value.Text())});
+  for (const Reg::Value& value : values) visit({value, Text::Trim(value.Text())});
 }
+
+namespace {
+
+// The value shown in the prompt is still there, unchanged: the user decided on
+// it, and a value changed meanwhile is not what they decided on.
+bool StillHolds(Reg::Root hive, const std::wstring& subKey, const Reg::Value& shown) {
+  Reg::Key key;
+  Reg::Value now;
+  if (Reg::Open(hive, subKey, &key) != Reg::Ok || Reg::QueryValue(key, shown.name, &now) != Reg::Ok) return false;
+  return now.type == shown.type && now.data == shown.data;
+}
+
+bool CleanRunValue(Reg::Root hive, const std::wstring& subKey, const RunValue& run) {
+  if (!StillHolds(hive, subKey, run.stored)) return false;
+  std::wstring program = ProgramName(run.command);
+  bool ended = program.empty() || ModuleProcess::KillProcessByName(program);
+  bool deleted = Reg::DeleteValue(hive, subKey, run.stored.name) == Reg::Ok;
+  return ended && deleted;
+}
+
+}  // namespace
 
 void ExamineRunKey(Reg::Root hive, const std::wstring& subKey) {
   WalkRunKey(hive, subKey, [hive, &subKey](const RunValue& run) {
@@ -39,12 +60,7 @@ void ExamineRunKey(Reg::Root hive, const std::wstring& subKey) {
     finding.message = Detection::kMessage;
     finding.subject = run.command;
     finding.keepsTrustList = true;
-    finding.clean = [hive, subKey, run] {
-      std::wstring program = ProgramName(run.command);
-      bool ended = program.empty() || ModuleProcess::KillProcessByName(program);
-      bool deleted = Reg::DeleteValue(hive, subKey, run.storedName) == Reg::Ok;
-      return ended && deleted;
-    };
+    finding.clean = [hive, &subKey, &run] { return CleanRunValue(hive, subKey, run); };
     Detection::Handle(finding);
   });
 }

@@ -16,8 +16,8 @@ struct RunPlace {
 extern const RunPlace kRunPlaces[4];
 
 struct RunValue {
-  std::wstring storedName;  // the name exactly as stored, for deletion
-  std::wstring command;     // the data as text, trimmed
+  Reg::Value stored;     // name, type and data exactly as read
+  std::wstring command;  // the data as text, trimmed
 };
 
 // A command that points into the Windows folder, as written by the system

@@ -16,9 +16,10 @@ void (*const kChecks[])() = {ModuleProcess::CheckMemory, ModuleAutoRun::CheckRun
 
 void Conclude(tk::Form& owner) {
   bool found = FormReport::HasFindings();
-  if (found && SettingsStore::IsOn(SettingsStore::kCheckShowReportAfterScan))
+  if (found && SettingsStore::IsOn(SettingsStore::kCheckShowReportAfterScan)) {
+    tk::Show(owner);  // the report comes with the window, also when it was sent to the tray meanwhile
     tk::ShowModal(FormReport::Get(), &owner);
-  else if (!found)
+  } else if (!found)
     tk::MsgBox(owner, L"系统安全,未发现任何病毒木马！", tk::Icon::Information);
 }
 

@@ -100,13 +100,18 @@ TEST_F(Checks, AutorunFindingsAreCommandsIntoTheWindowsFolder) {
   Answerer answers({});
   ModuleAutoRun::CheckRunKeys();
   const std::wstring head = L"警告(RAR)：发现可疑程序，可能是木马! -> ";
+  const std::wstring longCommand = L"C:\\WINNT\\" + std::wstring(300, L'l') + L".exe";
+  // The prompt shows a warning longer than it can hold by its start and its end.
   std::vector<std::wstring> expected = {head + L"C:\\WINDOWS\\system32\\x.exe", head + L"\"C:\\WINDOWS\\q.exe\" /s",
-                                        head + L"C:\\WINNT\\" + std::wstring(300, L'l') + L".exe",
+                                        head + L"C:\\WINNT\\" + std::wstring(100 - head.size() - 9, L'l') +
+                                            L" …（共 338 个字符）… " + std::wstring(96, L'l') + L".exe",
                                         head + L"C:\\WINDOWS\\bin.exe", head + L"C:\\WINDOWS\\longname.exe"};
   EXPECT_EQ(expected, answers.warnings);
   std::vector<std::wstring> lines = Lines();
   ASSERT_EQ(5u, lines.size());
   EXPECT_EQ(L"(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\system32\\x.exe 跳过,未清除!", lines[0]);
+  EXPECT_EQ(L"(RAR)：发现可疑程序，可能是木马! -> " + longCommand + L" 跳过,未清除!",
+            lines[2]);  // the report keeps it whole
 }
 
 TEST_F(Checks, TheFourPlacesAreExaminedInOrder) {
