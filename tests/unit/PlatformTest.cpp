@@ -28,6 +28,32 @@ TEST_F(Platform, TextRoundTripsThroughTheGbkCodePage) {
   EXPECT_EQ("?", Text::ToAnsi(L"\u20AC\u0E01").substr(1));
 }
 
+// A text survives the ANSI boundary exactly when the code page holds it; anything
+// else comes back with a visible "?" where the character was, never a look-alike.
+TEST_F(Platform, AnsiRoundTripHoldsExactlyWhenTheCodePageHoldsTheText) {
+  struct Case {
+    std::wstring text;
+    std::string ansi;  // the expected bytes where the code page lacks a character
+  } cases[] = {
+      {L"C:\\Program Files\\测试\\a.exe", ""},
+      {L"caf\u00E9\u00B7", ""},  // Latin letters GBK does hold
+      {L"hook\u00AA.dll", "hook?.dll"},
+      {L"sub\u00B2", "sub?"},
+      {L"\u00D0ata", "?ata"},
+      {L"C:\\WINDOWS\\upd\u0905.exe", "C:\\WINDOWS\\upd?.exe"},
+      {L"\u00AA\u00B2\u00B3\u00B9\u00BA\u00C0\u00DE\u0131", "????????"},
+  };
+  for (const Case& c : cases) {
+    std::string ansi = Text::ToAnsi(c.text);
+    if (c.ansi.empty()) {
+      EXPECT_EQ(c.text, Text::FromAnsi(ansi)) << ansi;
+    } else {
+      EXPECT_EQ(c.ansi, ansi);
+      EXPECT_NE(c.text, Text::FromAnsi(ansi)) << ansi;
+    }
+  }
+}
+
 TEST_F(Platform, RegistryReadsLongNamesAndDataWholeOrReportsThemTooLong) {
   Reg::Key key;
   ASSERT_EQ(Reg::Ok, Reg::Create(Reg::CurrentUser, kKey, &key));
