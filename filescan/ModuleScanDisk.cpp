@@ -76,10 +76,6 @@ bool IsCandidate(const std::wstring& name) {
   return false;
 }
 
-void NotExaminable(const Sink& sink, const std::wstring& path, const std::wstring& reason) {
-  AddResult(sink, L" 无法检查：" + path + L" | 原因：" + reason + L"\r\n");
-}
-
 void Examine(const Sink& sink, const std::wstring& path) {
   ShowStatus(sink, Shorten(path));
   std::string head;
@@ -91,41 +87,22 @@ void Examine(const Sink& sink, const std::wstring& path) {
   AddResult(sink, L" 可疑文件：" + path + L" | 文件发行者：" + company + L"\r\n");
 }
 
-const wchar_t kLostName[] = L"名称含有系统代码页以外的字符";
-
-void HandleFolderEntry(const Sink& sink, const std::wstring& folder, const Folders::Entry& entry) {
+void HandleFolderEntry(const std::wstring& folder, const Folders::Entry& entry) {
   if (entry.name[0] == L'.') return;
   // Junctions and links are never followed: they can lead back up the tree.
   if (entry.attributes & Folders::kReparsePoint) return;
-  if (!entry.nameLost) {
-    lstdirs.push_back(folder + entry.name);
-    return;
-  }
-  if (entry.shortName.empty()) {
-    NotExaminable(sink, folder + entry.name, kLostName);
-    return;
-  }
-  lstdirs.push_back(folder + entry.shortName);
+  lstdirs.push_back(folder + entry.name);
 }
 
 void HandleFileEntry(const Sink& sink, const std::wstring& folder, const Folders::Entry& entry) {
   ScannedFileCount++;
-  if (!entry.nameLost) {
-    if (IsCandidate(entry.name)) Examine(sink, folder + entry.name);
-    return;
-  }
-  if (!IsCandidate(entry.name) && !IsCandidate(entry.shortName)) return;
-  if (entry.shortName.empty()) {
-    NotExaminable(sink, folder + entry.name, kLostName);
-    return;
-  }
-  Examine(sink, folder + entry.shortName);  // the 8.3 alias reaches what the ANSI name cannot
+  if (IsCandidate(entry.name)) Examine(sink, folder + entry.name);
 }
 
 void HandleEntry(const Sink& sink, const std::wstring& folder, const Folders::Entry& entry) {
   if (entry.name.empty()) return;
   if (entry.attributes & Folders::kDirectory)
-    HandleFolderEntry(sink, folder, entry);
+    HandleFolderEntry(folder, entry);
   else
     HandleFileEntry(sink, folder, entry);
 }

@@ -1,7 +1,6 @@
 // The message box and the single-line input box.
 #include <windows.h>
 
-#include "platform/Text.h"
 #include "platform/Toolkit.h"
 
 namespace tk {
@@ -29,8 +28,7 @@ struct InputState {
 void MsgBox(Form& owner, const std::wstring& prompt, Icon icon, const std::wstring& title) {
   if (Ending()) return;
   const std::wstring& caption = title.empty() ? ApplicationTitle() : title;
-  MessageBoxA(owner.loaded ? (HWND)owner.hwnd : nullptr, Text::ToAnsi(prompt).c_str(), Text::ToAnsi(caption).c_str(),
-              MB_OK | IconStyle(icon));
+  MessageBoxW(owner.loaded ? (HWND)owner.hwnd : nullptr, prompt.c_str(), caption.c_str(), MB_OK | IconStyle(icon));
 }
 
 std::wstring InputBox(Form& owner, const std::wstring& prompt, const std::wstring& title,
@@ -60,7 +58,7 @@ std::wstring InputBox(Form& owner, const std::wstring& prompt, const std::wstrin
   SetCaption(state.text, defaultText);
   if (state.text && state.text->hwnd) {
     SetFocus((HWND)state.text->hwnd);
-    SendMessageA((HWND)state.text->hwnd, EM_SETSEL, 0, -1);
+    SendMessageW((HWND)state.text->hwnd, EM_SETSEL, 0, -1);
   }
   ShowModal(form, &owner);
   Unload(form);

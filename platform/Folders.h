@@ -1,6 +1,6 @@
-// Folder listings and drives. Listings use the ANSI calls; a folder whose path
-// the ANSI calls cannot carry (too long, or outside the code page) is listed
-// through the wide calls instead, so nothing is silently out of reach.
+// Folder listings and drives. Listings always use the wide calls: the ANSI
+// listing silently changes names the code page lacks (to "?" or a look-alike),
+// and a changed name reaches a different file or none.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -11,10 +11,8 @@ constexpr unsigned long kDirectory = 0x10;
 constexpr unsigned long kReparsePoint = 0x400;
 
 struct Entry {
-  std::wstring name;       // as listed; from the ANSI calls a character outside the code page reads "?"
-  std::wstring shortName;  // the 8.3 alias of a lost name (ANSI listings), else may be empty
+  std::wstring name;  // the real name, as the file system holds it
   unsigned long attributes = 0;
-  bool nameLost = false;  // the ANSI listing could not carry the real name
 };
 
 class Listing;
@@ -39,7 +37,6 @@ class Listing {
   friend Listing First(const std::wstring& folder, const std::wstring& pattern, Entry* entry);
   friend bool Next(const Listing& listing, Entry* entry);
   uintptr_t find_ = 0;
-  bool wide_ = false;  // which family of calls opened it
 };
 
 // True when a path can go through the ANSI file calls unchanged.

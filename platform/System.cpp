@@ -47,19 +47,19 @@ double Milliseconds() {
   return (double)now.QuadPart * 1000.0 / (double)frequency.QuadPart;
 }
 
+// Read in UTF-16: the ANSI result turns a folder such as "Ðata" into another name.
 std::wstring BrowseForFolder(void* ownerWindow, const std::wstring& title) {
   CoInitialize(nullptr);
-  std::string ansiTitle = Text::ToAnsi(title);
-  BROWSEINFOA info = {};
+  BROWSEINFOW info = {};
   info.hwndOwner = (HWND)ownerWindow;
-  info.lpszTitle = ansiTitle.c_str();
+  info.lpszTitle = title.c_str();
   info.ulFlags = BIF_RETURNONLYFSDIRS;
-  LPITEMIDLIST item = SHBrowseForFolderA(&info);
+  LPITEMIDLIST item = SHBrowseForFolderW(&info);
   if (!item) return {};
-  char path[512] = {};
-  BOOL ok = SHGetPathFromIDListA(item, path);
+  wchar_t path[MAX_PATH] = {};
+  BOOL ok = SHGetPathFromIDListW(item, path);
   CoTaskMemFree(item);
-  return ok ? Text::FromAnsi(path) : std::wstring();
+  return ok ? std::wstring(path) : std::wstring();
 }
 
 namespace {

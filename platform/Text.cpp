@@ -12,10 +12,12 @@ std::string ToAnsi(const std::wstring& text) {
   if (text.empty()) return {};
   if (std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; }))
     return std::string(text.begin(), text.end());
-  int length = WideCharToMultiByte(CP_ACP, 0, text.data(), (int)text.size(), nullptr, 0, nullptr, nullptr);
+  // No best fit: "ª" must not turn into "a", or a changed name would pass for the real one.
+  const DWORD flags = WC_NO_BEST_FIT_CHARS;
+  int length = WideCharToMultiByte(CP_ACP, flags, text.data(), (int)text.size(), nullptr, 0, "?", nullptr);
   if (length <= 0) return {};
   std::string out((size_t)length, '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), (int)text.size(), &out[0], length, nullptr, nullptr);
+  WideCharToMultiByte(CP_ACP, flags, text.data(), (int)text.size(), &out[0], length, "?", nullptr);
   return out;
 }
 

@@ -5,7 +5,8 @@
 
 namespace Text {
 
-// UTF-16 to the ANSI code page; characters the code page lacks become '?'.
+// UTF-16 to the ANSI code page; characters the code page lacks become '?' (never a
+// look-alike), so FromAnsi(ToAnsi(x)) == x exactly when the code page holds x.
 std::string ToAnsi(const std::wstring& text);
 // ANSI code page bytes to UTF-16; stops at nothing, embedded NULs are kept.
 std::wstring FromAnsi(const std::string& bytes);

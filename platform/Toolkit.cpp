@@ -6,8 +6,6 @@
 
 #include <algorithm>
 
-#include "platform/Text.h"
-
 namespace tk {
 
 static_assert(kWmSysCommand == WM_SYSCOMMAND && kWmLButtonDblClk == WM_LBUTTONDBLCLK && kWmShowWindow == WM_SHOWWINDOW,
@@ -19,8 +17,8 @@ static_assert(sizeof(intptr_t) == sizeof(LRESULT) && sizeof(uintptr_t) == sizeof
 
 namespace {
 
-const char kFormClass[] = "ZorvaneForm";
-const char kControlClass[] = "ZorvaneControl";  // labels, images, panels, timers
+const wchar_t kFormClass[] = L"ZorvaneForm";
+const wchar_t kControlClass[] = L"ZorvaneControl";  // labels, images, panels, timers
 constexpr int kFirstControlId = 1000;
 constexpr int kDesignDpi = 96;
 
@@ -50,7 +48,7 @@ int ButtonOf(UINT message) {
   return 1;
 }
 
-void WakeModalLoops() { PostMessageA(nullptr, WM_NULL, 0, 0); }
+void WakeModalLoops() { PostMessageW(nullptr, WM_NULL, 0, 0); }
 
 // Standard controls notify their parent; route to the owning control.
 void RouteCommand(HWND parent, WPARAM wParam, LPARAM lParam) {
@@ -73,7 +71,7 @@ LRESULT ColorChild(HWND parent, UINT message, WPARAM wParam, LPARAM lParam) {
     SetTextColor((HDC)wParam, c->foreColor);
     return (LRESULT)GetStockObject(NULL_BRUSH);
   }
-  return DefWindowProcA(parent, message, wParam, lParam);
+  return DefWindowProcW(parent, message, wParam, lParam);
 }
 
 void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y) {
@@ -95,15 +93,15 @@ void PaintLabel(HWND hwnd, Control* c) {
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, c->foreColor);
   HGDIOBJ old = c->font ? SelectObject(dc, c->font) : nullptr;
-  std::string text = Text::ToAnsi(Caption(c));
-  DrawTextA(dc, text.c_str(), (int)text.size(), &rc, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+  std::wstring text = Caption(c);
+  DrawTextW(dc, text.c_str(), (int)text.size(), &rc, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
   if (old) SelectObject(dc, old);
   EndPaint(hwnd, &ps);
 }
 
 LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   Control* c = ControlOf(hwnd);
-  if (!c) return DefWindowProcA(hwnd, message, wParam, lParam);
+  if (!c) return DefWindowProcW(hwnd, message, wParam, lParam);
   switch (message) {
     case WM_ERASEBKGND:
       if (c->kind == Kind::Picture) DrawBitmap((HDC)wParam, (HBITMAP)c->bitmap, 0, 0);
@@ -151,12 +149,12 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     case WM_CTLCOLORBTN: return ColorChild(hwnd, message, wParam, lParam);
     case WM_NCDESTROY: RemovePropA(hwnd, "ZPressed"); break;
   }
-  return DefWindowProcA(hwnd, message, wParam, lParam);
+  return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   Form* form = FormOf(hwnd);
-  if (!form) return DefWindowProcA(hwnd, message, wParam, lParam);
+  if (!form) return DefWindowProcW(hwnd, message, wParam, lParam);
   switch (message) {
     case WM_ERASEBKGND: {
       HDC dc = (HDC)wParam;
@@ -182,7 +180,7 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
       if (wParam) EndProgram();
       return 0;
   }
-  return DefWindowProcA(hwnd, message, wParam, lParam);
+  return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 void RegisterClasses() {
@@ -191,15 +189,16 @@ void RegisterClasses() {
   registered = true;
   INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&icc);
-  WNDCLASSA wc = {};
+  // Unicode classes: a window keeps and shows text the code page cannot hold.
+  WNDCLASSW wc = {};
   wc.hInstance = Instance();
-  wc.hCursor = LoadCursorA(nullptr, (LPCSTR)IDC_ARROW);
+  wc.hCursor = LoadCursorW(nullptr, (LPCWSTR)IDC_ARROW);
   wc.lpfnWndProc = FormProc;
   wc.lpszClassName = kFormClass;
-  RegisterClassA(&wc);
+  RegisterClassW(&wc);
   wc.lpfnWndProc = ControlProc;
   wc.lpszClassName = kControlClass;
-  RegisterClassA(&wc);
+  RegisterClassW(&wc);
 }
 
 void ApplyFont(Control* c) {
@@ -207,10 +206,10 @@ void ApplyFont(Control* c) {
   // Sized for the 96 dpi the pixel layout is designed at; at higher settings Windows
   // scales the whole window, so text never outgrows its fixed-size label.
   int height = -MulDiv(c->fontSize, kDesignDpi, 72);
-  HFONT font = CreateFontA(height, 0, 0, 0, c->bold ? FW_BOLD : FW_NORMAL, FALSE, c->underline, FALSE, DEFAULT_CHARSET,
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
-                           Text::ToAnsi(c->fontName).c_str());
-  SendMessageA(H(c->hwnd), WM_SETFONT, (WPARAM)font, FALSE);
+  HFONT font =
+      CreateFontW(height, 0, 0, 0, c->bold ? FW_BOLD : FW_NORMAL, FALSE, c->underline, FALSE, DEFAULT_CHARSET,
+                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, c->fontName.c_str());
+  SendMessageW(H(c->hwnd), WM_SETFONT, (WPARAM)font, FALSE);
   if (c->font) DeleteObject((HFONT)c->font);
   c->font = font;
   Refresh(c);
@@ -218,7 +217,7 @@ void ApplyFont(Control* c) {
 
 bool HasFont(const Control* c) { return c->kind != Kind::Image && c->kind != Kind::Picture && c->kind != Kind::Timer; }
 
-Control* Add(Form& form, Control* container, Kind kind, const std::wstring& name, int index, const char* cls,
+Control* Add(Form& form, Control* container, Kind kind, const std::wstring& name, int index, const wchar_t* cls,
              DWORD style, DWORD exStyle, const std::wstring& caption, int x, int y, int width, int height) {
   auto owned = std::make_unique<Control>();
   Control* c = owned.get();
@@ -230,8 +229,8 @@ Control* Add(Form& form, Control* container, Kind kind, const std::wstring& name
   c->id = kFirstControlId + (int)form.controls.size();
   form.controls.push_back(std::move(owned));
   HWND parent = H(container ? container->hwnd : form.hwnd);
-  HWND hwnd = CreateWindowExA(exStyle, cls, Text::ToAnsi(caption).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, width,
-                              height, parent, (HMENU)(INT_PTR)c->id, Instance(), nullptr);
+  HWND hwnd = CreateWindowExW(exStyle, cls, caption.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, width, height, parent,
+                              (HMENU)(INT_PTR)c->id, Instance(), nullptr);
   c->hwnd = hwnd;
   if (!hwnd) return c;
   SetWindowLongPtrA(hwnd, GWLP_USERDATA, (LONG_PTR)c);
@@ -293,15 +292,15 @@ void Load(Form& form) {
   AdjustWindowRectEx(&rc, style, FALSE, exStyle);
   int width = rc.right - rc.left, height = rc.bottom - rc.top;
   int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  HWND hwnd = CreateWindowExA(exStyle, kFormClass, Text::ToAnsi(form.caption).c_str(), style, std::max(0, x),
-                              std::max(0, y), width, height, nullptr, nullptr, Instance(), nullptr);
+  HWND hwnd = CreateWindowExW(exStyle, kFormClass, form.caption.c_str(), style, std::max(0, x), std::max(0, y), width,
+                              height, nullptr, nullptr, Instance(), nullptr);
   if (!hwnd) return;
   form.hwnd = hwnd;
   SetWindowLongPtrA(hwnd, GWLP_USERDATA, (LONG_PTR)&form);
   if (!form.icon.empty()) {
     HICON icon = LoadIconA(Instance(), form.icon.c_str());
-    SendMessageA(hwnd, WM_SETICON, ICON_BIG, (LPARAM)icon);
-    SendMessageA(hwnd, WM_SETICON, ICON_SMALL, (LPARAM)icon);
+    SendMessageW(hwnd, WM_SETICON, ICON_BIG, (LPARAM)icon);
+    SendMessageW(hwnd, WM_SETICON, ICON_SMALL, (LPARAM)icon);
   }
   form.picture = LoadResourceBitmap(form.background);
   if (form.Design) form.Design(form);
@@ -345,14 +344,14 @@ void ShowModal(Form& form, Form* owner) {
   bool quit = false;
   WPARAM quitCode = 0;
   while (form.loaded && IsWindowVisible(H(form.hwnd))) {
-    if (GetMessageA(&msg, nullptr, 0, 0) <= 0) {
+    if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
       quit = true;
       quitCode = msg.wParam;
       break;
     }
-    if (form.loaded && IsDialogMessageA(H(form.hwnd), &msg)) continue;
+    if (form.loaded && IsDialogMessageW(H(form.hwnd), &msg)) continue;
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
   if (ownerHwnd && IsWindow(ownerHwnd)) {
     EnableWindow(ownerHwnd, TRUE);
@@ -409,7 +408,7 @@ bool IsShown(const Form& form) { return form.loaded && IsWindowVisible(H(form.hw
 
 bool SetPicture(Form& form, const std::wstring& bitmapFile) {
   if (!form.loaded) return false;
-  HBITMAP bitmap = (HBITMAP)LoadImageA(nullptr, Text::ToAnsi(bitmapFile).c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+  HBITMAP bitmap = (HBITMAP)LoadImageW(nullptr, bitmapFile.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
   if (!bitmap) return false;
   if (form.picture) DeleteObject((HBITMAP)form.picture);
   form.picture = bitmap;
@@ -419,7 +418,7 @@ bool SetPicture(Form& form, const std::wstring& bitmapFile) {
 
 void* IconHandle(const Form& form) {
   if (!form.loaded) return nullptr;
-  return (void*)SendMessageA(H(form.hwnd), WM_GETICON, ICON_BIG, 0);
+  return (void*)SendMessageW(H(form.hwnd), WM_GETICON, ICON_BIG, 0);
 }
 
 WindowProc ReplaceWindowProc(Form& form, WindowProc procedure) {
@@ -434,27 +433,27 @@ intptr_t CallPreviousProc(WindowProc previous, void* hwnd, unsigned message, uin
 
 intptr_t SendToForm(Form& form, unsigned message, uintptr_t wParam, intptr_t lParam) {
   if (!form.hwnd) return 0;
-  return SendMessageA(H(form.hwnd), message, wParam, lParam);
+  return SendMessageW(H(form.hwnd), message, wParam, lParam);
 }
 
 int Run() {
   MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
   return (int)msg.wParam;
 }
 
 bool DoEvents() {
   MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       PostQuitMessage((int)msg.wParam);  // leave it for the loop that owns the program's end
       return false;
     }
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
   return !g_ending;
 }
@@ -490,31 +489,31 @@ Control* AddText(Form& form, Control* container, const std::wstring& name, int x
                  bool multiLine) {
   DWORD style = WS_TABSTOP | WS_BORDER | WS_CLIPSIBLINGS |
                 (multiLine ? ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL : ES_AUTOHSCROLL);  // long lines wrap
-  Control* c = Add(form, container, Kind::Text, name, -1, "EDIT", style, WS_EX_CLIENTEDGE, L"", x, y, width, height);
-  if (c->hwnd) SendMessageA(H(c->hwnd), EM_SETLIMITTEXT, 0, 0);  // no 32 KB cap on long results
+  Control* c = Add(form, container, Kind::Text, name, -1, L"EDIT", style, WS_EX_CLIENTEDGE, L"", x, y, width, height);
+  if (c->hwnd) SendMessageW(H(c->hwnd), EM_SETLIMITTEXT, 0, 0);  // no 32 KB cap on long results
   return c;
 }
 
 Control* AddList(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height) {
-  return Add(form, container, Kind::List, name, -1, "LISTBOX", WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 0, L"", x,
-             y, width, height);
+  return Add(form, container, Kind::List, name, -1, L"LISTBOX", WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 0, L"",
+             x, y, width, height);
 }
 
 Control* AddCheck(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,
                   int width, int height) {
-  return Add(form, container, Kind::Check, name, -1, "BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0, caption, x, y, width,
+  return Add(form, container, Kind::Check, name, -1, L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0, caption, x, y, width,
              height);
 }
 
 Control* AddOption(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,
                    int width, int height, bool firstOfGroup) {
-  return Add(form, container, Kind::Option, name, -1, "BUTTON",
+  return Add(form, container, Kind::Option, name, -1, L"BUTTON",
              BS_AUTORADIOBUTTON | (firstOfGroup ? WS_GROUP | WS_TABSTOP : 0), 0, caption, x, y, width, height);
 }
 
 Control* AddButton(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,
                    int width, int height) {
-  return Add(form, container, Kind::Button, name, -1, "BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, caption, x, y, width,
+  return Add(form, container, Kind::Button, name, -1, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, caption, x, y, width,
              height);
 }
 
@@ -527,31 +526,32 @@ Control* AddTimer(Form& form, const std::wstring& name) {
 void* AddMenu(Form& form, const std::wstring& caption) {
   if (!form.menu) form.menu = CreateMenu();
   HMENU popup = CreatePopupMenu();
-  AppendMenuA((HMENU)form.menu, MF_POPUP | MF_STRING, (UINT_PTR)popup, Text::ToAnsi(caption).c_str());
+  AppendMenuW((HMENU)form.menu, MF_POPUP | MF_STRING, (UINT_PTR)popup, caption.c_str());
   return popup;
 }
 
 void AddMenuItem(Form& form, void* menu, int id, const std::wstring& caption, std::function<void()> command) {
   if (caption == L"-") {
-    AppendMenuA((HMENU)menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW((HMENU)menu, MF_SEPARATOR, 0, nullptr);
     return;
   }
-  AppendMenuA((HMENU)menu, MF_STRING, (UINT_PTR)id, Text::ToAnsi(caption).c_str());
+  AppendMenuW((HMENU)menu, MF_STRING, (UINT_PTR)id, caption.c_str());
   form.menuCommands.emplace_back(id, std::move(command));
 }
 
 void SetCaption(Control* c, const std::wstring& caption) {
   if (!Drawn(c)) return;
-  SetWindowTextA(H(c->hwnd), Text::ToAnsi(caption).c_str());
+  SetWindowTextW(H(c->hwnd), caption.c_str());
   if (c->kind == Kind::Label) InvalidateUnder(c, false);
 }
 
 std::wstring Caption(const Control* c) {
   if (!Drawn(c)) return {};
-  int length = GetWindowTextLengthA(H(c->hwnd));
-  std::string text((size_t)length + 1, '\0');
-  length = GetWindowTextA(H(c->hwnd), &text[0], length + 1);
-  return Text::FromAnsi(text.data(), (size_t)std::max(0, length));
+  int length = GetWindowTextLengthW(H(c->hwnd));
+  std::wstring text((size_t)length + 1, L'\0');
+  length = GetWindowTextW(H(c->hwnd), &text[0], length + 1);
+  text.resize((size_t)std::max(0, length));
+  return text;
 }
 
 void SetForeColor(Control* c, unsigned long color) {
@@ -606,10 +606,10 @@ void SetEnabled(Control* c, bool enabled) {
 
 bool Enabled(const Control* c) { return Drawn(c) && IsWindowEnabled(H(c->hwnd)); }
 
-bool Value(const Control* c) { return Drawn(c) && SendMessageA(H(c->hwnd), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool Value(const Control* c) { return Drawn(c) && SendMessageW(H(c->hwnd), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 void SetValue(Control* c, bool value) {
-  if (Drawn(c)) SendMessageA(H(c->hwnd), BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
+  if (Drawn(c)) SendMessageW(H(c->hwnd), BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 void SetTimer(Control* c, unsigned interval, bool enabled) {
@@ -643,47 +643,49 @@ void SetToolTip(Control* c, const std::wstring& text) {
   Form& form = *c->form;
   if (!form.tooltip)
     form.tooltip =
-        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, H(form.hwnd), nullptr, Instance(), nullptr);
-  std::string ansi = Text::ToAnsi(text);
-  TTTOOLINFOA info = {};
-  info.cbSize = TTTOOLINFOA_V1_SIZE;
+  std::wstring tip = text;
+  TTTOOLINFOW info = {};
+  info.cbSize = TTTOOLINFOW_V1_SIZE;
   info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
   info.hwnd = H(form.hwnd);
   info.uId = (UINT_PTR)c->hwnd;
-  info.lpszText = &ansi[0];
-  SendMessageA(H(form.tooltip), TTM_ADDTOOLA, 0, (LPARAM)&info);
+  info.lpszText = &tip[0];
+  SendMessageW(H(form.tooltip), TTM_ADDTOOLW, 0, (LPARAM)&info);
 }
 
 void ListAdd(Control* c, const std::wstring& item) {
-  if (Drawn(c)) SendMessageA(H(c->hwnd), LB_ADDSTRING, 0, (LPARAM)Text::ToAnsi(item).c_str());
+  if (Drawn(c)) SendMessageW(H(c->hwnd), LB_ADDSTRING, 0, (LPARAM)item.c_str());
 }
 
 void ListRemove(Control* c, int index) {
-  if (Drawn(c)) SendMessageA(H(c->hwnd), LB_DELETESTRING, (WPARAM)index, 0);
+  if (Drawn(c)) SendMessageW(H(c->hwnd), LB_DELETESTRING, (WPARAM)index, 0);
 }
 
 std::wstring ListItem(const Control* c, int index) {
   if (!Drawn(c)) return {};
-  LRESULT length = SendMessageA(H(c->hwnd), LB_GETTEXTLEN, (WPARAM)index, 0);
+  LRESULT length = SendMessageW(H(c->hwnd), LB_GETTEXTLEN, (WPARAM)index, 0);
   if (length == LB_ERR) return {};
-  std::string text((size_t)length + 1, '\0');
-  length = SendMessageA(H(c->hwnd), LB_GETTEXT, (WPARAM)index, (LPARAM)&text[0]);
-  return length == LB_ERR ? std::wstring() : Text::FromAnsi(text.data(), (size_t)length);
+  std::wstring text((size_t)length + 1, L'\0');
+  length = SendMessageW(H(c->hwnd), LB_GETTEXT, (WPARAM)index, (LPARAM)&text[0]);
+  if (length == LB_ERR) return {};
+  text.resize((size_t)length);
+  return text;
 }
 
-int ListCount(const Control* c) { return Drawn(c) ? (int)SendMessageA(H(c->hwnd), LB_GETCOUNT, 0, 0) : 0; }
+int ListCount(const Control* c) { return Drawn(c) ? (int)SendMessageW(H(c->hwnd), LB_GETCOUNT, 0, 0) : 0; }
 
 void ListClear(Control* c) {
-  if (Drawn(c)) SendMessageA(H(c->hwnd), LB_RESETCONTENT, 0, 0);
+  if (Drawn(c)) SendMessageW(H(c->hwnd), LB_RESETCONTENT, 0, 0);
 }
 
 void AppendText(Control* c, const std::wstring& text) {
   if (!Drawn(c)) return;
   HWND hwnd = H(c->hwnd);
-  int end = GetWindowTextLengthA(hwnd);
-  SendMessageA(hwnd, EM_SETSEL, (WPARAM)end, (LPARAM)end);
-  SendMessageA(hwnd, EM_REPLACESEL, FALSE, (LPARAM)Text::ToAnsi(text).c_str());
+  int end = GetWindowTextLengthW(hwnd);  // characters, as the selection counts them
+  SendMessageW(hwnd, EM_SETSEL, (WPARAM)end, (LPARAM)end);
+  SendMessageW(hwnd, EM_REPLACESEL, FALSE, (LPARAM)text.c_str());
 }
 
 }  // namespace tk

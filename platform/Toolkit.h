@@ -1,6 +1,7 @@
 // The window toolkit: forms with named controls and event handlers, one modal
 // loop, DoEvents, message and input boxes. Every control is a real child
-// window whose window text is its caption, so automation can find it.
+// window whose window text is its caption, so automation can find it. The
+// windows are Unicode: text is shown and read back as it is, whatever the code page.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -127,7 +128,10 @@ constexpr uintptr_t kScRestore = 0xF120;
 // Puts `procedure` in place of the form's window procedure and returns the one
 // it replaced (null when the form has no window). The returned value may be a
 // handle rather than an address: call it only through CallPreviousProc, and
-// pass it back here to put it in place again.
+// pass it back here to put it in place again. The replacement is installed as an
+// ANSI procedure, which makes the form an ANSI window until the old one is back:
+// the form's own text messages (its caption) then pass through the code page;
+// its controls are windows of their own and keep every character.
 WindowProc ReplaceWindowProc(Form& form, WindowProc procedure);
 intptr_t CallPreviousProc(WindowProc previous, void* hwnd, unsigned message, uintptr_t wParam, intptr_t lParam);
 // Sends a message to the form's own window; returns once it has been handled.

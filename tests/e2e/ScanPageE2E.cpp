@@ -141,4 +141,23 @@ TEST_F(ScanPage, ChosenFolderIsTheTargetAndIsWalkedWhole) {
   EXPECT_TRUE(ui::WaitFor([&] { return ui::FindChild(main, L"C:\\") != nullptr; }, 10000));
 }
 
+// The browser's choice is read in UTF-16: a folder the code page would best-fit
+// ("Ð") or cannot hold (a Devanagari letter) is the target as it is, and is walked.
+TEST_F(ScanPage, ChosenFolderNamedOutsideTheCodePageIsScannedUnderItsName) {
+  const std::wstring folder = L"C:\\scanfix\\\u00D0ata\u0915";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  WriteFile(folder + L"\\hook\u00AA.dll", "MZ" + Signature());
+  ui::PostButton(ui::FindChild(main, L"选择", L"Button"));
+  std::wstring tree;
+  bool chosen =
+      ui::ChooseInFolderBrowser(app.process.dwProcessId, {L"我的电脑", L"C:", L"scanfix", L"\u00D0ata\u0915"}, &tree);
+  ASSERT_TRUE(chosen) << testing::PrintToString(tree);
+  EXPECT_TRUE(ui::WaitFor([&] { return ui::FindChild(main, folder) != nullptr; }, 10000));
+  ui::PostButton(scan);
+  EXPECT_EQ(1, ScannedCount(FinishScan()));
+  EXPECT_EQ(1, Count(ui::TextOf(ResultBox()), L" 可疑文件：" + folder + L"\\hook\u00AA.dll | 文件发行者：未知\r\n"));
+  DeleteFileW((folder + L"\\hook\u00AA.dll").c_str());  // the other cases count C:\\scanfix whole
+  RemoveDirectoryW(folder.c_str());
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "filescan/ScanPage.h"
 #include "frame/FormMain.h"
+#include "frame/ModuleMain.h"
 #include "frame/SettingsStore.h"
 #include "platform/System.h"
 #include "tests/unit/TestSupport.h"
@@ -214,6 +215,26 @@ TEST_F(MainWindow, HandCursorOnLinksAndBigButtonsOnly) {
     EXPECT_EQ((void*)hand, c->cursor) << c->name;
   for (tk::Control* c : {FormMain::ImageOK[0], FormMain::LabelVTKVersion, FormMain::ImageWayOn})
     EXPECT_EQ(nullptr, c->cursor) << c->name;
+}
+
+// The main window's procedure is replaced through the ANSI call, which makes the
+// window itself an ANSI window; its children stay Unicode and keep every character.
+TEST_F(MainWindow, ReplacedProcedureKeepsCaptionAndChildTextsExact) {
+  tk::Form& form = Open();
+  HWND main = (HWND)form.hwnd;
+  ASSERT_EQ((LONG_PTR)ModuleMain::TrayWindowProc, GetWindowLongPtrA(main, GWLP_WNDPROC));
+  wchar_t caption[128] = {};
+  GetWindowTextW(main, caption, 128);
+  EXPECT_EQ(form.caption, caption);
+  const std::wstring path = L"C:\\WINDOWS\\upd\u0905.exe";
+  tk::SetCaption(ScanPage::LabelTarget, path);
+  EXPECT_EQ(path, tk::Caption(ScanPage::LabelTarget));
+  wchar_t text[128] = {};
+  SendMessageW((HWND)ScanPage::LabelTarget->hwnd, WM_GETTEXT, 128, (LPARAM)text);
+  EXPECT_EQ(path, text);
+  tk::AppendText(ScanPage::TextIATResult, L" 可疑文件：" + path + L"\r\n");
+  tk::AppendText(ScanPage::TextIATResult, L"hook\u00AA.dll\r\n");
+  EXPECT_EQ(L" 可疑文件：" + path + L"\r\nhook\u00AA.dll\r\n", tk::Caption(ScanPage::TextIATResult));
 }
 
 TEST_F(MainWindow, ControlsAreRealWindowsInTheStoredOrder) {

@@ -6,6 +6,7 @@
 
 #include "platform/Registry.h"
 #include "platform/Text.h"
+#include "platform/Toolkit.h"
 #include "tests/unit/TestSupport.h"
 
 namespace {
@@ -26,6 +27,85 @@ TEST_F(Platform, TextRoundTripsThroughTheGbkCodePage) {
   EXPECT_EQ(text, Text::FromAnsi(ansi));
   // A character outside the code page cannot survive the ANSI boundary.
   EXPECT_EQ("?", Text::ToAnsi(L"\u20AC\u0E01").substr(1));
+}
+
+// A text survives the ANSI boundary exactly when the code page holds it; anything
+// else comes back with a visible "?" where the character was, never a look-alike.
+TEST_F(Platform, AnsiRoundTripHoldsExactlyWhenTheCodePageHoldsTheText) {
+  struct Case {
+    std::wstring text;
+    std::string ansi;  // the expected bytes where the code page lacks a character
+  } cases[] = {
+      {L"C:\\Program Files\\测试\\a.exe", ""},
+      {L"caf\u00E9\u00B7", ""},  // Latin letters GBK does hold
+      {L"hook\u00AA.dll", "hook?.dll"},
+      {L"sub\u00B2", "sub?"},
+      {L"\u00D0ata", "?ata"},
+      {L"C:\\WINDOWS\\upd\u0905.exe", "C:\\WINDOWS\\upd?.exe"},
+      {L"\u00AA\u00B2\u00B3\u00B9\u00BA\u00C0\u00DE\u0131", "????????"},
+  };
+  for (const Case& c : cases) {
+    std::string ansi = Text::ToAnsi(c.text);
+    if (c.ansi.empty()) {
+      EXPECT_EQ(c.text, Text::FromAnsi(ansi)) << ansi;
+    } else {
+      EXPECT_EQ(c.ansi, ansi);
+      EXPECT_NE(c.text, Text::FromAnsi(ansi)) << ansi;
+    }
+  }
+}
+
+std::wstring WindowText(void* hwnd) {
+  wchar_t text[512] = {};
+  LRESULT length = SendMessageW((HWND)hwnd, WM_GETTEXT, 512, (LPARAM)text);
+  return std::wstring(text, (size_t)length);
+}
+
+// What a control is given is what it shows and what anyone reads back, also for
+// characters the code page cannot hold or would best-fit to others.
+TEST_F(Platform, ControlsKeepTextOutsideTheCodePage) {
+  const std::wstring texts[] = {L"宋体 \u00D0ata \u0E01", L"C:\\WINDOWS\\upd\u0905.exe", L"hook\u00AA.dll"};
+  tk::Form form;
+  form.name = L"Probe";
+  form.caption = L"Probe \u0905\u00B2";
+  form.width = 320;
+  form.height = 200;
+  tk::Control *label = nullptr, *line = nullptr, *box = nullptr, *list = nullptr, *button = nullptr;
+  form.Design = [&](tk::Form& f) {
+    label = tk::AddLabel(f, nullptr, L"Label", L"", 0, 0, 220, 16);
+    line = tk::AddText(f, nullptr, L"Line", 0, 20, 220, 20, false);
+    box = tk::AddText(f, nullptr, L"Box", 0, 44, 220, 100, true);
+    list = tk::AddList(f, nullptr, L"List", 0, 148, 220, 50);
+    button = tk::AddButton(f, nullptr, L"Button", L"\u0905 OK", 230, 0, 80, 24);
+  };
+  tk::Load(form);
+  ASSERT_TRUE(form.loaded);
+  EXPECT_EQ(form.caption, WindowText(form.hwnd));
+  EXPECT_EQ(L"\u0905 OK", WindowText(button->hwnd));
+  std::wstring appended;
+  for (const std::wstring& text : texts) {
+    for (tk::Control* c : {label, line}) {
+      tk::SetCaption(c, text);
+      EXPECT_EQ(text, tk::Caption(c)) << c->name;
+      EXPECT_EQ(text, WindowText(c->hwnd)) << c->name;
+    }
+    // Appending after text with double-byte characters lands at the end, not inside it.
+    tk::AppendText(box, text + L"\r\n");
+    appended += text + L"\r\n";
+    tk::ListAdd(list, text);
+  }
+  EXPECT_EQ(appended, tk::Caption(box));
+  EXPECT_EQ(appended, WindowText(box->hwnd));
+  ASSERT_EQ(3, tk::ListCount(list));
+  for (int i = 0; i < 3; i++) EXPECT_EQ(texts[i], tk::ListItem(list, i));
+
+  testsupport::Answerer answerer({});
+  answerer.inputs = {texts[1]};
+  tk::MsgBox(form, texts[2], tk::Icon::Information);
+  EXPECT_EQ(std::vector<std::wstring>{texts[2]}, answerer.messages);
+  EXPECT_EQ(texts[1], tk::InputBox(form, texts[0], L"", L""));
+  tk::Unload(form);
+  testsupport::Pump();
 }
 
 TEST_F(Platform, RegistryReadsLongNamesAndDataWholeOrReportsThemTooLong) {
