@@ -138,15 +138,23 @@ static bool WriteNewFile(const std::string& ansiPath, const std::string& bytes, 
   return written;
 }
 
-bool ReplaceWithText(const std::wstring& path, const std::wstring& text, unsigned long* error) {
+static bool ReplaceWithBytes(const std::wstring& path, const std::string& bytes, unsigned long* error) {
   std::string ansiTemp = Text::ToAnsi(path + L".~tmp");
-  if (!WriteNewFile(ansiTemp, Text::ToAnsi(text), error)) return false;
+  if (!WriteNewFile(ansiTemp, bytes, error)) return false;
   if (!MoveFileExA(ansiTemp.c_str(), Text::ToAnsi(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     *error = GetLastError();
     DeleteFileA(ansiTemp.c_str());
     return false;
   }
   return true;
+}
+
+bool ReplaceWithText(const std::wstring& path, const std::wstring& text, unsigned long* error) {
+  return ReplaceWithBytes(path, Text::ToAnsi(text), error);
+}
+
+bool ReplaceWithEscapedText(const std::wstring& path, const std::wstring& text, unsigned long* error) {
+  return ReplaceWithBytes(path, Text::ToAnsiEscaped(text, Text::LineBreaks::Kept), error);
 }
 
 bool FolderExists(const std::wstring& path) {
