@@ -1,6 +1,7 @@
 // File facilities: a file's first bytes, the quoted-text list format, and
 // replacing a text file safely. Paths are UTF-16; the files hold ANSI text.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,18 +10,39 @@ namespace Files {
 // Reads at most `maxBytes` from the start of a file, opened for reading only and
 // shared with writers and deleters. False when the file cannot be opened or read.
 bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes);
-// Every field of a list of double-quoted entries ("" inside one stands for a quote).
-// False, with the fields untouched, when the file cannot be read.
+// A list of double-quoted entries ("" inside one stands for a quote), one a line.
+// An entry the code page cannot carry as it is (a character outside it, a line
+// break, a literal "&#") is written with Text::Escape and marked with one "&" after
+// its closing quote: older readers discard that rest and match nothing with it.
+//
+// The longest line in file units (bytes, or UTF-16 units) an entry the program
+// writes can take: a registry value of up to 1M UTF-16 units, each escaped in at
+// most 8 units. Longer lines are skipped unread, so a hostile file cannot exhaust
+// memory or hide the entries after it.
+constexpr size_t kMaxListLine = 8 * 1024 * 1024 + 16;
+// Calls `visit` with each entry in turn until it answers false, reading the file
+// as a stream with no size limit. A UTF-8 or UTF-16 (LE/BE) byte-order mark sets
+// the encoding, else the ANSI code page. Damaged entries (a quoted text without its
+// closing quote, a marked one with a malformed escape) are passed over. False when
+// the file cannot be opened or read.
+bool ForEachQuotedField(const std::wstring& path, const std::function<bool(const std::wstring&)>& visit);
+// Every entry; false, with the fields untouched, when the file cannot be read.
 bool ReadQuotedFields(const std::wstring& path, std::vector<std::wstring>* fields);
-// Splits list text into fields; exposed for the tests of damaged files.
-std::vector<std::wstring> ParseQuotedFields(const std::string& ansiText);
-// Appends one entry line, creating the file. A damaged last line without its line
-// break gets one first, so the new entry always stands on a line of its own.
-bool AppendQuotedLine(const std::wstring& path, const std::wstring& text);
+// The entries of a whole file's bytes; exposed for the tests of damaged files.
+std::vector<std::wstring> ParseQuotedFields(const std::string& fileBytes);
+// Appends one entry line in the list's own encoding, creating the file as ANSI. A
+// damaged last line without its line break gets one first, so the new entry always
+// stands on a line of its own. On failure nothing is added and `error` holds the
+// system's error code (ERROR_INVALID_DATA: a UTF-16 list of an odd length;
+// ERROR_INVALID_PARAMETER: an entry longer than kMaxListLine).
+bool AppendQuotedLine(const std::wstring& path, const std::wstring& text, unsigned long* error);
 // Writes the text in the ANSI code page through a temporary file in the same
 // folder that is then moved over the target: a failure leaves the old file whole.
 // On failure `error` holds the system's error code.
 bool ReplaceWithText(const std::wstring& path, const std::wstring& text, unsigned long* error);
+// The same with Text::Escape's visible escapes (line breaks and tabs kept), so no
+// character is lost or changed on its way into the file.
+bool ReplaceWithEscapedText(const std::wstring& path, const std::wstring& text, unsigned long* error);
 bool FolderExists(const std::wstring& path);
 
 }  // namespace Files

@@ -12,6 +12,22 @@ std::string ToAnsi(const std::wstring& text);
 std::wstring FromAnsi(const std::string& bytes);
 std::wstring FromAnsi(const char* bytes, size_t length);
 
+// Visible escapes for the ANSI files the program writes: "&#x" + upper-case hex
+// code point + ";" for each character the code page cannot hold exactly (best-fit
+// look-alikes included), each control character and each "&#" (as "&#x26;#"), so
+// two different texts never write the same. A log keeps its CR LF breaks and tabs.
+enum class LineBreaks { Escaped, Kept };
+std::wstring Escape(const std::wstring& text, LineBreaks breaks = LineBreaks::Escaped);
+// The inverse. False, with `text` untouched, for anything Escape would not have
+// written (a malformed escape, a raw control character, a needless escape).
+bool Unescape(const std::wstring& escaped, std::wstring* text, LineBreaks breaks = LineBreaks::Escaped);
+std::string ToAnsiEscaped(const std::wstring& text, LineBreaks breaks = LineBreaks::Escaped);
+bool FromAnsiEscaped(const std::string& bytes, std::wstring* text, LineBreaks breaks = LineBreaks::Escaped);
+
+// UTF-8 (files saved with a UTF-8 byte-order mark); invalid bytes read as U+FFFD.
+std::string ToUtf8(const std::wstring& text);
+std::wstring FromUtf8(const char* bytes, size_t length);
+
 // ASCII-only case folding, as the Windows file system compares image names.
 std::wstring Lower(std::wstring text);
 std::wstring Upper(std::wstring text);

@@ -138,7 +138,7 @@ void ImageSave_MouseDown(const tk::Mouse&) {
     return;
   }
   unsigned long error = 0;
-  if (!Files::ReplaceWithText(LogFolder() + L"\\" + name, ReportText(), &error)) {
+  if (!Files::ReplaceWithEscapedText(LogFolder() + L"\\" + name, ReportText(), &error)) {
     tk::MsgBox(form, L"记录保存失败（错误 " + std::to_wstring(error) + L"）：" + LogFolder() + L"\\" + name,
                tk::Icon::Error);
     return;

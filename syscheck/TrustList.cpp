@@ -15,12 +15,24 @@ std::vector<std::wstring> Entries() {
   return entries;
 }
 
-bool IsTrusted(const std::wstring& text) { return IsTrusted(Entries(), text); }
+bool IsTrusted(const std::wstring& text) {
+  bool found = false;
+  Files::ForEachQuotedField(Path(), [&](const std::wstring& entry) {
+    found = entry == text;
+    return !found;
+  });
+  return found;
+}
 
 bool IsTrusted(const std::vector<std::wstring>& entries, const std::wstring& text) {
   return std::find(entries.begin(), entries.end(), text) != entries.end();
 }
 
-bool AddTrusted(const std::wstring& text) { return Files::AppendQuotedLine(Path(), text); }
+bool AddTrusted(const std::wstring& text, unsigned long* error) {
+  unsigned long code = 0;
+  if (Files::AppendQuotedLine(Path(), text, &code)) return true;
+  if (error) *error = code;
+  return false;
+}
 
 }  // namespace TrustList

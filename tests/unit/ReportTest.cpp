@@ -66,6 +66,21 @@ TEST_F(Report, SaveReplacesALongerLogEntirely) {
   EXPECT_EQ(Text::ToAnsi(expected), ReadFileBytes(path));
 }
 
+TEST_F(Report, SaveWritesCharactersTheCodePageCannotHoldAsVisibleEscapes) {
+  // What the report box holds is saved exactly: a literal "&#" and a lone line break
+  // from the data stay distinct from an escape and from the report's own lines.
+  std::wstring line = L"(RAR)：C:\\WINDOWS\\&#x905;pp.exe a\nb";
+  FormReport::AppendReportLine(line);
+  std::wstring text = FormReport::ReportText();
+  ASSERT_EQ(line, text.substr(text.size() - line.size()));
+  Answerer answers({});
+  answers.inputs = {L"escaped.log"};
+  Save();
+  EXPECT_EQ(
+      Text::ToAnsi(text.substr(0, text.size() - line.size()) + L"(RAR)：") + "C:\\WINDOWS\\&#x26;#x905;pp.exe a&#xA;b",
+      ReadFileBytes(LogFolder() + L"\\escaped.log"));
+}
+
 TEST_F(Report, RefusedOrCancelledSavesKeepTheReportAndWriteNothing) {
   FormReport::AppendReportLine(L"keep me");
   std::wstring before = FormReport::ReportText();
