@@ -83,7 +83,7 @@ intptr_t __stdcall TrayWindowProc(void* hWnd, unsigned uMsg, uintptr_t wParam, i
   if (uMsg == kTrayMessage && lParam == (intptr_t)tk::kWmLButtonDblClk) return ShowFromTray();
   // Whatever brings the window back (a prompt, the report, a second start) ends
   // the monitor's watch: it only listens while the window is away.
-  if (uMsg == tk::kWmShowWindow && wParam) SettingsStore::Save(SettingsStore::kEnableOnTimeScan, L"0");
+  if (tk::IsBeingShown(uMsg, wParam, lParam)) SettingsStore::Save(SettingsStore::kEnableOnTimeScan, L"0");
   return tk::CallPreviousProc(PrevWndProc, hWnd, uMsg, wParam, lParam);
 }
 

@@ -23,15 +23,14 @@ void TimerOnTimeScan_Timer() {
 }
 
 void MonitorRunKeys() {
-  // A pass never yields to the message loop, so the list cannot change under it.
-  std::vector<std::wstring> trusted = TrustList::Entries();
-  for (const ModuleAutoRun::RunPlace& place : ModuleAutoRun::kRunPlaces)
-    MonitorRunKey(place.hive, place.subKey, trusted);
+  for (const ModuleAutoRun::RunPlace& place : ModuleAutoRun::kRunPlaces) MonitorRunKey(place.hive, place.subKey);
 }
 
-void MonitorRunKey(Reg::Root hive, const std::wstring& subKey, const std::vector<std::wstring>& trusted) {
-  ModuleAutoRun::WalkRunKey(hive, subKey, [&trusted](const ModuleAutoRun::RunValue& run) {
-    if (ModuleAutoRun::IsFinding(run.command) && !TrustList::IsTrusted(trusted, run.command)) SoundAlarm();
+// The list is read for findings only, and streamed: however large it is, a pass
+// holds none of it.
+void MonitorRunKey(Reg::Root hive, const std::wstring& subKey) {
+  ModuleAutoRun::WalkRunKey(hive, subKey, [](const ModuleAutoRun::RunValue& run) {
+    if (ModuleAutoRun::IsFinding(run.command) && !TrustList::IsTrusted(run.command)) SoundAlarm();
   });
 }
 

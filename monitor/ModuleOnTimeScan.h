@@ -16,7 +16,7 @@ constexpr unsigned kIntervalMs = 3000;
 void TimerOnTimeScan_Timer();
 // One pass over the four autorun places.
 void MonitorRunKeys();
-// One place; `trusted` is the trust list as read once for the pass.
-void MonitorRunKey(Reg::Root hive, const std::wstring& subKey, const std::vector<std::wstring>& trusted);
+// One place.
+void MonitorRunKey(Reg::Root hive, const std::wstring& subKey);
 
 }  // namespace ModuleOnTimeScan

@@ -8,8 +8,7 @@
 
 namespace tk {
 
-static_assert(kWmSysCommand == WM_SYSCOMMAND && kWmLButtonDblClk == WM_LBUTTONDBLCLK && kWmShowWindow == WM_SHOWWINDOW,
-              "message numbers");
+static_assert(kWmSysCommand == WM_SYSCOMMAND && kWmLButtonDblClk == WM_LBUTTONDBLCLK, "message numbers");
 static_assert(kScMinimize == SC_MINIMIZE && kScRestore == SC_RESTORE, "system commands");
 static_assert(sizeof(intptr_t) == sizeof(LRESULT) && sizeof(uintptr_t) == sizeof(WPARAM) &&
                   sizeof(intptr_t) == sizeof(LPARAM) && sizeof(WindowProc) == sizeof(WNDPROC),
@@ -429,6 +428,11 @@ WindowProc ReplaceWindowProc(Form& form, WindowProc procedure) {
 
 intptr_t CallPreviousProc(WindowProc previous, void* hwnd, unsigned message, uintptr_t wParam, intptr_t lParam) {
   return CallWindowProcA(reinterpret_cast<WNDPROC>(previous), H(hwnd), message, wParam, lParam);
+}
+
+bool IsBeingShown(unsigned message, uintptr_t wParam, intptr_t lParam) {
+  if (message == WM_SHOWWINDOW) return wParam != 0;
+  return message == WM_WINDOWPOSCHANGED && (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW);
 }
 
 intptr_t SendToForm(Form& form, unsigned message, uintptr_t wParam, intptr_t lParam) {

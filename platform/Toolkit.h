@@ -120,7 +120,6 @@ void ResetEnding();
 // The platform's window-procedure signature (WNDPROC), without its headers.
 using WindowProc = intptr_t(__stdcall*)(void* hwnd, unsigned message, uintptr_t wParam, intptr_t lParam);
 // Message numbers a replacement procedure looks at.
-constexpr unsigned kWmShowWindow = 0x0018;
 constexpr unsigned kWmSysCommand = 0x0112;
 constexpr unsigned kWmLButtonDblClk = 0x0203;
 constexpr uintptr_t kScMinimize = 0xF020;
@@ -134,6 +133,9 @@ constexpr uintptr_t kScRestore = 0xF120;
 // its controls are windows of their own and keep every character.
 WindowProc ReplaceWindowProc(Form& form, WindowProc procedure);
 intptr_t CallPreviousProc(WindowProc previous, void* hwnd, unsigned message, uintptr_t wParam, intptr_t lParam);
+// True when the message tells a hidden window that it is being shown, however
+// that happens (a restore of a hidden minimized window sends no WM_SHOWWINDOW).
+bool IsBeingShown(unsigned message, uintptr_t wParam, intptr_t lParam);
 // Sends a message to the form's own window; returns once it has been handled.
 intptr_t SendToForm(Form& form, unsigned message, uintptr_t wParam, intptr_t lParam);
 

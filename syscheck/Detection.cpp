@@ -31,6 +31,21 @@ std::wstring LineSubject(const Finding& finding, bool cleaned) {
   return finding.reportSubject.empty() ? finding.subject : finding.reportSubject;
 }
 
+// A trust that was not stored is reported as such, and the user learns why: the
+// next check will ask again.
+Outcome Trust(const Finding& finding, const std::wstring& head) {
+  unsigned long error = 0;
+  if (TrustList::AddTrusted(finding.subject, &error)) {
+    FormReport::AppendReportLine(head + LineSubject(finding, false) + L" 信任,未清除!");
+    return Outcome::Allowed;
+  }
+  FormReport::AppendReportLine(head + LineSubject(finding, false) + L" 信任失败,未清除!");
+  if (Owner)
+    tk::MsgBox(*Owner, L"无法写入信任列表（错误 " + std::to_wstring(error) + L"）：" + TrustList::Path(),
+               tk::Icon::Error);
+  return Outcome::TrustFailed;
+}
+
 }  // namespace
 
 Outcome Handle(const Finding& finding) {
@@ -46,9 +61,7 @@ Outcome Handle(const Finding& finding) {
     FormReport::AppendReportLine(head + LineSubject(finding, false) + L" 跳过,未清除!");
     outcome = Outcome::Skipped;
   } else if (answer == L"ALLOW" && finding.keepsTrustList) {
-    TrustList::AddTrusted(finding.subject);
-    FormReport::AppendReportLine(head + LineSubject(finding, false) + L" 信任,未清除!");
-    outcome = Outcome::Allowed;
+    outcome = Trust(finding, head);
   }
   UserChoice = L"NONE";
   return outcome;

@@ -35,7 +35,7 @@ struct Finding {
   std::function<bool()> clean;
 };
 
-enum class Outcome { Trusted, Cleaned, CleanFailed, Skipped, Allowed, Ignored };
+enum class Outcome { Trusted, Cleaned, CleanFailed, Skipped, Allowed, TrustFailed, Ignored };
 
 // The whole cycle for one finding: trust test, prompt, action, report line.
 Outcome Handle(const Finding& finding);

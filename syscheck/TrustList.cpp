@@ -1,7 +1,5 @@
 #include "syscheck/TrustList.h"
 
-#include <algorithm>
-
 #include "platform/Files.h"
 #include "platform/System.h"
 
@@ -22,10 +20,6 @@ bool IsTrusted(const std::wstring& text) {
     return !found;
   });
   return found;
-}
-
-bool IsTrusted(const std::vector<std::wstring>& entries, const std::wstring& text) {
-  return std::find(entries.begin(), entries.end(), text) != entries.end();
 }
 
 bool AddTrusted(const std::wstring& text, unsigned long* error) {

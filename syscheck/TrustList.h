@@ -12,7 +12,6 @@ std::vector<std::wstring> Entries();
 // Exact, case-sensitive whole-text match against every entry; reads the list
 // only as far as the first match.
 bool IsTrusted(const std::wstring& text);
-bool IsTrusted(const std::vector<std::wstring>& entries, const std::wstring& text);
 // Appends the entry (escaped and marked when the code page cannot carry it as it
 // is). False, with the system's error code in `error` when given, when it was not
 // stored: the caller must not report the text as trusted.

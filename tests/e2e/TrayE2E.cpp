@@ -80,4 +80,43 @@ TEST_F(Tray, NoIconIsLeftBehindHoweverTheProgramEnds) {
   }
 }
 
+// Whatever brings the hidden window back ends the monitor's watch, not only the
+// icon: a restore from outside, and a prompt of a check run while it was away.
+TEST_F(Tray, WhateverBringsTheWindowBackEndsTheWatch) {
+  const wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  ui::SetRegText(HKEY_CURRENT_USER, kRun, L"demo", L"C:\\WINDOWS\\evil.exe");
+  HWND main = Start(L"comeback");
+  ASSERT_NE(nullptr, main);
+  Minimize(main);
+  ShowWindow(main, SW_RESTORE);
+  EXPECT_TRUE(ui::WaitFor([&] { return IsWindowVisible(main) && Setting(L"EnableOnTimeScan") == L"0"; }, 20000));
+
+  ui::PressScanAndWatchProgress(main, app.process.dwProcessId, nullptr, [&](HWND) { Minimize(main); });
+  HWND prompt = ui::WaitPrompt(app.process.dwProcessId);
+  ASSERT_NE(nullptr, prompt);
+  EXPECT_TRUE(IsWindowVisible(main));
+  EXPECT_TRUE(ui::WaitFor([&] { return Setting(L"EnableOnTimeScan") == L"0"; }, 20000));
+  ui::AnswerPrompt(app.process.dwProcessId, L"跳过");
+  ui::RegDeleteTree(HKEY_CURRENT_USER, kRun);
+}
+
+// One copy per session: a second start brings the copy in the tray back and ends.
+TEST_F(Tray, SecondStartBringsTheRunningCopyBack) {
+  HWND main = Start(L"single");
+  ASSERT_NE(nullptr, main);
+  Minimize(main);
+  ui::App second;
+  second.folder = app.folder;
+  ASSERT_TRUE(ui::Start(second));
+  EXPECT_TRUE(ui::WaitExit(second, 20000));
+  DWORD code = 99;
+  GetExitCodeProcess(second.process.hProcess, &code);
+  EXPECT_EQ(0u, code);
+  ui::Kill(second);
+  EXPECT_TRUE(ui::WaitFor([&] { return IsWindowVisible(main) && Setting(L"EnableOnTimeScan") == L"0"; }, 20000));
+  EXPECT_FALSE(IsIconic(main));
+  EXPECT_TRUE(ui::TrayIconPresent(main));
+  EXPECT_EQ(main, ui::FindTop(L"Zorvane v3.3"));
+}
+
 }  // namespace

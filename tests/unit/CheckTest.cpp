@@ -46,8 +46,10 @@ void SetValue(Reg::Root root, const wchar_t* path, const std::wstring& name, DWO
 }
 
 void SetCommand(const std::wstring& name, const std::wstring& command) {
-  std::string data = Text::ToAnsi(command);
-  SetValue(Reg::CurrentUser, kRun, name, REG_SZ, std::string(data.c_str(), data.size() + 1));
+  HKEY key;
+  RegCreateKeyW(HKEY_CURRENT_USER, kRun, &key);
+  RegSetValueExW(key, name.c_str(), 0, REG_SZ, (const BYTE*)command.c_str(), (DWORD)(command.size() + 1) * 2);
+  RegCloseKey(key);
 }
 
 bool HasValue(const std::wstring& name) {
@@ -347,6 +349,119 @@ TEST_F(Checks, EachAnswerWritesItsLineWithItsSubject) {
   Detection::Handle({L"RFU", Detection::kMessage, L"C:\\WINDOWS\\evil.exe", L"", L"", true, nullptr});
   EXPECT_EQ(before, asked.size()) << "a trusted subject is not asked about";
   EXPECT_TRUE(Lines().empty());
+}
+
+// Stores a REG_SZ value under a counted name, as the native call allows: a NUL
+// inside the name is kept, where every Reg* call would cut the name short.
+void SetCountedName(const std::wstring& name, const std::wstring& text) {
+  struct CountedName {
+    USHORT length, capacity;
+    const wchar_t* text;
+  };
+  using SetValueKey = LONG(WINAPI*)(HANDLE, const CountedName*, ULONG, ULONG, const void*, ULONG);
+  auto set = reinterpret_cast<SetValueKey>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtSetValueKey")));
+  HKEY key;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_CURRENT_USER, kRun, &key));
+  CountedName counted = {(USHORT)(name.size() * 2), (USHORT)(name.size() * 2), name.data()};
+  EXPECT_EQ(0, set(key, &counted, 0, REG_SZ, text.c_str(), (ULONG)(text.size() + 1) * 2));
+  RegCloseKey(key);
+}
+
+bool HasExactValue(const std::wstring& name) {
+  std::vector<Reg::Value> values;
+  Reg::ReadValues(Reg::CurrentUser, kRun, &values);
+  for (const Reg::Value& value : values)
+    if (value.name == name) return true;
+  return false;
+}
+
+// A look-alike name beside the real one: CLEAN removes exactly the value shown,
+// never its neighbour.
+TEST_F(Checks, CleanRemovesExactlyTheValueShown) {
+  struct Pair {
+    std::wstring evil, legit;
+  } pairs[] = {
+      {std::wstring(L"upd\0x", 5), L"upd"},  // a NUL inside the name hides the rest from the Reg* calls
+      {L"upd\u0915", L"upd?"},               // a letter outside the code page would read as "?"
+  };
+  for (const Pair& pair : pairs) {
+    testsupport::DeleteTree(HKEY_CURRENT_USER, kRun);
+    FormReport::Unload();
+    SetCountedName(pair.evil, L"C:\\WINDOWS\\evil.exe");
+    SetCommand(pair.legit, L"C:\\Program Files\\legit.exe");
+    Answerer answers({L"CLEAN"});
+    ModuleAutoRun::CheckRunKeys();
+    EXPECT_EQ(std::vector<std::wstring>{L"(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\evil.exe 已清除!"}, Lines());
+    EXPECT_FALSE(HasExactValue(pair.evil));
+    EXPECT_TRUE(HasExactValue(pair.legit));
+  }
+}
+
+// What the user decided on is what is removed: a value changed or gone while the
+// prompt waited is left alone, and the line says the cleaning failed.
+TEST_F(Checks, CleanOfAValueChangedWhileThePromptWaitsRemovesNothing) {
+  struct Change {
+    const char* what;
+    std::function<void()> act;
+    bool remains;
+  } changes[] = {
+      {"data", [] { SetCommand(L"v", L"C:\\WINDOWS\\other.exe"); }, true},
+      {"type", [] { SetValue(Reg::CurrentUser, kRun, L"v", REG_EXPAND_SZ, std::string("C:\\WINDOWS\\v.exe", 17)); },
+       true},
+      {"removed", [] { Reg::DeleteValue(Reg::CurrentUser, kRun, L"v"); }, false},
+  };
+  for (const Change& change : changes) {
+    FormReport::Unload();
+    SetCommand(L"v", L"C:\\WINDOWS\\v.exe");
+    Answerer answers({L"CLEAN"});
+    answers.onPrompt = change.act;
+    ModuleAutoRun::CheckRunKeys();
+    EXPECT_EQ(1u, answers.warnings.size()) << change.what;
+    EXPECT_EQ(std::vector<std::wstring>{L"(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\v.exe 清除失败!"}, Lines())
+        << change.what;
+    EXPECT_EQ(change.remains, HasValue(L"v")) << change.what;
+    testsupport::DeleteTree(HKEY_CURRENT_USER, kRun);
+  }
+}
+
+// Each subject is shown as stored and trusted as stored: a trusted value is not
+// asked again, and a look-alike of it still is.
+TEST_F(Checks, TrustedSubjectsRoundTripExactly) {
+  struct Case {
+    const char* what;
+    std::wstring command, lookAlike;  // the look-alike must still be asked about
+  } cases[] = {
+      {"best-fit letter", L"C:\\WINDOWS\\\u00AApp.exe", L"C:\\WINDOWS\\app.exe"},
+      {"outside the code page", L"C:\\WINDOWS\\upd\u0905.exe", L"C:\\WINDOWS\\upd?.exe"},
+      {"line break", L"C:\\WINDOWS\\x.exe\r\nC:\\WINDOWS\\y.exe", L"C:\\WINDOWS\\y.exe"},
+      {"a megabyte", L"C:\\WINDOWS\\" + std::wstring(500000, L'm') + L".exe", L"C:\\WINDOWS\\m.exe"},
+  };
+  for (const Case& c : cases) {
+    testsupport::DeleteTree(HKEY_CURRENT_USER, kRun);
+    DeleteFileW(TrustList::Path().c_str());
+    FormReport::Unload();
+    SetCommand(L"trusted", c.command);
+    Answerer first({L"ALLOW"});
+    ModuleAutoRun::CheckRunKeys();
+    ASSERT_EQ(1u, first.warnings.size()) << c.what;
+    const std::wstring head = L"警告(RAR)：发现可疑程序，可能是木马! -> ";
+    if (c.command.size() < 100) {
+      EXPECT_EQ(head + c.command, first.warnings[0]) << c.what;
+    } else {
+      EXPECT_NE(std::wstring::npos,
+                first.warnings[0].find(L"（共 " + std::to_wstring(head.size() + c.command.size()) + L" 个字符）"))
+          << c.what;
+    }
+    EXPECT_EQ(
+        std::wstring(FormReport::kHeader) + L"\r\n(RAR)：发现可疑程序，可能是木马! -> " + c.command + L" 信任,未清除!",
+        Report())
+        << c.what;
+    SetCommand(L"twin", c.lookAlike);
+    Answerer second({L"SKIP"});
+    ModuleAutoRun::CheckRunKeys();
+    EXPECT_EQ(std::vector<std::wstring>{head + c.lookAlike}, second.warnings) << c.what;
+  }
 }
 
 }  // namespace
