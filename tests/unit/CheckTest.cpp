@@ -464,4 +464,21 @@ TEST_F(Checks, TrustedSubjectsRoundTripExactly) {
   }
 }
 
+// A trust the list cannot store is not reported as stored: the line says so, the
+// user is told why, and the next check asks again.
+TEST_F(Checks, TrustThatCannotBeStoredIsReportedAsFailed) {
+  CreateDirectoryW(TrustList::Path().c_str(), nullptr);  // a folder where the list should be
+  SetCommand(L"v", L"C:\\WINDOWS\\v.exe");
+  Answerer first({L"ALLOW"});
+  ModuleAutoRun::CheckRunKeys();
+  EXPECT_EQ(std::vector<std::wstring>{L"(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\v.exe 信任失败,未清除!"},
+            Lines());
+  ASSERT_EQ(1u, first.messages.size());
+  EXPECT_EQ(0u, first.messages[0].find(L"无法写入信任列表（错误 ")) << first.messages[0];
+  Answerer second({L"SKIP"});
+  ModuleAutoRun::CheckRunKeys();
+  EXPECT_EQ(1u, second.warnings.size());
+  RemoveDirectoryW(TrustList::Path().c_str());
+}
+
 }  // namespace

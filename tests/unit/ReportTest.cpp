@@ -69,16 +69,31 @@ TEST_F(Report, SaveReplacesALongerLogEntirely) {
 TEST_F(Report, SaveWritesCharactersTheCodePageCannotHoldAsVisibleEscapes) {
   // What the report box holds is saved exactly: a literal "&#" and a lone line break
   // from the data stay distinct from an escape and from the report's own lines.
-  std::wstring line = L"(RAR)：C:\\WINDOWS\\&#x905;pp.exe a\nb";
+  std::wstring line = L"(RAR)：C:\\WINDOWS\\&#x905;pp.exe a\nb \u00AApp\u0905";
   FormReport::AppendReportLine(line);
   std::wstring text = FormReport::ReportText();
   ASSERT_EQ(line, text.substr(text.size() - line.size()));
   Answerer answers({});
   answers.inputs = {L"escaped.log"};
   Save();
-  EXPECT_EQ(
-      Text::ToAnsi(text.substr(0, text.size() - line.size()) + L"(RAR)：") + "C:\\WINDOWS\\&#x26;#x905;pp.exe a&#xA;b",
-      ReadFileBytes(LogFolder() + L"\\escaped.log"));
+  EXPECT_EQ(Text::ToAnsi(text.substr(0, text.size() - line.size()) + L"(RAR)：") +
+                "C:\\WINDOWS\\&#x26;#x905;pp.exe a&#xA;b &#xAA;pp&#x905;",
+            ReadFileBytes(LogFolder() + L"\\escaped.log"));
+}
+
+// A line of a megabyte: the window shows it shortened and answers at once, the
+// report keeps it whole for the log.
+TEST_F(Report, VeryLongLinesAreShownShortenedAndKeptWhole) {
+  std::wstring line =
+      L"(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\" + std::wstring(500000, L'x') + L".exe 跳过,未清除!";
+  FormReport::AppendReportLine(line);
+  EXPECT_EQ(std::wstring(FormReport::kHeader) + L"\r\n" + line, FormReport::ReportText());
+  std::wstring shown = tk::Caption(FormReport::TextReport);
+  EXPECT_LT(shown.size(), 2000u);
+  EXPECT_NE(std::wstring::npos, shown.find(L"（共 " + std::to_wstring(line.size()) + L" 个字符）"))
+      << shown.substr(0, 200);
+  const std::wstring end = L"xx.exe 跳过,未清除!";
+  EXPECT_EQ(end, shown.substr(shown.size() - end.size()));
 }
 
 TEST_F(Report, RefusedOrCancelledSavesKeepTheReportAndWriteNothing) {
