@@ -11,8 +11,26 @@
 
 namespace ModuleProcess {
 namespace {
+
 constexpr size_t kListBytes = 32767;
+
+// Ending one of these stops or restarts Windows, or takes the desktop with it
+// (the shell): whatever name matches them, they are never ended.
+const wchar_t* const kCritical[] = {
+    L"SYSTEM",    L"REGISTRY",   L"SMSS.EXE",    L"CSRSS.EXE",       L"WININIT.EXE", L"WINLOGON.EXE",   L"SERVICES.EXE",
+    L"LSASS.EXE", L"LSAISO.EXE", L"SVCHOST.EXE", L"FONTDRVHOST.EXE", L"DWM.EXE",     L"MEMCOMPRESSION", L"EXPLORER.EXE",
+};
+
+// Compares the upper-cased, trimmed image name.
+bool IsCriticalImage(const std::wstring& upperImage) {
+  for (const wchar_t* critical : kCritical)
+    if (upperImage == critical) return true;
+  return false;
+}
+
 }  // namespace
+
+bool IsCritical(const std::wstring& image) { return IsCriticalImage(Text::Upper(Text::Trim(image))); }
 
 std::wstring ReadProcessNameList() {
   std::string bytes;
@@ -46,7 +64,8 @@ void CheckMemory() {
     finding.subject = image;
     finding.reportSubject = stem;
     unsigned long id = entry.id;
-    finding.clean = [id] { return id != System::CurrentProcessId() && Processes::Terminate(id); };
+    bool spared = IsCritical(image);
+    finding.clean = [id, spared] { return !spared && id != System::CurrentProcessId() && Processes::Terminate(id); };
     Detection::Handle(finding);
   }
 }
@@ -59,7 +78,7 @@ bool KillProcessByName(const std::wstring& name) {
   for (const Processes::Entry& entry : entries) {
     tk::DoEvents();
     std::wstring image = Text::Upper(Text::Trim(entry.image));
-    if (image.empty()) continue;
+    if (image.empty() || IsCriticalImage(image)) continue;  // spared, and so not a match either
     if (image.find(wanted) == std::wstring::npos && wanted.find(image) == std::wstring::npos) continue;
     // This program never ends itself; a match on it counts as a process left running.
     if (entry.id == System::CurrentProcessId() || !Processes::Terminate(entry.id)) allEnded = false;

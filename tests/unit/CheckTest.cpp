@@ -239,6 +239,24 @@ TEST_F(Checks, MemoryCheckFlagsStemsFoundInTheList) {
   EXPECT_TRUE(testsupport::WaitFor([&] { return Alive(first) != Alive(second); }));
 }
 
+// Whatever a name matches, the processes Windows cannot lose and the shell are
+// never ended; the memory check says so when asked to clean one.
+TEST_F(Checks, CriticalProcessesAreNeverEnded) {
+  PROCESS_INFORMATION& host = Start(L"svchost.exe");
+  PROCESS_INFORMATION& shell = Start(L"Explorer.EXE");  // beside the prefix's own shell
+  EXPECT_TRUE(ModuleProcess::KillProcessByName(L"svchost.exe"));
+  EXPECT_TRUE(ModuleProcess::KillProcessByName(L"plorer"));  // a name cut short matches the shell's
+  EXPECT_TRUE(Alive(host));
+  EXPECT_TRUE(Alive(shell));
+  WriteList("svchost.exe\r\n");
+  Answerer answers(std::vector<std::wstring>(8, L"CLEAN"));  // the prefix runs its own svchost too
+  ModuleProcess::CheckMemory();
+  std::vector<std::wstring> lines = Lines();
+  ASSERT_FALSE(lines.empty());
+  for (const std::wstring& line : lines) EXPECT_EQ(L"(P)：内存中发现可疑程序，可能是木马! -> svchost. 清除失败!", line);
+  EXPECT_TRUE(Alive(host));
+}
+
 TEST_F(Checks, MemoryCheckAllowWritesNothingAndListBeyondTheBoundIsIgnored) {
   PROCESS_INFORMATION& p = Start(L"boundary.exe");
   WriteList(std::string(32758, 'x') + "boundary.exe");  // the stem "boundary." ends at byte 32767
