@@ -23,11 +23,12 @@ std::wstring GetFileCompany(const std::wstring& path) {
   swprintf(key, 9, L"%04X%04X", language, codePage);
   if (!Version::Query(block, std::wstring(L"\\StringFileInfo\\") + key + L"\\CompanyName", &offset, &available))
     return {};
-  size_t limit = available < kMaxCompanyBytes ? available : kMaxCompanyBytes;
-  const char* text = block.data() + offset;
-  const void* nul = memchr(text, '\0', limit);
-  if (!nul) return {};
-  return Text::FromAnsi(text, (size_t)(static_cast<const char*>(nul) - text));
+  size_t limit = (available < kMaxCompanyBytes ? available : kMaxCompanyBytes) / 2;
+  std::wstring text(limit, L'\0');
+  if (limit) memcpy(&text[0], block.data() + offset, limit * 2);
+  size_t nul = text.find(L'\0');
+  if (nul == std::wstring::npos) return {};
+  return text.substr(0, nul);
 }
 
 }  // namespace ModuleFileInfo

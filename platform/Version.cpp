@@ -88,7 +88,9 @@ bool Query(const std::string& block, const std::wstring& subBlock, size_t* offse
   if (!WellFormed(block)) return false;
   void* value = nullptr;
   UINT length = 0;
-  if (!VerQueryValueA(block.data(), Text::ToAnsi(subBlock).c_str(), &value, &length) || !value) return false;
+  // The wide query hands out text as stored: the ANSI one would best-fit a
+  // look-alike publisher ("Mıcrosoft") into the real name.
+  if (!VerQueryValueW(block.data(), subBlock.c_str(), &value, &length) || !value) return false;
   const char* start = block.data();
   const char* at = static_cast<const char*>(value);
   if (at < start || at > start + block.size()) return false;

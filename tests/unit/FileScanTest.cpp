@@ -92,6 +92,7 @@ TEST(Publisher, FirstTranslationsCompanyAsStored) {
       // Text lengths counted in characters (as windres writes them) and in bytes.
       {L"ms_chars", L"Microsoft Corporation"},
       {L"ms_bytes", L"Microsoft Corporation"},
+      {L"lookalike", L"M\u0131crosoft Corporation"},  // read as stored, never best-fit to the real name
   };
   for (const Case& c : cases)
     EXPECT_EQ(c.company, ModuleFileInfo::GetFileCompany(Fixture(c.fixture))) << Text::ToAnsi(c.fixture);
@@ -194,6 +195,14 @@ TEST_F(Walker, SparesMicrosoftLibrariesWhicheverWayTheirTextLengthsCount) {
   Recorder r = Scan({root});
   EXPECT_EQ(2, ModuleScanDisk::ScannedFileCount);
   EXPECT_TRUE(r.lines.empty()) << Text::ToAnsi(r.lines.empty() ? L"" : r.lines[0]);
+}
+
+TEST_F(Walker, ListsAPublisherThatOnlyLooksLikeMicrosoft) {
+  PlaceHookLibrary(L"lookalike", root + L"\\lookalike.dll");
+  Recorder r = Scan({root});
+  EXPECT_EQ(std::vector<std::wstring>{L" 可疑文件：" + root +
+                                      L"\\lookalike.dll | 文件发行者：M\u0131crosoft Corporation\r\n"},
+            r.lines);
 }
 
 TEST_F(Walker, WalksBreadthFirstAndCountsFilesNotFolders) {
