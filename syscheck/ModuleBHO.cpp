@@ -1,0 +1,31 @@
+#include "syscheck/ModuleBHO.h"
+
+#include <string>
+#include <vector>
+
+#include "platform/Registry.h"
+#include "syscheck/ModuleInprocServers.h"
+
+namespace ModuleBHO {
+
+const wchar_t kBrowserHelperObjects[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Browser Helper Objects";
+
+namespace {
+
+// An object's subkey may hold subkeys of its own; the whole tree goes, or the
+// object stays registered.
+bool RemoveObject(const std::wstring& classId) {
+  if (!ModuleInprocServers::Nameable(classId)) return false;
+  return Reg::DeleteTree(Reg::LocalMachine, std::wstring(kBrowserHelperObjects) + L"\\" + classId) == Reg::Ok;
+}
+
+}  // namespace
+
+void CheckBrowserHelperObjects() {
+  std::vector<std::wstring> classIds;
+  if (Reg::ReadSubkeys(Reg::LocalMachine, kBrowserHelperObjects, &classIds) != Reg::Ok) return;
+  ModuleInprocServers::AskAboutEach(L"RBHO", classIds, RemoveObject);
+}
+
+}  // namespace ModuleBHO
