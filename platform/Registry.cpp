@@ -228,6 +228,13 @@ long DeleteValue(Root root, const std::wstring& path, const std::wstring& name) 
   return DeleteValue(key, name);
 }
 
+bool Holds(Root root, const std::wstring& path, const Value& shown) {
+  Key key;
+  Value now;
+  if (Open(root, path, &key) != ERROR_SUCCESS || QueryValue(key, shown.name, &now) != ERROR_SUCCESS) return false;
+  return now.type == shown.type && now.data == shown.data;
+}
+
 long DeleteTree(Root root, const std::wstring& path) {
   // An empty path would name the root itself: never empty a whole hive.
   if (path.empty()) return ERROR_INVALID_PARAMETER;

@@ -79,6 +79,9 @@ long DeleteValue(const Key& key, const std::wstring& name);
 long ReadValues(Root root, const std::wstring& path, std::vector<Value>* values);
 long ReadSubkeys(Root root, const std::wstring& path, std::vector<std::wstring>* names);
 long DeleteValue(Root root, const std::wstring& path, const std::wstring& name);
+// The value named as `shown` is still stored there with the same type and bytes:
+// a repair changes only what the user decided on.
+bool Holds(Root root, const std::wstring& path, const Value& shown);
 // Deletes the key with all its subkeys, deepest first: the system refuses to
 // delete a key that still has subkeys.
 long DeleteTree(Root root, const std::wstring& path);

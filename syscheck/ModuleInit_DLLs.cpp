@@ -1,0 +1,44 @@
+#include "syscheck/ModuleInit_DLLs.h"
+
+#include "platform/Registry.h"
+#include "syscheck/Detection.h"
+
+namespace ModuleInit_DLLs {
+namespace {
+
+const wchar_t kKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+const wchar_t kValue[] = L"AppInit_DLLs";
+// A list this short names no library.
+constexpr size_t kHarmlessLength = 4;
+
+bool Read(Reg::Value* value) {
+  Reg::Key key;
+  return Reg::Open(Reg::LocalMachine, kKey, &key) == Reg::Ok && Reg::QueryValue(key, kValue, value) == Reg::Ok;
+}
+
+// Empties the list and keeps the value with its type; text keeps its terminating NUL.
+bool Empty(const Reg::Value& shown) {
+  if (!Reg::Holds(Reg::LocalMachine, kKey, shown)) return false;
+  Reg::Key key;
+  if (Reg::Create(Reg::LocalMachine, kKey, &key) != Reg::Ok) return false;
+  std::string empty = shown.IsText() ? std::string(sizeof(wchar_t), '\0') : std::string();
+  return Reg::SetValue(key, kValue, shown.type, empty) == Reg::Ok;
+}
+
+}  // namespace
+
+void CheckAppInitDlls() {
+  Reg::Value value;
+  if (!Read(&value)) return;
+  std::wstring list = value.Text();
+  if (list.size() <= kHarmlessLength) return;
+  Detection::Finding finding;
+  finding.tag = L"RID";
+  finding.message = Detection::kMessage;
+  finding.subject = list;
+  finding.keepsTrustList = true;
+  finding.clean = [&value] { return Empty(value); };
+  Detection::Handle(finding);
+}
+
+}  // namespace ModuleInit_DLLs

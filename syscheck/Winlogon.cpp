@@ -1,0 +1,48 @@
+#include "syscheck/Winlogon.h"
+
+#include "platform/Registry.h"
+#include "syscheck/Detection.h"
+#include "syscheck/ModuleAutoRun.h"
+#include "syscheck/ModuleProcess.h"
+
+namespace Winlogon {
+
+const wchar_t kKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+
+namespace {
+
+// A missing key is made, as the repair would make it: Windows always has one.
+bool Read(const std::wstring& name, Reg::Value* value) {
+  Reg::Key key;
+  return Reg::Create(Reg::LocalMachine, kKey, &key) == Reg::Ok && Reg::QueryValue(key, name, value) == Reg::Ok;
+}
+
+bool Write(const std::wstring& name, const std::wstring& text) {
+  Reg::Key key;
+  return Reg::Create(Reg::LocalMachine, kKey, &key) == Reg::Ok && Reg::SetString(key, name, text) == Reg::Ok;
+}
+
+bool Repair(const Rule& rule, const Reg::Value& shown, const std::wstring& subject) {
+  if (!Reg::Holds(Reg::LocalMachine, kKey, shown)) return false;
+  std::wstring program = ModuleAutoRun::ProgramName(subject);
+  bool ended = program.empty() || ModuleProcess::KillProcessByName(program);
+  bool written = Write(rule.valueName, rule.restored);
+  return ended && written;
+}
+
+}  // namespace
+
+void ExamineValue(const Rule& rule) {
+  Reg::Value value;
+  std::wstring subject;
+  if (!Read(rule.valueName, &value) || !rule.subjectOf(value.Text(), &subject)) return;
+  Detection::Finding finding;
+  finding.tag = rule.tag;
+  finding.message = Detection::kMessage;
+  finding.subject = subject;
+  finding.keepsTrustList = true;
+  finding.clean = [&rule, &value, &subject] { return Repair(rule, value, subject); };
+  Detection::Handle(finding);
+}
+
+}  // namespace Winlogon

@@ -1,0 +1,24 @@
+// What the Shell and Userinit checks share: the machine's Winlogon key, one value
+// read whole, and the repair that writes the value back to a fixed text.
+#pragma once
+#include <string>
+
+namespace Winlogon {
+
+// Under HKEY_LOCAL_MACHINE.
+extern const wchar_t kKey[];
+
+// What differs between the two checks.
+struct Rule {
+  const wchar_t* valueName;  // "Shell", "Userinit"
+  const wchar_t* tag;        // "RES", "RUI"
+  const wchar_t* restored;   // written back on CLEAN
+  // Sets the subject of the value's text; false when the text is no finding.
+  bool (*subjectOf)(const std::wstring& text, std::wstring* subject);
+};
+
+// Reads the value, and puts a finding to the user. CLEAN ends the programs the
+// subject names and writes the value back, when it still holds what was shown.
+void ExamineValue(const Rule& rule);
+
+}  // namespace Winlogon
