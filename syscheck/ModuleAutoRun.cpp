@@ -33,17 +33,9 @@ void WalkRunKey(Reg::Root hive, const std::wstring& subKey, const std::function<
 
 namespace {
 
-// The value shown in the prompt is still there, unchanged: the user decided on
-// it, and a value changed meanwhile is not what they decided on.
-bool StillHolds(Reg::Root hive, const std::wstring& subKey, const Reg::Value& shown) {
-  Reg::Key key;
-  Reg::Value now;
-  if (Reg::Open(hive, subKey, &key) != Reg::Ok || Reg::QueryValue(key, shown.name, &now) != Reg::Ok) return false;
-  return now.type == shown.type && now.data == shown.data;
-}
-
 bool CleanRunValue(Reg::Root hive, const std::wstring& subKey, const RunValue& run) {
-  if (!StillHolds(hive, subKey, run.stored)) return false;
+  // The user decided on the value shown; one changed meanwhile is not what they decided on.
+  if (!Reg::Holds(hive, subKey, run.stored)) return false;
   std::wstring program = ProgramName(run.command);
   bool ended = program.empty() || ModuleProcess::KillProcessByName(program);
   bool deleted = Reg::DeleteValue(hive, subKey, run.stored.name) == Reg::Ok;

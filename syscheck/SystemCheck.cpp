@@ -5,14 +5,28 @@
 #include "syscheck/Detection.h"
 #include "syscheck/FormScanIng.h"
 #include "syscheck/ModuleAutoRun.h"
+#include "syscheck/ModuleBHO.h"
+#include "syscheck/ModuleExplorerShell.h"
+#include "syscheck/ModuleInit_DLLs.h"
 #include "syscheck/ModuleProcess.h"
+#include "syscheck/ModuleShellExecuteHooks.h"
+#include "syscheck/ModuleUserInit.h"
 
 namespace SystemCheck {
 namespace {
 
 bool CheckRunning;
 
-void (*const kChecks[])() = {ModuleProcess::CheckMemory, ModuleAutoRun::CheckRunKeys};
+// The checks in the order they run.
+void (*const kChecks[])() = {
+    ModuleProcess::CheckMemory,
+    ModuleAutoRun::CheckRunKeys,
+    ModuleExplorerShell::CheckExplorerShell,
+    ModuleUserInit::CheckUserInit,
+    ModuleBHO::CheckBrowserHelperObjects,
+    ModuleShellExecuteHooks::CheckShellExecuteHooks,
+    ModuleInit_DLLs::CheckAppInitDlls,
+};
 
 void Conclude(tk::Form& owner) {
   bool found = FormReport::HasFindings();
