@@ -10,6 +10,8 @@
 namespace ModuleFileUnion {
 namespace {
 
+// In this order: after a repair made for one key, the keys after it already read
+// the standard commands.
 const wchar_t* const kExamined[] = {
     L"Applications\\notepad.exe\\shell\\open\\command",
     L"exefile\\shell\\open\\command",
@@ -20,8 +22,7 @@ struct Repair {
   const wchar_t* subKey;
   const wchar_t* command;
 };
-// The order matters: a repair made for the first or second examined key has
-// already rewritten the txtfile command when its turn comes.
+// Written in this order, all five whichever key led to the repair.
 const Repair kRepairs[] = {
     {L"txtfile\\shell\\open\\command", L"notepad.exe %1"},
     {L"exefile\\shell\\open\\command", L"\"%1\" %*"},
