@@ -1,0 +1,100 @@
+#include "syscheck/ModuleFileUnion.h"
+
+#include "platform/Registry.h"
+#include "platform/Text.h"
+#include "platform/Toolkit.h"
+#include "syscheck/Detection.h"
+#include "syscheck/ModuleAutoRun.h"
+#include "syscheck/ModuleProcess.h"
+
+namespace ModuleFileUnion {
+namespace {
+
+// In this order: after a repair made for one key, the keys after it already read
+// the standard commands.
+const wchar_t* const kExamined[] = {
+    L"Applications\\notepad.exe\\shell\\open\\command",
+    L"exefile\\shell\\open\\command",
+    L"txtfile\\shell\\open\\command",
+};
+
+struct Repair {
+  const wchar_t* subKey;
+  const wchar_t* command;
+};
+// Written in this order, all five whichever key led to the repair.
+const Repair kRepairs[] = {
+    {L"txtfile\\shell\\open\\command", L"notepad.exe %1"},
+    {L"exefile\\shell\\open\\command", L"\"%1\" %*"},
+    {L"chmfile\\shell\\open\\command", L"%1"},
+    {L"Applications\\notepad.exe\\shell\\open\\command", L"notepad.exe %1"},
+    {L"Applications\\mspaint.exe\\shell\\open\\command", L"mspaint.exe %1"},
+};
+
+// The standard executable command has 7 characters; anything up to 20 passes.
+constexpr size_t kLongestHarmless = 20;
+
+// The default value whole, as text whatever its type; empty when there is none.
+std::wstring ReadCommand(const std::wstring& subKey) {
+  Reg::Key key;
+  Reg::Value value;
+  if (Reg::Create(Reg::ClassesRoot, subKey, &key) != Reg::Ok) return {};
+  if (Reg::QueryValue(key, L"", &value) != Reg::Ok) return {};
+  return value.Text();
+}
+
+bool IsFinding(const std::wstring& command) {
+  if (Text::Upper(command).find(L"NOTEPAD.EXE") != std::wstring::npos) return false;
+  return command.size() > kLongestHarmless;
+}
+
+// Up to the first "." and the three characters after it; the first three
+// characters when there is no ".". A leading quote stays.
+std::wstring ProgramPath(const std::wstring& command) {
+  size_t dot = command.find(L'.');
+  return command.substr(0, dot == std::wstring::npos ? 3 : dot + 4);
+}
+
+bool WriteCommand(const Repair& repair) {
+  Reg::Key key;
+  if (Reg::Create(Reg::ClassesRoot, repair.subKey, &key) != Reg::Ok) return false;
+  // Stored with its terminating NUL, so every reader sees a well-formed string.
+  return Reg::SetString(key, L"", repair.command) == Reg::Ok;
+}
+
+bool CleanAssociation(const std::wstring& program) {
+  bool ended = program.empty() || ModuleProcess::KillProcessByName(program);
+  bool repaired = RepairFileAssociations();
+  return ended && repaired;
+}
+
+}  // namespace
+
+bool RepairFileAssociations() {
+  bool all = true;
+  for (const Repair& repair : kRepairs) all = WriteCommand(repair) && all;
+  return all;
+}
+
+void ExamineAssociation(const std::wstring& subKey) {
+  std::wstring command = ReadCommand(subKey);
+  if (!IsFinding(command)) return;
+  Detection::Finding finding;
+  finding.tag = L"RFU";
+  finding.message = Detection::kMessage;
+  finding.subject = ProgramPath(command);
+  finding.cleanedSubject = ModuleAutoRun::ProgramName(finding.subject);
+  finding.keepsTrustList = true;
+  std::wstring program = finding.cleanedSubject;
+  finding.clean = [program] { return CleanAssociation(program); };
+  Detection::Handle(finding);
+}
+
+void CheckFileAssociations() {
+  for (const wchar_t* subKey : kExamined) {
+    if (tk::Ending()) return;
+    ExamineAssociation(subKey);
+  }
+}
+
+}  // namespace ModuleFileUnion

@@ -1,0 +1,16 @@
+// The file-association check: the open commands of the Notepad application, of
+// programs and of text files. CLEAN writes the five standard open commands back.
+#pragma once
+#include <string>
+
+namespace ModuleFileUnion {
+
+void CheckFileAssociations();
+// Examines the default value of one key under HKEY_CLASSES_ROOT; a missing key is
+// created, empty.
+void ExamineAssociation(const std::wstring& subKey);
+// Writes the five standard open commands, in order, each whatever the others did.
+// False when any of them was not stored.
+bool RepairFileAssociations();
+
+}  // namespace ModuleFileUnion
