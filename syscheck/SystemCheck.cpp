@@ -7,6 +7,7 @@
 #include "syscheck/ModuleAutoRun.h"
 #include "syscheck/ModuleBHO.h"
 #include "syscheck/ModuleExplorerShell.h"
+#include "syscheck/ModuleFileUnion.h"
 #include "syscheck/ModuleInit_DLLs.h"
 #include "syscheck/ModuleProcess.h"
 #include "syscheck/ModuleShellExecuteHooks.h"
@@ -21,6 +22,7 @@ bool CheckRunning;
 void (*const kChecks[])() = {
     ModuleProcess::CheckMemory,
     ModuleAutoRun::CheckRunKeys,
+    ModuleFileUnion::CheckFileAssociations,
     ModuleExplorerShell::CheckExplorerShell,
     ModuleUserInit::CheckUserInit,
     ModuleBHO::CheckBrowserHelperObjects,

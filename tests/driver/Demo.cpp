@@ -78,7 +78,10 @@ int main() {
   StartListedProcess();
   ui::SetRegText(HKEY_CURRENT_USER, kRun, L"DemoUpdater", L"C:\\WINDOWS\\system32\\demo-updater.exe");
   ui::SetRegText(HKEY_CURRENT_USER, kRun, L"DemoHelper", L"\"C:\\WINDOWS\\demo-helper.exe\" /background");
+  // A name and a command the code page cannot hold: shown, reported and trusted as they are.
+  ui::SetRegText(HKEY_CURRENT_USER, kRun, L"DemoUnicode\u0905", L"C:\\WINDOWS\\demo-\u00AApp\u0905.exe");
   ui::SetRegText(HKEY_LOCAL_MACHINE, kRun, L"DemoService", L"C:\\WINDOWS\\demo-service.exe");
+  ui::SeedLaterChecks();
 
   HWND main = ui::WaitShown(L"Zorvane v3.3", 30000);
   if (!main) return Fail(L"the main window did not appear");
@@ -93,7 +96,9 @@ int main() {
   Sleep(1500);
   Shot(L"progress");
 
-  const wchar_t* answers[] = {L"清除", L"清除", L"跳过", L"信任"};
+  // The memory check, the four autorun values, then one finding of each later check.
+  const wchar_t* answers[] = {L"清除", L"清除", L"跳过", L"跳过", L"信任", L"清除",
+                              L"跳过", L"清除", L"跳过", L"清除", L"信任"};
   for (size_t i = 0; i < sizeof answers / sizeof answers[0]; i++) {
     const wchar_t* answer = answers[i];
     if (!ui::WaitFor([&] { return ui::TopOfProcess(pid, L" ", L"") != nullptr; }, 30000)) break;

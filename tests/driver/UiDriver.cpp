@@ -435,4 +435,32 @@ void RegDeleteTree(HKEY root, const std::wstring& path) {
   RegDeleteKeyW(root, path.c_str());
 }
 
+const wchar_t kWinlogon[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+const wchar_t kBrowserHelpers[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Browser Helper Objects";
+const wchar_t kShellExecuteHooks[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\ShellExecuteHooks";
+const wchar_t kAppInitKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+const wchar_t kHelperClass[] = L"{5EED0001-0000-4000-8000-00000000B40A}";
+const wchar_t kHookClass[] = L"{5EED0002-0000-4000-8000-00000000B40A}";
+
+void SeedLaterChecks(std::vector<std::wstring>* subjects) {
+  SetRegText(HKEY_CLASSES_ROOT, L"exefile\\shell\\open\\command", L"", L"C:\\WINDOWS\\demo-open.exe \"%1\" %*");
+  SetRegText(HKEY_LOCAL_MACHINE, kWinlogon, L"Shell", L"Explorer.exe C:\\WINDOWS\\demo-shell.exe");
+  SetRegText(HKEY_LOCAL_MACHINE, kWinlogon, L"Userinit",
+             L"C:\\WINDOWS\\system32\\userinit.exe,C:\\WINDOWS\\demo-logon.exe");
+  SetRegText(HKEY_LOCAL_MACHINE, std::wstring(kBrowserHelpers) + L"\\" + kHelperClass, L"", L"");
+  SetRegText(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kHelperClass + L"\\InprocServer32", L"",
+             L"C:\\WINDOWS\\demo-helper.dll");
+  SetRegText(HKEY_LOCAL_MACHINE, kShellExecuteHooks, kHookClass, L"");
+  SetRegText(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kHookClass + L"\\InprocServer32", L"",
+             L"C:\\WINDOWS\\demo-hook.dll");
+  SetRegText(HKEY_LOCAL_MACHINE, kAppInitKey, L"AppInit_DLLs", L"C:\\WINDOWS\\demo-inject.dll");
+  if (subjects)
+    *subjects = {L"警告(RFU)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\demo-open.exe",
+                 L"警告(RES)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\demo-shell.exe",
+                 L"警告(RUI)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\demo-logon.exe",
+                 L"警告(RBHO)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\demo-helper.dll",
+                 L"警告(RESH)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\demo-hook.dll",
+                 L"警告(RID)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\demo-inject.dll"};
+}
+
 }  // namespace ui

@@ -88,4 +88,15 @@ std::wstring RegText(HKEY root, const std::wstring& path, const std::wstring& na
 void SetRegText(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text);
 void RegDeleteTree(HKEY root, const std::wstring& path);
 
+// One finding for each registry check after the autorun keys, in the order the
+// system check asks about them; `subjects` receives what each prompt shows.
+void SeedLaterChecks(std::vector<std::wstring>* subjects = nullptr);
+// Where SeedLaterChecks puts them.
+extern const wchar_t kWinlogon[];
+extern const wchar_t kBrowserHelpers[];
+extern const wchar_t kShellExecuteHooks[];
+extern const wchar_t kAppInitKey[];
+extern const wchar_t kHelperClass[];
+extern const wchar_t kHookClass[];
+
 }  // namespace ui

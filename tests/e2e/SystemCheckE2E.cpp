@@ -257,4 +257,84 @@ TEST_F(SystemCheck, ProgressWindowIgnoresCloseRequests) {
   EXPECT_EQ(L"系统安全,未发现任何病毒木马！", AcknowledgeMessage());
 }
 
+// A finding in every one of the eight checks: the prompts come in the order of
+// the checks, each answer leaves its line and its effect, and the next check asks
+// only about what was skipped.
+TEST_F(SystemCheck, EveryCheckAsksInOrderAndTheNextCheckOnlyAboutWhatWasSkipped) {
+  PROCESS_INFORMATION worm = StartSleeper(L"msblast.exe");
+  ui::SetRegText(HKEY_CURRENT_USER, kRun, L"demo", L"C:\\WINDOWS\\evil1.exe");
+  std::vector<std::wstring> later;
+  ui::SeedLaterChecks(&later);
+  HWND main = ui::Launch(app, L"eight");
+  ASSERT_NE(nullptr, main);
+  Progress(main);
+  const std::wstring head = L"发现可疑程序，可能是木马! -> ";
+  struct Step {
+    std::wstring warning;
+    const wchar_t* option;
+  } steps[] = {
+      {L"警告(P)：内存中发现可疑程序，可能是木马! -> msblast.exe", L"清除"},
+      {L"警告(RAR)：" + head + L"C:\\WINDOWS\\evil1.exe", L"跳过"},
+      {later[0], L"清除"},
+      {later[1], L"信任"},
+      {later[2], L"清除"},
+      {later[3], L"跳过"},
+      {later[4], L"清除"},
+      {later[5], L"信任"},
+  };
+  for (const Step& step : steps) EXPECT_EQ(step.warning, Answer(step.option));
+  HWND report = WaitReport();
+  ASSERT_NE(nullptr, report);
+  EXPECT_EQ(
+      L"Zorvane 病毒木马查杀结果：\r\n"
+      L"\r\n(P)：内存中发现可疑程序，可能是木马! -> msblast. 已清除!"
+      L"\r\n(RAR)：" +
+          head +
+          L"C:\\WINDOWS\\evil1.exe 跳过,未清除!"
+          L"\r\n(RFU)：" +
+          head +
+          L"demo-open.exe 已清除!"
+          L"\r\n(RES)：" +
+          head +
+          L"C:\\WINDOWS\\demo-shell.exe 信任,未清除!"
+          L"\r\n(RUI)：" +
+          head +
+          L"C:\\WINDOWS\\demo-logon.exe 已清除!"
+          L"\r\n(RBHO)：" +
+          head +
+          L"C:\\WINDOWS\\demo-helper.dll 跳过,未清除!"
+          L"\r\n(RESH)：" +
+          head +
+          L"C:\\WINDOWS\\demo-hook.dll 已清除!"
+          L"\r\n(RID)：" +
+          head + L"C:\\WINDOWS\\demo-inject.dll 信任,未清除!",
+      ui::ReportTextOf(report));
+  ui::CloseReport(report);
+
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worm.hProcess, 10000));
+  EXPECT_EQ(L"\"%1\" %*", ui::RegText(HKEY_CLASSES_ROOT, L"exefile\\shell\\open\\command", L""));
+  EXPECT_EQ(L"Explorer.exe C:\\WINDOWS\\demo-shell.exe", ui::RegText(HKEY_LOCAL_MACHINE, ui::kWinlogon, L"Shell"));
+  EXPECT_EQ(L"userinit.exe,", ui::RegText(HKEY_LOCAL_MACHINE, ui::kWinlogon, L"Userinit"));
+  bool found = false;
+  ui::RegText(HKEY_LOCAL_MACHINE, ui::kShellExecuteHooks, ui::kHookClass, &found);
+  EXPECT_FALSE(found);
+  EXPECT_EQ(L"C:\\WINDOWS\\demo-inject.dll", ui::RegText(HKEY_LOCAL_MACHINE, ui::kAppInitKey, L"AppInit_DLLs"));
+  EXPECT_EQ("\"C:\\WINDOWS\\demo-shell.exe\"\r\n\"C:\\WINDOWS\\demo-inject.dll\"\r\n",
+            FileBytes(app.folder + L"\\Allow.dat"));
+
+  Progress(main);
+  EXPECT_EQ(L"警告(RAR)：" + head + L"C:\\WINDOWS\\evil1.exe", Answer(L"跳过"));
+  EXPECT_EQ(later[3], Answer(L"跳过"));
+  report = WaitReport();
+  ASSERT_NE(nullptr, report);
+  EXPECT_EQ(
+      L"Zorvane 病毒木马查杀结果：\r\n"
+      L"\r\n(RAR)：" +
+          head +
+          L"C:\\WINDOWS\\evil1.exe 跳过,未清除!"
+          L"\r\n(RBHO)：" +
+          head + L"C:\\WINDOWS\\demo-helper.dll 跳过,未清除!",
+      ui::ReportTextOf(report));
+}
+
 }  // namespace
