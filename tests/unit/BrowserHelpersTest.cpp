@@ -14,6 +14,7 @@
 #include "syscheck/ModuleInprocServers.h"
 #include "syscheck/ModuleShellExecuteHooks.h"
 #include "syscheck/TrustList.h"
+#include "tests/unit/CheckSupport.h"
 #include "tests/unit/TestSupport.h"
 
 namespace {
@@ -97,17 +98,7 @@ void Ask(std::vector<std::wstring> answers, std::function<void()> onPrompt = nul
 }
 
 // The report lines after the header, in order.
-std::vector<std::wstring> Lines() {
-  std::wstring text = FormReport::ReportText().substr(std::wstring(FormReport::kHeader).size());
-  std::vector<std::wstring> lines;
-  size_t at = 0;
-  while ((at = text.find(L"\r\n", at)) != std::wstring::npos) {
-    at += 2;
-    size_t end = text.find(L"\r\n", at);
-    lines.push_back(text.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at));
-  }
-  return lines;
-}
+auto& Lines = checksupport::ReportLines;
 
 // Replaces a key's access list; "D:(A;;KA;;;WD)" gives everyone everything again.
 void SetAccess(Reg::Root root, const std::wstring& path, const wchar_t* sddl) {

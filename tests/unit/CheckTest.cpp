@@ -13,6 +13,7 @@
 #include "syscheck/ModuleProcess.h"
 #include "syscheck/SystemCheck.h"
 #include "syscheck/TrustList.h"
+#include "tests/unit/CheckSupport.h"
 #include "tests/unit/TestSupport.h"
 
 namespace {
@@ -26,17 +27,7 @@ const wchar_t kSandbox[] = L"C:\\sandbox";
 std::wstring Report() { return FormReport::ReportText(); }
 
 // The report lines after the header, in order.
-std::vector<std::wstring> Lines() {
-  std::wstring text = Report().substr(std::wstring(FormReport::kHeader).size());
-  std::vector<std::wstring> lines;
-  size_t at = 0;
-  while ((at = text.find(L"\r\n", at)) != std::wstring::npos) {
-    at += 2;
-    size_t end = text.find(L"\r\n", at);
-    lines.push_back(text.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at));
-  }
-  return lines;
-}
+auto& Lines = checksupport::ReportLines;
 
 void SetValue(Reg::Root root, const wchar_t* path, const std::wstring& name, DWORD type, const std::string& data) {
   HKEY key;

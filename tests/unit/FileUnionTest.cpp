@@ -12,6 +12,7 @@
 #include "syscheck/Detection.h"
 #include "syscheck/ModuleFileUnion.h"
 #include "syscheck/TrustList.h"
+#include "tests/unit/CheckSupport.h"
 #include "tests/unit/TestSupport.h"
 
 namespace {
@@ -51,17 +52,7 @@ void Answering(std::vector<std::wstring> answers) {
 }
 
 // The report lines after the header, in order.
-std::vector<std::wstring> Lines() {
-  std::wstring text = FormReport::ReportText().substr(std::wstring(FormReport::kHeader).size());
-  std::vector<std::wstring> lines;
-  size_t at = 0;
-  while ((at = text.find(L"\r\n", at)) != std::wstring::npos) {
-    at += 2;
-    size_t end = text.find(L"\r\n", at);
-    lines.push_back(text.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at));
-  }
-  return lines;
-}
+auto& Lines = checksupport::ReportLines;
 
 bool Exists(const std::wstring& path) {
   HKEY key;
