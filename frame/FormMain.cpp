@@ -1,6 +1,7 @@
 #include "frame/FormMain.h"
 
 #include "filescan/ScanPage.h"
+#include "frame/FormConfig.h"
 #include "frame/ModuleMain.h"
 #include "frame/SettingsStore.h"
 #include "frame/Skin.h"
@@ -77,7 +78,11 @@ void ImageScan_MouseDown(const tk::Mouse&) {
   Skin::Press(ScanButton());
   Scan_Click();
 }
-void ImageConfig_MouseDown(const tk::Mouse&) { Skin::Press(ConfigButton()); }
+void SysConfig_Click() { FormConfig::ShowModal(form); }
+void ImageConfig_MouseDown(const tk::Mouse&) {
+  Skin::Press(ConfigButton());
+  SysConfig_Click();
+}
 void ImageOK_MouseMove(const tk::Mouse&) { Skin::Hover(OkButton()); }
 void Label57302_MouseMove(const tk::Mouse&) { Skin::LinkHover(Label57302); }
 
@@ -103,7 +108,7 @@ void BuildMenus(tk::Form& f) {
   tk::AddMenuItem(f, operation, 0, L"-", nullptr);
   tk::AddMenuItem(f, operation, MenuExit, L"退出", Exit_Click);
   void* setting = tk::AddMenu(f, L"(&S)设置");
-  tk::AddMenuItem(f, setting, MenuSysConfig, L"系统设置", Nothing);
+  tk::AddMenuItem(f, setting, MenuSysConfig, L"系统设置", SysConfig_Click);
   void* view = tk::AddMenu(f, L"(&V)查看");
   tk::AddMenuItem(f, view, MenuViewReport, L"历史记录", ViewReport_Click);
   void* update = tk::AddMenu(f, L"(&U)升级");

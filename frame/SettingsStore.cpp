@@ -11,8 +11,8 @@ const wchar_t kSection[] = L"quorrel2006";
 
 std::wstring Get(const std::wstring& key) { return Settings::GetSetting(kApplication, kSection, key); }
 
-bool Save(const std::wstring& key, const std::wstring& text) {
-  return Settings::SaveSetting(kApplication, kSection, key, text);
+bool Save(const std::wstring& key, const std::wstring& text, unsigned long* error) {
+  return Settings::SaveSetting(kApplication, kSection, key, text, error);
 }
 
 bool IsOn(const std::wstring& key) {

@@ -17,7 +17,8 @@ constexpr wchar_t kInited[] = L"Inited";                      // the defaults ha
 constexpr wchar_t kEnableOnTimeScan[] = L"EnableOnTimeScan";  // "1" while hidden in the tray
 
 std::wstring Get(const std::wstring& key);
-bool Save(const std::wstring& key, const std::wstring& text);
+// False when the store refused the value; `error` then holds the system's code.
+bool Save(const std::wstring& key, const std::wstring& text, unsigned long* error = nullptr);
 // An option is on when its text reads as the number 1; absent or non-numeric is off.
 bool IsOn(const std::wstring& key);
 

@@ -17,10 +17,12 @@ std::wstring GetSetting(const std::wstring& application, const std::wstring& sec
 }
 
 bool SaveSetting(const std::wstring& application, const std::wstring& section, const std::wstring& key,
-                 const std::wstring& text) {
+                 const std::wstring& text, unsigned long* error) {
   Reg::Key k;
-  if (Reg::Create(Reg::CurrentUser, SectionPath(application, section), &k) != Reg::Ok) return false;
-  return Reg::SetString(k, key, text) == Reg::Ok;
+  long rc = Reg::Create(Reg::CurrentUser, SectionPath(application, section), &k);
+  if (rc == Reg::Ok) rc = Reg::SetString(k, key, text);
+  if (rc != Reg::Ok && error) *error = (unsigned long)rc;
+  return rc == Reg::Ok;
 }
 
 }  // namespace Settings

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cwchar>
 
 namespace tk {
 
@@ -42,9 +43,21 @@ Mouse MouseArgs(WPARAM wParam, LPARAM lParam, int button) {
 }
 
 int ButtonOf(UINT message) {
-  if (message == WM_RBUTTONDOWN) return 2;
-  if (message == WM_MBUTTONDOWN) return 4;
+  if (message == WM_RBUTTONDOWN || message == WM_RBUTTONDBLCLK) return 2;
+  if (message == WM_MBUTTONDOWN || message == WM_MBUTTONDBLCLK) return 4;
   return 1;
+}
+
+bool IsPress(UINT message) {
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK: return true;
+  }
+  return false;
 }
 
 void WakeModalLoops() { PostMessageW(nullptr, WM_NULL, 0, 0); }
@@ -151,6 +164,16 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
+// A standard button (check box, option, push button) whose control has a MouseDown
+// handler gives every press to it instead: the button neither takes the press nor
+// changes its state on the release, so the handler alone decides.
+LRESULT CALLBACK ButtonPressProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  Control* c = ControlOf(hwnd);
+  if (!c || !c->MouseDown || !IsPress(message)) return DefSubclassProc(hwnd, message, wParam, lParam);
+  c->MouseDown(MouseArgs(wParam, lParam, ButtonOf(message)));
+  return 0;
+}
+
 LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   Form* form = FormOf(hwnd);
   if (!form) return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -233,6 +256,7 @@ Control* Add(Form& form, Control* container, Kind kind, const std::wstring& name
   c->hwnd = hwnd;
   if (!hwnd) return c;
   SetWindowLongPtrA(hwnd, GWLP_USERDATA, (LONG_PTR)c);
+  if (wcscmp(cls, L"BUTTON") == 0) SetWindowSubclass(hwnd, ButtonPressProc, 0, 0);
   if (HasFont(c)) ApplyFont(c);
   return c;
 }

@@ -46,6 +46,8 @@ struct Control {
   bool timerEnabled = false;
 
   std::function<void()> Click;
+  // Any mouse button. Set on a check box, option or button, it takes every press
+  // there: the control itself then never changes state under the mouse.
   std::function<void(const Mouse&)> MouseDown;
   std::function<void(const Mouse&)> MouseMove;
   std::function<void()> Timer;

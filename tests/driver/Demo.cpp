@@ -71,6 +71,18 @@ int ScanDemoFolder(HWND main, DWORD pid) {
   return 0;
 }
 
+// The settings dialog, opened from its button and closed with OK.
+int ShowSettings(HWND main, DWORD pid) {
+  ui::PostMouseDown(ui::FindChild(main, L"系统设置"), 1);
+  HWND dialog = ui::WaitShown(L"设置", 20000, pid);
+  if (!dialog) return Fail(L"the settings dialog did not appear");
+  Shot(L"config");
+  ui::PostButton(ui::FindChild(dialog, L"确定", L"Button"));
+  if (!ui::WaitFor([&] { return !IsWindow(dialog); }, 10000)) return Fail(L"the settings dialog did not close");
+  Say(L"demo: settings dialog opened and closed with OK");
+  return 0;
+}
+
 }  // namespace
 
 int main() {
@@ -116,6 +128,7 @@ int main() {
   ui::ClickNow(ui::FindChild(main, L"可疑文件查询"));
   Shot(L"query");
   if (int rc = ScanDemoFolder(main, pid)) return rc;
+  if (int rc = ShowSettings(main, pid)) return rc;
 
   PostMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   if (!ui::WaitFor([&] { return !IsWindowVisible(main); }, 10000)) return Fail(L"the window did not hide to the tray");

@@ -159,20 +159,6 @@ TEST_F(MainWindow, BigButtonHoverPlaysTheSoundOncePerApproach) {
   EXPECT_EQ(2u, sounds.played.size());
 }
 
-TEST_F(MainWindow, PressShowsThePressedImageUntilTheBackground) {
-  testsupport::SoundLog sounds;
-  Open();
-  auto& config = FormMain::ImageConfig;
-  Mouse(config[0]->hwnd, WM_RBUTTONDOWN);
-  EXPECT_FALSE(tk::Visible(config[0]));
-  EXPECT_TRUE(tk::Visible(config[1]));
-  EXPECT_TRUE(tk::Visible(config[2]));
-  Mouse(config[2]->hwnd, WM_MOUSEMOVE);
-  EXPECT_FALSE(tk::Visible(config[2]));
-  Mouse(FormMain::Get().hwnd, WM_MOUSEMOVE, 5, 5);
-  EXPECT_TRUE(tk::Visible(config[0]));
-}
-
 TEST_F(MainWindow, QueryButtonHoverStaysOverThePanel) {
   Open();
   testsupport::Click(FormMain::LabelKyAsk->hwnd);
