@@ -1,6 +1,7 @@
 #include "frame/FormMain.h"
 
 #include "filescan/ScanPage.h"
+#include "frame/FormAbout.h"
 #include "frame/FormConfig.h"
 #include "frame/ModuleMain.h"
 #include "frame/SettingsStore.h"
@@ -100,7 +101,12 @@ void Exit_Click() { Form_Unload(); }
 
 void ViewReport_Click() { System::StartExplorer(System::ProgramFile(L"\\log")); }
 
-void Nothing() {}
+// --- help, home page and about box ---
+
+void Help_Click() { System::OpenDocument(form.hwnd, System::ProgramFile(L"\\help\\help.htm")); }
+// "官方网站", "主程序升级" and the link: the update command only shows the home page.
+void OpenHomePage() { System::OpenDocument(form.hwnd, kHomePage); }
+void About_Click() { FormAbout::ShowModal(form); }
 
 void BuildMenus(tk::Form& f) {
   void* operation = tk::AddMenu(f, L"(&0)操作");
@@ -112,12 +118,12 @@ void BuildMenus(tk::Form& f) {
   void* view = tk::AddMenu(f, L"(&V)查看");
   tk::AddMenuItem(f, view, MenuViewReport, L"历史记录", ViewReport_Click);
   void* update = tk::AddMenu(f, L"(&U)升级");
-  tk::AddMenuItem(f, update, MenuSoftwareUpdate, L"主程序升级", Nothing);
+  tk::AddMenuItem(f, update, MenuSoftwareUpdate, L"主程序升级", OpenHomePage);
   void* help = tk::AddMenu(f, L"(&H)帮助");
-  tk::AddMenuItem(f, help, MenuHelp, L"使用帮助", Nothing);
-  tk::AddMenuItem(f, help, MenuVisitHomePage, L"官方网站", Nothing);
+  tk::AddMenuItem(f, help, MenuHelp, L"使用帮助", Help_Click);
+  tk::AddMenuItem(f, help, MenuVisitHomePage, L"官方网站", OpenHomePage);
   tk::AddMenuItem(f, help, 0, L"-", nullptr);
-  tk::AddMenuItem(f, help, MenuAbout, L"关于", Nothing);
+  tk::AddMenuItem(f, help, MenuAbout, L"关于", About_Click);
 }
 
 // --- design: controls in the order the window stores them ---
@@ -193,6 +199,7 @@ void Design(tk::Form& f) {
   LabelKyScan->Click = LabelKyScan_Click;
   LabelKyAsk->Click = LabelKyAsk_Click;
   Label57302->MouseMove = Label57302_MouseMove;
+  Label57302->Click = OpenHomePage;
   for (tk::Control* image : ImageScan) {
     image->MouseMove = ImageScan_MouseMove;
     image->MouseDown = ImageScan_MouseDown;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <mmsystem.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <vector>
@@ -83,6 +84,18 @@ bool StartExplorer(const std::wstring& folder) {
   ScopedHandle thread(process.hThread), started(process.hProcess);  // nothing waits for the browser
   return true;
 }
+
+namespace {
+void OpenWithShell(void* parentWindow, const std::wstring& verb, const std::wstring& target) {
+  ShellExecuteA((HWND)parentWindow, Text::ToAnsi(verb).c_str(), Text::ToAnsi(target).c_str(), nullptr, nullptr,
+                SW_SHOWNORMAL);
+}
+Opener g_opener = OpenWithShell;
+}  // namespace
+
+void OpenDocument(void* parentWindow, const std::wstring& target) { g_opener(parentWindow, L"open", target); }
+
+void SetOpener(Opener opener) { g_opener = opener ? opener : OpenWithShell; }
 
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 

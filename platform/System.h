@@ -21,6 +21,12 @@ using SoundPlayer = void (*)(const std::wstring& path);
 void SetSoundPlayer(SoundPlayer player);
 // Runs "explorer " + folder in a new, maximized, focused window.
 bool StartExplorer(const std::wstring& folder);
+// Opens a document or web address with the program the shell chooses for it
+// (ShellExecuteA "open", `parentWindow` as parent); returns at once, nothing is examined.
+void OpenDocument(void* parentWindow, const std::wstring& target);
+// Tests record the open requests by putting their own opener here; null restores ShellExecuteA.
+using Opener = void (*)(void* parentWindow, const std::wstring& verb, const std::wstring& target);
+void SetOpener(Opener opener);
 // The shell's folder browser; the chosen file-system folder, or empty when cancelled.
 std::wstring BrowseForFolder(void* ownerWindow, const std::wstring& title);
 // The id of this process.

@@ -17,6 +17,7 @@
 #   ok_, query_, save_, history_{0,1}.bmp  small buttons: normal, hover
 #   led_on.bmp, led_off.bmp             status indicators
 #   dlg_bg.bmp                          background of the smaller windows
+#   about_banner.bmp                    banner at the top of the about box
 #   app.ico, hand.cur                   program icon, link cursor
 #   bf.wav, Alert.wav                   button blip, alarm
 #
@@ -740,6 +741,33 @@ def dialog_bg():
     return c
 
 
+def about_banner():
+    """Drawn at the top left of the about box (client 361 x 279) over the
+    dialog colour #E6EFF7, which its bottom edge leads into."""
+    W, H = 362, 52
+    c = rgba((W, H), (0xe6, 0xef, 0xf7))
+    c.alpha_composite(gradient(W, 49, [(0, BANNER_TOP), (0.55, (0x14, 0x4e, 0x98)),
+                                       (1, BANNER_BOTTOM)]).convert("RGBA"), (0, 0))
+    glow = Shape(W, 49).ellipse(W - 200, -110, W + 90, 60).mask().filter(ImageFilter.GaussianBlur(14))
+    paint(c, (0x6f, 0xb2, 0xff), glow, 0.18)
+    for i, r in enumerate((110, 140, 170)):
+        arc = Shape(W, 49).arc(W - 40 - r, 34 - r, W - 40 + r, 34 + r, 150, 300, 1.2).mask()
+        paint(c, WHITE, arc, 0.07 - i * 0.015)
+    paint(c, WHITE, gradient(W, 22, [(0, (50, 50, 50)), (1, (0, 0, 0))]).convert("L"), 0.35)
+    d = ImageDraw.Draw(c)
+    d.line([(0, 48), (W - 1, 48)], fill=(0x06, 0x2b, 0x5a, 255))
+    d.line([(0, 49), (W - 1, 49)], fill=ACCENT + (255,))
+    d.line([(0, 50), (W - 1, 50)], fill=ACCENT_LIGHT + (255,))
+    draw_shield(c, 14, 5, 32, 38)
+    draw_text(c, 56, 29, "Zorvane", 24, WHITE, shadow=((0, 0x18, 0x40), 0.6),
+              spacing=1, shadow_offset=(1, 2))
+    draw_text(c, 57, 29, "Zorvane", 24, WHITE, spacing=1)
+    draw_text(c, 57, 43, "反木马安全卫士", 12, (0xcf, 0xe2, 0xfa), spacing=2)
+    version = "v3.3"
+    draw_text(c, W - 16 - text_width(version, 13), 42, version, 13, (0xcf, 0xe2, 0xfa))
+    return c
+
+
 # -------------------------------------------------------------- icon files --
 
 def write_ico(path, images):
@@ -938,6 +966,7 @@ def main():
     save_bmp(led(False, led_back), "led_off.bmp")
 
     save_bmp(dialog_bg(), "dlg_bg.bmp")
+    save_bmp(about_banner(), "about_banner.bmp")
 
     write_ico(os.path.join(OUT, "app.ico"), [icon_image(s) for s in (16, 32, 48)])
     write_cursor(os.path.join(OUT, "hand.cur"))
