@@ -292,8 +292,8 @@ Backup Load(const std::wstring& name) {
 }
 
 const wchar_t* RootName(Reg::Root root) {
-  if (root == Reg::ClassesRoot) return L"HKEY_CLASSES_ROOT";
-  return root == Reg::CurrentUser ? L"HKEY_CURRENT_USER" : L"HKEY_LOCAL_MACHINE";
+  if (root == Reg::ClassesRoot) return L"HKCR";
+  return root == Reg::CurrentUser ? L"HKCU" : L"HKLM";
 }
 
 }  // namespace

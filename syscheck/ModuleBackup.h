@@ -94,7 +94,7 @@ bool ChangedSince(const Backup& backup);
 bool Restore(const Backup& backup, unsigned long* error);
 bool Delete(const Backup& backup, unsigned long* error);
 
-// The place as the restore window shows it, e.g. "HKEY_CURRENT_USER\...\Run\x".
+// The place as the restore window shows it, short for its narrow list: "HKCU\...\Run : x".
 std::wstring Describe(const Place& place);
 
 // The file's text, and its reading; exposed for the tests of damaged files.

@@ -83,8 +83,7 @@ TEST_F(RestoreE2E, CleanTwoRestoreOneDeleteTheOther) {
   for (const wchar_t* name : {L"alpha", L"beta"})
     EXPECT_TRUE(rows[0].find(name) != std::wstring::npos || rows[1].find(name) != std::wstring::npos) << name;
   EXPECT_NE(std::wstring::npos, rows[0].find(L"  RAR  C:\\WINDOWS\\undo-"));
-  EXPECT_NE(std::wstring::npos,
-            rows[0].find(L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run : "));
+  EXPECT_NE(std::wstring::npos, rows[0].find(L"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run : "));
 
   SelectRow(list, L"undo-alpha.exe");
   ui::PostButton(ui::FindChild(window, L"恢复", L"Button"));

@@ -372,8 +372,7 @@ TEST_F(Backup, APlaceChangedSinceIsOverwrittenOnlyWhenTheUserSaysSo) {
   SeedRun(L"again", REG_SZ, Bytes(L"C:\\newer.exe", true));
   FormRestore::Get();
   ASSERT_EQ(1u, Rows().size());
-  EXPECT_NE(std::wstring::npos,
-            Rows()[0].find(L"  RAR  C:\\WINDOWS\\bk-again.exe  HKEY_CURRENT_USER\\" + kRun + L" : again"));
+  EXPECT_NE(std::wstring::npos, Rows()[0].find(L"  RAR  C:\\WINDOWS\\bk-again.exe  HKCU\\" + kRun + L" : again"));
   struct Case {
     int button;
     std::string stored;
