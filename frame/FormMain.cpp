@@ -8,6 +8,7 @@
 #include "frame/Skin.h"
 #include "monitor/ModuleOnTimeScan.h"
 #include "platform/System.h"
+#include "syscheck/FormRestore.h"
 #include "syscheck/SystemCheck.h"
 
 namespace FormMain {
@@ -101,6 +102,9 @@ void Exit_Click() { Form_Unload(); }
 
 void ViewReport_Click() { System::StartExplorer(System::ProgramFile(L"\\log")); }
 
+// The backups of what the checks cleaned, to restore.
+void ViewBackups_Click() { FormRestore::ShowModal(form); }
+
 // --- help, home page and about box ---
 
 void Help_Click() { System::OpenDocument(form.hwnd, System::ProgramFile(L"\\help\\help.htm")); }
@@ -117,6 +121,7 @@ void BuildMenus(tk::Form& f) {
   tk::AddMenuItem(f, setting, MenuSysConfig, L"系统设置", SysConfig_Click);
   void* view = tk::AddMenu(f, L"(&V)查看");
   tk::AddMenuItem(f, view, MenuViewReport, L"历史记录", ViewReport_Click);
+  tk::AddMenuItem(f, view, MenuViewBackups, L"已清除项目", ViewBackups_Click);
   void* update = tk::AddMenu(f, L"(&U)升级");
   tk::AddMenuItem(f, update, MenuSoftwareUpdate, L"主程序升级", OpenHomePage);
   void* help = tk::AddMenu(f, L"(&H)帮助");

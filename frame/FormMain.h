@@ -10,6 +10,7 @@ enum MenuId {
   MenuExit = 102,
   MenuSysConfig = 201,
   MenuViewReport = 301,
+  MenuViewBackups = 302,
   MenuSoftwareUpdate = 401,
   MenuHelp = 501,
   MenuVisitHomePage = 502,

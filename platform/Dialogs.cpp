@@ -31,6 +31,13 @@ void MsgBox(Form& owner, const std::wstring& prompt, Icon icon, const std::wstri
   MessageBoxW(owner.loaded ? (HWND)owner.hwnd : nullptr, prompt.c_str(), caption.c_str(), MB_OK | IconStyle(icon));
 }
 
+bool AskYesNo(Form& owner, const std::wstring& prompt, const std::wstring& title) {
+  if (Ending()) return false;
+  const std::wstring& caption = title.empty() ? ApplicationTitle() : title;
+  HWND hwnd = owner.loaded ? (HWND)owner.hwnd : nullptr;
+  return MessageBoxW(hwnd, prompt.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
 std::wstring InputBox(Form& owner, const std::wstring& prompt, const std::wstring& title,
                       const std::wstring& defaultText) {
   InputState state;

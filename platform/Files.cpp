@@ -386,4 +386,19 @@ bool FolderExists(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesA(Text::ToAnsi(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool CreateFolder(const std::wstring& path) {
+  CreateDirectoryA(Text::ToAnsi(path).c_str(), nullptr);
+  return FolderExists(path);
+}
+
+bool Remove(const std::wstring& path, unsigned long* error) {
+  if (DeleteFileA(Text::ToAnsi(path).c_str())) return true;
+  *error = GetLastError();
+  return false;
+}
+
 }  // namespace Files

@@ -44,5 +44,11 @@ bool ReplaceWithText(const std::wstring& path, const std::wstring& text, unsigne
 // character is lost or changed on its way into the file.
 bool ReplaceWithEscapedText(const std::wstring& path, const std::wstring& text, unsigned long* error);
 bool FolderExists(const std::wstring& path);
+// A file or folder of that name exists.
+bool Exists(const std::wstring& path);
+// Makes the folder unless it is there already; false when there is none after.
+bool CreateFolder(const std::wstring& path);
+// Deletes one file; on failure `error` holds the system's error code.
+bool Remove(const std::wstring& path, unsigned long* error);
 
 }  // namespace Files

@@ -76,17 +76,59 @@ long QueryByEnumeration(const Key& key, const std::wstring& name, Value* value) 
   return rc == ERROR_NO_MORE_ITEMS ? ERROR_FILE_NOT_FOUND : rc;
 }
 
+long EnumWholeValue(const Key& key, DWORD index, Value* value) { return EnumValue(key, index, value, true); }
+
 // Reads entries 0, 1, ... until the key has no more: all of them or, on an error, nothing.
+template <typename Entry, typename Enumerate>
+long ReadAllOf(const Key& key, Enumerate enumerate, std::vector<Entry>* entries) {
+  std::vector<Entry> read;
+  Entry entry;
+  long rc;
+  for (DWORD index = 0; (rc = enumerate(key, index, &entry)) == ERROR_SUCCESS; index++) read.push_back(entry);
+  if (rc != ERROR_NO_MORE_ITEMS) return rc;
+  entries->swap(read);
+  return ERROR_SUCCESS;
+}
+
 template <typename Entry, typename Enumerate>
 long ReadAll(Root root, const std::wstring& path, Enumerate enumerate, std::vector<Entry>* entries) {
   Key key;
   long rc = Open(root, path, &key);
   if (rc != ERROR_SUCCESS) return rc;
-  std::vector<Entry> read;
-  Entry entry;
-  for (DWORD index = 0; (rc = enumerate(key, index, &entry)) == ERROR_SUCCESS; index++) read.push_back(entry);
-  if (rc != ERROR_NO_MORE_ITEMS) return rc;
-  entries->swap(read);
+  return ReadAllOf(key, enumerate, entries);
+}
+
+long ReadTreeOf(const Key& key, Tree* tree) {
+  Tree read;
+  std::vector<std::wstring> names;
+  long rc = ReadAllOf(key, EnumWholeValue, &read.values);
+  if (rc == ERROR_SUCCESS) rc = ReadAllOf(key, EnumKey, &names);
+  for (size_t i = 0; rc == ERROR_SUCCESS && i < names.size(); i++) {
+    Key subkey;
+    read.subkeys.emplace_back();
+    rc = OpenBelow(H(key), names[i], &subkey);
+    if (rc == ERROR_SUCCESS) rc = ReadTreeOf(subkey, &read.subkeys.back());
+    read.subkeys.back().name = names[i];
+  }
+  if (rc != ERROR_SUCCESS) return rc;
+  read.name = tree->name;
+  *tree = std::move(read);
+  return ERROR_SUCCESS;
+}
+
+long WriteTreeTo(const Key& key, const Tree& tree) {
+  for (const Value& value : tree.values) {
+    long rc = SetValue(key, value.name, value.type, value.data);
+    if (rc != ERROR_SUCCESS) return rc;
+  }
+  for (const Tree& subtree : tree.subkeys) {
+    HKEY h = nullptr;
+    long rc = RegCreateKeyW(H(key), subtree.name.c_str(), &h);
+    if (rc != ERROR_SUCCESS) return rc;
+    Key subkey(reinterpret_cast<uintptr_t>(h));
+    rc = WriteTreeTo(subkey, subtree);
+    if (rc != ERROR_SUCCESS) return rc;
+  }
   return ERROR_SUCCESS;
 }
 
@@ -124,6 +166,12 @@ Key& Key::operator=(Key&& other) noexcept {
   if (handle_) RegCloseKey(H(handle_));
   handle_ = std::exchange(other.handle_, 0);
   return *this;
+}
+
+bool operator==(const Value& a, const Value& b) { return a.name == b.name && a.type == b.type && a.data == b.data; }
+
+bool operator==(const Tree& a, const Tree& b) {
+  return a.name == b.name && a.values == b.values && a.subkeys == b.subkeys;
 }
 
 bool Value::IsText() const { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
@@ -195,6 +243,7 @@ long QueryValue(const Key& key, const std::wstring& name, Value* value) {
 }
 
 long SetValue(const Key& key, const std::wstring& name, unsigned long type, const std::string& data) {
+  if (HasNul(name)) return ERROR_INVALID_PARAMETER;
   // Like NT, the system counts one byte more for text whose next byte is NUL; a
   // byte other than NUL after the data keeps the count as given.
   std::string guarded = data + "\x01\x01";
@@ -213,8 +262,7 @@ long DeleteValue(const Key& key, const std::wstring& name) {
 }
 
 long ReadValues(Root root, const std::wstring& path, std::vector<Value>* values) {
-  auto enumerate = [](const Key& key, DWORD index, Value* value) { return EnumValue(key, index, value, true); };
-  return ReadAll(root, path, enumerate, values);
+  return ReadAll(root, path, EnumWholeValue, values);
 }
 
 long ReadSubkeys(Root root, const std::wstring& path, std::vector<std::wstring>* names) {
@@ -239,6 +287,18 @@ long DeleteTree(Root root, const std::wstring& path) {
   // An empty path would name the root itself: never empty a whole hive.
   if (path.empty()) return ERROR_INVALID_PARAMETER;
   return DeleteBelow(H(root), path);
+}
+
+long ReadTree(Root root, const std::wstring& path, Tree* tree) {
+  Key key;
+  long rc = Open(root, path, &key);
+  return rc == ERROR_SUCCESS ? ReadTreeOf(key, tree) : rc;
+}
+
+long WriteTree(Root root, const std::wstring& path, const Tree& tree) {
+  Key key;
+  long rc = Create(root, path, &key);
+  return rc == ERROR_SUCCESS ? WriteTreeTo(key, tree) : rc;
 }
 
 }  // namespace Reg

@@ -57,6 +57,15 @@ struct Value {
   // read in the ANSI code page for any other type.
   std::wstring Text() const;
 };
+bool operator==(const Value& a, const Value& b);
+
+// A key with everything under it, as stored.
+struct Tree {
+  std::wstring name;  // below its parent; "" for the key read or written itself
+  std::vector<Value> values;
+  std::vector<Tree> subkeys;
+};
+bool operator==(const Tree& a, const Tree& b);
 
 long Open(Root root, const std::wstring& path, Key* key);
 long Create(Root root, const std::wstring& path, Key* key);
@@ -68,7 +77,8 @@ long EnumValue(const Key& key, unsigned long index, Value* value, bool whole);
 long EnumKey(const Key& key, unsigned long index, std::wstring* name);
 // Reads one value whole, whatever its size; the name "" reads the default value.
 long QueryValue(const Key& key, const std::wstring& name, Value* value);
-// Stores the bytes exactly as given, with any type.
+// Stores the bytes exactly as given, with any type. A name with a NUL inside is
+// refused: the wide call would cut it short and write another value.
 long SetValue(const Key& key, const std::wstring& name, unsigned long type, const std::string& data);
 long SetString(const Key& key, const std::wstring& name, const std::wstring& text);
 long DeleteValue(const Key& key, const std::wstring& name);
@@ -85,5 +95,11 @@ bool Holds(Root root, const std::wstring& path, const Value& shown);
 // Deletes the key with all its subkeys, deepest first: the system refuses to
 // delete a key that still has subkeys.
 long DeleteTree(Root root, const std::wstring& path);
+// Reads a key with all its values and subkeys, whole; `tree` is left untouched on
+// any error.
+long ReadTree(Root root, const std::wstring& path, Tree* tree);
+// Creates the key and writes every value and subkey of `tree` into it; what the
+// key already holds stays unless `tree` overwrites it.
+long WriteTree(Root root, const std::wstring& path, const Tree& tree);
 
 }  // namespace Reg

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cwchar>
 #include <vector>
 
 #include "platform/ScopedHandle.h"
@@ -33,6 +34,15 @@ std::wstring TodayShortDate() {
   char buffer[128] = {};
   int length = GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, buffer, sizeof buffer);
   return length > 0 ? Text::FromAnsi(buffer) : std::wstring();
+}
+
+std::wstring LocalTimestamp() {
+  SYSTEMTIME now = {};
+  GetLocalTime(&now);
+  wchar_t text[32] = {};
+  swprintf(text, 32, L"%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+           now.wSecond);
+  return text;
 }
 
 void SleepMs(unsigned long milliseconds) { Sleep(milliseconds); }

@@ -11,6 +11,8 @@ std::wstring ProgramFolder();
 std::wstring ProgramFile(const std::wstring& name);
 // Today's date in the user's short date form (e.g. 2026/12/10).
 std::wstring TodayShortDate();
+// The local date and time to the second, sortable: "2026-12-10 14:03:22".
+std::wstring LocalTimestamp();
 void SleepMs(unsigned long milliseconds);
 // A steady millisecond clock for pacing work; its zero is arbitrary.
 double Milliseconds();

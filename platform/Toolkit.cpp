@@ -522,9 +522,10 @@ Control* AddText(Form& form, Control* container, const std::wstring& name, int x
   return c;
 }
 
-Control* AddList(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height) {
-  return Add(form, container, Kind::List, name, -1, L"LISTBOX", WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 0, L"",
-             x, y, width, height);
+Control* AddList(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height,
+                 bool multiSelect) {
+  DWORD style = WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | (multiSelect ? LBS_EXTENDEDSEL : 0);
+  return Add(form, container, Kind::List, name, -1, L"LISTBOX", style, 0, L"", x, y, width, height);
 }
 
 Control* AddCheck(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,
@@ -703,6 +704,18 @@ std::wstring ListItem(const Control* c, int index) {
 }
 
 int ListCount(const Control* c) { return Drawn(c) ? (int)SendMessageW(H(c->hwnd), LB_GETCOUNT, 0, 0) : 0; }
+
+std::vector<int> ListSelection(const Control* c) {
+  if (!Drawn(c)) return {};
+  LRESULT count = SendMessageW(H(c->hwnd), LB_GETSELCOUNT, 0, 0);
+  if (count == LB_ERR) {  // a single-selection list
+    LRESULT current = SendMessageW(H(c->hwnd), LB_GETCURSEL, 0, 0);
+    return current == LB_ERR ? std::vector<int>() : std::vector<int>{(int)current};
+  }
+  std::vector<int> rows((size_t)count);
+  if (count > 0) SendMessageW(H(c->hwnd), LB_GETSELITEMS, (WPARAM)count, (LPARAM)rows.data());
+  return rows;
+}
 
 void ListClear(Control* c) {
   if (Drawn(c)) SendMessageW(H(c->hwnd), LB_RESETCONTENT, 0, 0);

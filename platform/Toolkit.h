@@ -152,7 +152,9 @@ Control* AddPicture(Form& form, const std::wstring& name, const std::string& bit
                     int height);
 Control* AddText(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height,
                  bool multiLine);
-Control* AddList(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height);
+// `multiSelect`: rows are picked with Shift and Ctrl as in a file list.
+Control* AddList(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height,
+                 bool multiSelect = false);
 Control* AddCheck(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,
                   int width, int height);
 Control* AddOption(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,
@@ -189,12 +191,16 @@ void ListAdd(Control* c, const std::wstring& item);
 void ListRemove(Control* c, int index);
 std::wstring ListItem(const Control* c, int index);
 int ListCount(const Control* c);
+// The selected rows, in ascending order.
+std::vector<int> ListSelection(const Control* c);
 void ListClear(Control* c);
 // Text boxes: append at the end without rewriting the whole text.
 void AppendText(Control* c, const std::wstring& text);
 
 // --- dialogs, owned by the form that raises them (disabled while they wait) ---
 void MsgBox(Form& owner, const std::wstring& prompt, Icon icon, const std::wstring& title = std::wstring());
+// A question with the buttons 是 and 否; true for 是. False at once when the program is ending.
+bool AskYesNo(Form& owner, const std::wstring& prompt, const std::wstring& title = std::wstring());
 // One line of text; empty when cancelled.
 std::wstring InputBox(Form& owner, const std::wstring& prompt, const std::wstring& title,
                       const std::wstring& defaultText);

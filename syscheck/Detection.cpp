@@ -46,6 +46,18 @@ Outcome Trust(const Finding& finding, const std::wstring& head) {
   return Outcome::TrustFailed;
 }
 
+// Backed up first, so a CLEAN made by mistake can be undone; a backup that
+// cannot be written refuses the change rather than make one that cannot be.
+bool Clean(const Finding& finding) {
+  if (!finding.clean) return false;
+  if (finding.places.empty()) return finding.clean();
+  ModuleBackup::Backup backup;
+  if (!ModuleBackup::Save(finding.places, finding.tag, LineSubject(finding, false), &backup)) return false;
+  bool removed = finding.clean();
+  ModuleBackup::Seal(&backup);
+  return removed;
+}
+
 }  // namespace
 
 Outcome Handle(const Finding& finding) {
@@ -54,7 +66,7 @@ Outcome Handle(const Finding& finding) {
   std::wstring answer = Prompt(L"警告" + head + finding.subject);
   Outcome outcome = Outcome::Ignored;
   if (answer == L"CLEAN") {
-    bool removed = finding.clean ? finding.clean() : false;
+    bool removed = Clean(finding);
     FormReport::AppendReportLine(head + LineSubject(finding, true) + (removed ? L" 已清除!" : L" 清除失败!"));
     outcome = removed ? Outcome::Cleaned : Outcome::CleanFailed;
   } else if (answer == L"SKIP") {

@@ -3,8 +3,10 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/Toolkit.h"
+#include "syscheck/ModuleBackup.h"
 
 namespace Detection {
 
@@ -33,11 +35,14 @@ struct Finding {
   bool keepsTrustList = false;
   // Removes the item; false when the removal did not succeed.
   std::function<bool()> clean;
+  // The registry places `clean` changes. Their state is backed up before it runs;
+  // when the backup cannot be written, `clean` does not run and CLEAN fails.
+  std::vector<ModuleBackup::Place> places;
 };
 
 enum class Outcome { Trusted, Cleaned, CleanFailed, Skipped, Allowed, TrustFailed, Ignored };
 
-// The whole cycle for one finding: trust test, prompt, action, report line.
+// The whole cycle for one finding: trust test, prompt, backup and action, report line.
 Outcome Handle(const Finding& finding);
 
 }  // namespace Detection

@@ -5,6 +5,7 @@
 #include "platform/Text.h"
 #include "platform/Toolkit.h"
 #include "syscheck/Detection.h"
+#include "syscheck/ModuleBackup.h"
 #include "syscheck/ModuleProcess.h"
 
 namespace ModuleAutoRun {
@@ -53,6 +54,7 @@ void ExamineRunKey(Reg::Root hive, const std::wstring& subKey) {
     finding.subject = run.command;
     finding.keepsTrustList = true;
     finding.clean = [hive, &subKey, &run] { return CleanRunValue(hive, subKey, run); };
+    finding.places = {ModuleBackup::ValuePlace(hive, subKey, run.stored.name)};
     Detection::Handle(finding);
   });
 }

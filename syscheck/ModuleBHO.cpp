@@ -20,12 +20,18 @@ bool RemoveObject(const std::wstring& classId) {
   return Reg::DeleteTree(Reg::LocalMachine, std::wstring(kBrowserHelperObjects) + L"\\" + classId) == Reg::Ok;
 }
 
+// An identifier no path can name has no place: its removal fails before any change.
+std::vector<ModuleBackup::Place> ObjectPlaces(const std::wstring& classId) {
+  if (!ModuleInprocServers::Nameable(classId)) return {};
+  return {ModuleBackup::KeyPlace(Reg::LocalMachine, std::wstring(kBrowserHelperObjects) + L"\\" + classId)};
+}
+
 }  // namespace
 
 void CheckBrowserHelperObjects() {
   std::vector<std::wstring> classIds;
   if (Reg::ReadSubkeys(Reg::LocalMachine, kBrowserHelperObjects, &classIds) != Reg::Ok) return;
-  ModuleInprocServers::AskAboutEach(L"RBHO", classIds, RemoveObject);
+  ModuleInprocServers::AskAboutEach(L"RBHO", classIds, RemoveObject, ObjectPlaces);
 }
 
 }  // namespace ModuleBHO

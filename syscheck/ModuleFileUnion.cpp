@@ -5,6 +5,7 @@
 #include "platform/Toolkit.h"
 #include "syscheck/Detection.h"
 #include "syscheck/ModuleAutoRun.h"
+#include "syscheck/ModuleBackup.h"
 #include "syscheck/ModuleProcess.h"
 
 namespace ModuleFileUnion {
@@ -87,6 +88,8 @@ void ExamineAssociation(const std::wstring& subKey) {
   finding.keepsTrustList = true;
   std::wstring program = finding.cleanedSubject;
   finding.clean = [program] { return CleanAssociation(program); };
+  for (const Repair& repair : kRepairs)
+    finding.places.push_back(ModuleBackup::ValuePlace(Reg::ClassesRoot, repair.subKey, L""));
   Detection::Handle(finding);
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/Registry.h"
 #include "syscheck/Detection.h"
+#include "syscheck/ModuleBackup.h"
 
 namespace ModuleInit_DLLs {
 namespace {
@@ -38,6 +39,7 @@ void CheckAppInitDlls() {
   finding.subject = list;
   finding.keepsTrustList = true;
   finding.clean = [&value] { return Empty(value); };
+  finding.places = {ModuleBackup::ValuePlace(Reg::LocalMachine, kKey, kValue)};
   Detection::Handle(finding);
 }
 

@@ -19,7 +19,8 @@ std::wstring ServerPath(const std::wstring& classId) {
 }
 
 void AskAboutEach(const wchar_t* tag, const std::vector<std::wstring>& classIds,
-                  const std::function<bool(const std::wstring& classId)>& remove) {
+                  const std::function<bool(const std::wstring& classId)>& remove,
+                  const std::function<std::vector<ModuleBackup::Place>(const std::wstring& classId)>& placesOf) {
   for (const std::wstring& classId : classIds) {
     if (tk::Ending()) return;
     Detection::Finding finding;
@@ -31,6 +32,7 @@ void AskAboutEach(const wchar_t* tag, const std::vector<std::wstring>& classIds,
     finding.clean = [&classId, shown = finding.subject, &remove] {
       return ServerPath(classId) == shown && remove(classId);
     };
+    finding.places = placesOf(classId);
     Detection::Handle(finding);
   }
 }

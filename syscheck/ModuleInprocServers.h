@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "syscheck/ModuleBackup.h"
+
 namespace ModuleInprocServers {
 
 // A class identifier the wide calls can put in a path: not empty and without a
@@ -19,8 +21,10 @@ std::wstring ServerPath(const std::wstring& classId);
 
 // Asks about each class identifier of a snapshot of one place, in order, under
 // `tag`. `remove` takes the registration away and says whether it did; it runs
-// only while the class still names the server the user was shown.
+// only while the class still names the server the user was shown. `placesOf`
+// names the registry places `remove` changes, for the backup.
 void AskAboutEach(const wchar_t* tag, const std::vector<std::wstring>& classIds,
-                  const std::function<bool(const std::wstring& classId)>& remove);
+                  const std::function<bool(const std::wstring& classId)>& remove,
+                  const std::function<std::vector<ModuleBackup::Place>(const std::wstring& classId)>& placesOf);
 
 }  // namespace ModuleInprocServers

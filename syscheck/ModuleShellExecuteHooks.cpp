@@ -16,6 +16,10 @@ bool RemoveHook(const std::wstring& classId) {
   return Reg::DeleteValue(Reg::LocalMachine, kShellExecuteHooks, classId) == Reg::Ok;
 }
 
+std::vector<ModuleBackup::Place> HookPlaces(const std::wstring& classId) {
+  return {ModuleBackup::ValuePlace(Reg::LocalMachine, kShellExecuteHooks, classId)};
+}
+
 }  // namespace
 
 void CheckShellExecuteHooks() {
@@ -23,7 +27,7 @@ void CheckShellExecuteHooks() {
   if (Reg::ReadValues(Reg::LocalMachine, kShellExecuteHooks, &values) != Reg::Ok) return;
   std::vector<std::wstring> classIds;
   for (const Reg::Value& value : values) classIds.push_back(value.name);
-  ModuleInprocServers::AskAboutEach(L"RESH", classIds, RemoveHook);
+  ModuleInprocServers::AskAboutEach(L"RESH", classIds, RemoveHook, HookPlaces);
 }
 
 }  // namespace ModuleShellExecuteHooks

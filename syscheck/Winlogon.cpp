@@ -3,6 +3,7 @@
 #include "platform/Registry.h"
 #include "syscheck/Detection.h"
 #include "syscheck/ModuleAutoRun.h"
+#include "syscheck/ModuleBackup.h"
 #include "syscheck/ModuleProcess.h"
 
 namespace Winlogon {
@@ -42,6 +43,7 @@ void ExamineValue(const Rule& rule) {
   finding.subject = subject;
   finding.keepsTrustList = true;
   finding.clean = [&rule, &value, &subject] { return Repair(rule, value, subject); };
+  finding.places = {ModuleBackup::ValuePlace(Reg::LocalMachine, kKey, rule.valueName)};
   Detection::Handle(finding);
 }
 

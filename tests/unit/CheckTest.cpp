@@ -355,7 +355,7 @@ TEST_F(Checks, EachAnswerWritesItsLineWithItsSubject) {
   EXPECT_TRUE(TrustList::IsTrusted(L"C:\\WINDOWS\\evil.exe"));
   size_t before = asked.size();
   FormReport::Unload();
-  Detection::Handle({L"RFU", Detection::kMessage, L"C:\\WINDOWS\\evil.exe", L"", L"", true, nullptr});
+  Detection::Handle({L"RFU", Detection::kMessage, L"C:\\WINDOWS\\evil.exe", L"", L"", true, nullptr, {}});
   EXPECT_EQ(before, asked.size()) << "a trusted subject is not asked about";
   EXPECT_TRUE(Lines().empty());
 }

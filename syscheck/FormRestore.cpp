@@ -1,0 +1,130 @@
+#include "syscheck/FormRestore.h"
+
+#include <vector>
+
+#include "frame/Skin.h"
+#include "platform/Text.h"
+
+namespace FormRestore {
+
+tk::Control* ListBackups;
+tk::Control* LabelNote;
+tk::Control* CommandRestore;
+tk::Control* CommandDelete;
+tk::Control* CommandClose;
+
+namespace {
+
+tk::Form form;
+// The backups in the order of the list's rows.
+std::vector<ModuleBackup::Backup> Shown;
+// Long subjects and places keep their start and end, as the prompt shows them.
+constexpr size_t kShownCharacters = 120;
+
+std::wstring PlaceText(const ModuleBackup::Backup& backup) {
+  std::wstring text = ModuleBackup::Describe(backup.changes.front().place);
+  if (backup.changes.size() > 1) text += L" 等 " + std::to_wstring(backup.changes.size()) + L" 处";
+  return text;
+}
+
+std::wstring Error(unsigned long error) { return L"（错误 " + std::to_wstring(error) + L"）"; }
+
+// Rows are taken from the bottom up, so the indexes of the rows above stay valid.
+void ForEachSelectedFromBottom(void (*act)(int row)) {
+  std::vector<int> rows = tk::ListSelection(ListBackups);
+  for (auto row = rows.rbegin(); row != rows.rend(); ++row) act(*row);
+}
+
+void Drop(int row) {
+  Shown.erase(Shown.begin() + row);
+  tk::ListRemove(ListBackups, row);
+}
+
+void RestoreRow(int row) {
+  const ModuleBackup::Backup& backup = Shown[row];
+  if (backup.damaged) {
+    tk::MsgBox(form, L"备份文件已损坏，无法恢复：" + backup.file, tk::Icon::Error);
+    return;
+  }
+  std::wstring place = Text::ShortenMiddle(PlaceText(backup), kShownCharacters);
+  if (ModuleBackup::ChangedSince(backup) &&
+      !tk::AskYesNo(form, L"清除之后这里又被改动过：\r\n" + place + L"\r\n\r\n仍要用备份覆盖现在的内容吗？"))
+    return;
+  unsigned long error = 0;
+  if (!ModuleBackup::Restore(backup, &error)) {
+    tk::MsgBox(form, L"无法恢复" + Error(error) + L"：\r\n" + place, tk::Icon::Error);
+    return;
+  }
+  Drop(row);
+}
+
+void DeleteRow(int row) {
+  unsigned long error = 0;
+  if (!ModuleBackup::Delete(Shown[row], &error)) {
+    tk::MsgBox(form, L"无法删除备份" + Error(error) + L"：" + Shown[row].file, tk::Icon::Error);
+    return;
+  }
+  Drop(row);
+}
+
+void CommandRestore_Click() { ForEachSelectedFromBottom(RestoreRow); }
+
+void CommandDelete_Click() {
+  size_t count = tk::ListSelection(ListBackups).size();
+  if (count == 0) return;
+  if (!tk::AskYesNo(form, L"删除选中的 " + std::to_wstring(count) + L" 个备份吗？删除后这些项目无法再恢复。")) return;
+  ForEachSelectedFromBottom(DeleteRow);
+}
+
+void CommandClose_Click() { Unload(); }
+
+void Design(tk::Form& f) {
+  ListBackups = tk::AddList(f, nullptr, L"ListBackups", 8, 8, 584, 232, true);
+  LabelNote = tk::AddLabel(f, nullptr, L"LabelNote", L"这里可以恢复清除时改动的注册表项目；已结束的进程无法恢复。", 8,
+                           248, 584, 16);
+  CommandRestore = tk::AddButton(f, nullptr, L"CommandRestore", L"恢复", 8, 272, 88, 24);
+  CommandDelete = tk::AddButton(f, nullptr, L"CommandDelete", L"删除备份", 104, 272, 88, 24);
+  CommandClose = tk::AddButton(f, nullptr, L"CommandClose", L"关闭", 504, 272, 88, 24);
+  CommandRestore->Click = CommandRestore_Click;
+  CommandDelete->Click = CommandDelete_Click;
+  CommandClose->Click = CommandClose_Click;
+}
+
+void Form_Load() {
+  Skin::ApplyDefaultFont(form);
+  Shown = ModuleBackup::List();
+  for (const ModuleBackup::Backup& backup : Shown) tk::ListAdd(ListBackups, RowText(backup));
+}
+
+}  // namespace
+
+std::wstring RowText(const ModuleBackup::Backup& backup) {
+  if (backup.damaged) return L"（已损坏）" + backup.file;
+  std::wstring subject = Text::ShortenMiddle(backup.subject, kShownCharacters);
+  return backup.time + L"  " + backup.tag + L"  " + subject + L"  " +
+         Text::ShortenMiddle(PlaceText(backup), kShownCharacters);
+}
+
+tk::Form& Get() {
+  if (!form.Design) {
+    form.name = L"FormRestore";
+    form.caption = L"恢复已清除项目";
+    form.width = 600;
+    form.height = 304;
+    form.backColor = Skin::kDialogBack;
+    form.Design = Design;
+    form.Load = Form_Load;
+  }
+  tk::Load(form);
+  return form;
+}
+
+void ShowModal(tk::Form& owner) {
+  Get();
+  tk::ShowModal(form, &owner);
+  Unload();
+}
+
+void Unload() { tk::Unload(form); }
+
+}  // namespace FormRestore

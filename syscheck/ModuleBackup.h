@@ -1,0 +1,104 @@
+// Backups of what a CLEAN changes in the registry, and their restore. Each CLEAN
+// gets one file in the "backup" folder beside the program, written before the
+// change, so a removal made by mistake can be undone.
+//
+// The file is ASCII text, one field per line, every line "label value":
+//
+//   Zorvane registry backup 1
+//   time 2026-12-10 14:03:22
+//   tag <hex>                      the report line's tag, UTF-16LE as hex
+//   subject <hex>                  the report line's subject, likewise
+//   changes <count>
+//   then per change:
+//     place value | place key
+//     root <hex of the root key>   80000000 classes, 80000001 user, 80000002 machine
+//     view 32                      the 32-bit program's own view, the only one it uses
+//     path <hex>                   the key's path, UTF-16LE as hex
+//     name <hex>                   a value place only
+//     before <state>               what the place held before the CLEAN
+//     after <state>                what it held after; "after unknown" when that
+//                                  could not be recorded
+//   end
+//
+// A state is "absent" or "present" followed, for a value, by "type <decimal>" and
+// "data <hex>"; for a key, by its tree: "values <count>", each as "value <hex
+// name>", "type", "data", then "subkeys <count>", each as "subkey <hex name>" and
+// its own tree. Hex is upper-case, two digits a byte; an empty field is "label "
+// with nothing after the space. A file that does not read exactly so, to its
+// "end" line, is damaged and is never restored in part.
+//
+// Restoring puts back the "before" state: a value or key that was absent is
+// removed again (a key the CLEAN created stays, empty, as Windows keeps it).
+#pragma once
+#include <string>
+#include <vector>
+
+#include "platform/Registry.h"
+
+namespace ModuleBackup {
+
+// One registry place a CLEAN changes: a value, or a whole key with everything under it.
+struct Place {
+  Reg::Root root = Reg::CurrentUser;
+  std::wstring path;
+  std::wstring name;
+  bool wholeKey = false;
+};
+Place ValuePlace(Reg::Root root, const std::wstring& path, const std::wstring& name);
+Place KeyPlace(Reg::Root root, const std::wstring& path);
+
+// What a place holds at one moment.
+struct State {
+  bool present = false;
+  Reg::Value value;  // a value place
+  Reg::Tree tree;    // a key place
+};
+bool operator==(const State& a, const State& b);
+
+struct Change {
+  Place place;
+  State before;
+  State after;
+  bool afterKnown = false;
+};
+
+struct Backup {
+  std::wstring file;  // the whole path
+  std::wstring time;  // "2026-12-10 14:03:22"
+  std::wstring tag;
+  std::wstring subject;
+  std::vector<Change> changes;
+  bool damaged = false;
+};
+
+// The "backup" folder beside the program.
+std::wstring Folder();
+
+// Records the places' current state in a new file, made atomically and flushed,
+// creating the folder when missing. False, with nothing left behind, when a place
+// cannot be read or the file cannot be written.
+bool Save(const std::vector<Place>& places, const std::wstring& tag, const std::wstring& subject, Backup* backup);
+// After the CLEAN: records what the places hold now. A backup of a CLEAN that
+// changed nothing is deleted: there is nothing to restore.
+void Seal(Backup* backup);
+
+// Every backup file in the folder, oldest first; one that cannot be read whole is
+// marked damaged.
+std::vector<Backup> List();
+// A place holds something other than what the CLEAN left there (or, when that is
+// unknown, something other than the backup): restoring would overwrite it.
+bool ChangedSince(const Backup& backup);
+// Writes the "before" states back and deletes the file. When a place cannot be
+// written, the places already written get back what they held, so a backup is
+// restored whole or not at all; `error` then holds the system's code.
+bool Restore(const Backup& backup, unsigned long* error);
+bool Delete(const Backup& backup, unsigned long* error);
+
+// The place as the restore window shows it, short for its narrow list: "HKCU\...\Run : x".
+std::wstring Describe(const Place& place);
+
+// The file's text, and its reading; exposed for the tests of damaged files.
+std::string Format(const Backup& backup);
+bool Parse(const std::string& text, Backup* backup);
+
+}  // namespace ModuleBackup

@@ -1,0 +1,428 @@
+// Backups of what CLEAN changes, and their restore: every check's kind of change
+// seeded with exact bytes, cleaned through the check, restored and compared; a
+// backup that cannot be written; damaged files; the restore window's questions.
+#include <windows.h>
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+#include "frame/FormMain.h"
+#include "platform/Registry.h"
+#include "report/FormReport.h"
+#include "syscheck/Detection.h"
+#include "syscheck/FormRestore.h"
+#include "syscheck/ModuleAutoRun.h"
+#include "syscheck/ModuleBHO.h"
+#include "syscheck/ModuleBackup.h"
+#include "syscheck/ModuleExplorerShell.h"
+#include "syscheck/ModuleFileUnion.h"
+#include "syscheck/ModuleInit_DLLs.h"
+#include "syscheck/ModuleShellExecuteHooks.h"
+#include "syscheck/ModuleUserInit.h"
+#include "syscheck/TrustList.h"
+#include "tests/unit/CheckSupport.h"
+#include "tests/unit/TestSupport.h"
+
+namespace {
+
+using checksupport::ReportLines;
+using checksupport::StandInPrompt;
+using ModuleBackup::Place;
+
+const std::wstring kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const std::wstring kWinlogon = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+const std::wstring kWindows = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+const std::wstring kObjects = ModuleBHO::kBrowserHelperObjects;
+const std::wstring kHooks = ModuleShellExecuteHooks::kShellExecuteHooks;
+const std::wstring kObjectId = L"{BACC0000-0000-4000-8000-000000000001}";
+const std::wstring kHookId = L"{BACC0000-0000-4000-8000-000000000002}";
+
+std::string Bytes(const std::wstring& text, bool nul) {
+  return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + (nul ? 1 : 0)) * 2);
+}
+
+void Seed(Reg::Root root, const std::wstring& path, const std::wstring& name, unsigned long type,
+          const std::string& data) {
+  Reg::Key key;
+  ASSERT_EQ(Reg::Ok, Reg::Create(root, path, &key));
+  ASSERT_EQ(Reg::Ok, Reg::SetValue(key, name, type, data));
+}
+
+void SeedRun(const std::wstring& name, unsigned long type, const std::string& data) {
+  Seed(Reg::CurrentUser, kRun, name, type, data);
+}
+
+// A browser helper object with values of several types and two levels of subkeys.
+void SeedObject() {
+  std::wstring key = kObjects + L"\\" + kObjectId;
+  Seed(Reg::LocalMachine, key, L"", REG_SZ, Bytes(L"helper", true));
+  Seed(Reg::LocalMachine, key, L"NoExplorer", REG_DWORD, std::string("\x01\x00\x00\x00", 4));
+  Seed(Reg::LocalMachine, key + L"\\Settings", L"Option", REG_BINARY, std::string("\x00\xFF\x80", 3));
+  Seed(Reg::LocalMachine, key + L"\\Settings\\Deep", L"名\u0E01", REG_MULTI_SZ,
+       Bytes(std::wstring(L"a\0b\0", 4), true));
+  Seed(Reg::ClassesRoot, L"CLSID\\" + kObjectId + L"\\InprocServer32", L"", REG_SZ, Bytes(L"C:\\evil\\bho.dll", true));
+}
+
+void SeedHook() {
+  Seed(Reg::LocalMachine, kHooks, kHookId, REG_SZ, Bytes(L"", true));
+  Seed(Reg::ClassesRoot, L"CLSID\\" + kHookId + L"\\InprocServer32", L"", REG_SZ, Bytes(L"C:\\evil\\hook.dll", true));
+}
+
+std::vector<Place> FivePlaces() {
+  std::vector<Place> places;
+  for (const wchar_t* key :
+       {L"txtfile", L"exefile", L"chmfile", L"Applications\\notepad.exe", L"Applications\\mspaint.exe"})
+    places.push_back(ModuleBackup::ValuePlace(Reg::ClassesRoot, std::wstring(key) + L"\\shell\\open\\command", L""));
+  return places;
+}
+
+// One kind of change: what is seeded, which check cleans it, and where it lives.
+struct Kind {
+  const char* name;
+  std::function<void()> seed;
+  void (*check)();
+  std::vector<Place> places;
+};
+
+std::vector<Kind> Kinds() {
+  auto run = [](const std::wstring& name) { return ModuleBackup::ValuePlace(Reg::CurrentUser, kRun, name); };
+  const std::wstring foreign = L"evil\u0E01\U0001F600";  // Thai and an emoji: outside code page 936
+  return {
+      {"REG_SZ with its NUL",
+       [] { SeedRun(L"sz", REG_SZ, Bytes(L"C:\\WINDOWS\\bk-sz.exe", true)); },
+       ModuleAutoRun::CheckRunKeys,
+       {run(L"sz")}},
+      {"REG_SZ without its NUL",
+       [] { SeedRun(L"bare", REG_SZ, Bytes(L"C:\\WINDOWS\\bk-bare.exe", false)); },
+       ModuleAutoRun::CheckRunKeys,
+       {run(L"bare")}},
+      {"REG_EXPAND_SZ",
+       [] { SeedRun(L"exp", REG_EXPAND_SZ, Bytes(L"%SystemDrive%\\WINDOWS\\bk-e.exe", true)); },
+       ModuleAutoRun::CheckRunKeys,
+       {run(L"exp")}},
+      {"REG_MULTI_SZ",
+       [] { SeedRun(L"multi", REG_MULTI_SZ, Bytes(std::wstring(L"C:\\WINDOWS\\bk-m.exe\0second\0", 27), true)); },
+       ModuleAutoRun::CheckRunKeys,
+       {run(L"multi")}},
+      {"REG_BINARY",
+       [] { SeedRun(L"bin", REG_BINARY, std::string("C:\\WINDOWS\\bk-b.exe\0\xFF\x80\x01", 23)); },
+       ModuleAutoRun::CheckRunKeys,
+       {run(L"bin")}},
+      {"a name outside the code page",
+       [foreign] { SeedRun(foreign, REG_SZ, Bytes(L"C:\\WINDOWS\\bk-n.exe", true)); },
+       ModuleAutoRun::CheckRunKeys,
+       {run(foreign)}},
+      {"file associations",
+       [] {
+         Seed(Reg::ClassesRoot, L"exefile\\shell\\open\\command", L"", REG_EXPAND_SZ,
+              Bytes(L"C:\\evil\\bk-assoc.exe \"%1\" %*", false));
+       },
+       ModuleFileUnion::CheckFileAssociations, FivePlaces()},
+      {"Winlogon Shell",
+       [] { Seed(Reg::LocalMachine, kWinlogon, L"Shell", REG_SZ, Bytes(L"Explorer.exe C:\\evil\\bk-sh.exe", false)); },
+       ModuleExplorerShell::CheckExplorerShell,
+       {ModuleBackup::ValuePlace(Reg::LocalMachine, kWinlogon, L"Shell")}},
+      {"Winlogon Userinit",
+       [] { Seed(Reg::LocalMachine, kWinlogon, L"Userinit", REG_EXPAND_SZ, Bytes(L"userinit.exe,bk-ui.exe", true)); },
+       ModuleUserInit::CheckUserInit,
+       {ModuleBackup::ValuePlace(Reg::LocalMachine, kWinlogon, L"Userinit")}},
+      {"browser helper object",
+       SeedObject,
+       ModuleBHO::CheckBrowserHelperObjects,
+       {ModuleBackup::KeyPlace(Reg::LocalMachine, kObjects + L"\\" + kObjectId)}},
+      {"ShellExecute hook",
+       SeedHook,
+       ModuleShellExecuteHooks::CheckShellExecuteHooks,
+       {ModuleBackup::ValuePlace(Reg::LocalMachine, kHooks, kHookId)}},
+      {"AppInit_DLLs",
+       [] { Seed(Reg::LocalMachine, kWindows, L"AppInit_DLLs", REG_SZ, Bytes(L"C:\\evil\\bk-init.dll", false)); },
+       ModuleInit_DLLs::CheckAppInitDlls,
+       {ModuleBackup::ValuePlace(Reg::LocalMachine, kWindows, L"AppInit_DLLs")}},
+  };
+}
+
+// What a place holds, read with the plain calls: absent, a value, or a key's tree.
+std::string Snapshot(const Place& place) {
+  if (place.wholeKey) {
+    Reg::Tree tree;
+    if (Reg::ReadTree(place.root, place.path, &tree) != Reg::Ok) return "absent";
+    return ModuleBackup::Format({L"", L"2000-01-01 00:00:00", L"", L"", {{place, {true, {}, tree}, {}, true}}});
+  }
+  Reg::Key key;
+  Reg::Value value;
+  if (Reg::Open(place.root, place.path, &key) != Reg::Ok || Reg::QueryValue(key, place.name, &value) != Reg::Ok)
+    return "absent";
+  return std::to_string(value.type) + ":" + value.data;
+}
+
+std::vector<std::string> Snapshots(const std::vector<Place>& places) {
+  std::vector<std::string> shots;
+  for (const Place& place : places) shots.push_back(Snapshot(place));
+  return shots;
+}
+
+std::vector<std::wstring> BackupFiles() {
+  std::vector<std::wstring> files;
+  for (const ModuleBackup::Backup& backup : ModuleBackup::List()) files.push_back(backup.file);
+  return files;
+}
+
+void EmptyBackupFolder() {
+  for (const std::wstring& file : BackupFiles()) DeleteFileW(file.c_str());
+  DeleteFileW(ModuleBackup::Folder().c_str());  // a file standing where the folder belongs
+  RemoveDirectoryW(ModuleBackup::Folder().c_str());
+}
+
+// Answers the message boxes of this thread in turn (是 or 否, then 确定), from a
+// timer that runs inside their modal loops, and records their texts.
+struct Replies {
+  std::vector<int> buttons;
+  size_t next = 0;
+  std::vector<std::wstring> texts;
+};
+Replies* g_replies = nullptr;
+
+BOOL CALLBACK ReplyTo(HWND hwnd, LPARAM) {
+  wchar_t cls[32] = {};
+  GetClassNameW(hwnd, cls, 32);
+  if (wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(hwnd) || GetPropW(hwnd, L"answered")) return TRUE;
+  SetPropW(hwnd, L"answered", (HANDLE)1);
+  wchar_t text[1024] = {};
+  GetDlgItemTextW(hwnd, 0xFFFF, text, 1024);
+  g_replies->texts.push_back(text);
+  int button = g_replies->next < g_replies->buttons.size() ? g_replies->buttons[g_replies->next++] : IDOK;
+  PostMessageW(hwnd, WM_COMMAND, button, 0);
+  return FALSE;
+}
+
+void CALLBACK ReplyTick(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_replies) EnumThreadWindows(GetCurrentThreadId(), ReplyTo, 0);
+}
+
+class Replier {
+ public:
+  explicit Replier(std::vector<int> buttons) {
+    replies.buttons = std::move(buttons);
+    g_replies = &replies;
+    timer_ = SetTimer(nullptr, 0, 30, ReplyTick);
+  }
+  ~Replier() {
+    KillTimer(nullptr, timer_);
+    g_replies = nullptr;
+  }
+  Replies replies;
+
+ private:
+  UINT_PTR timer_;
+};
+
+class Backup : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EmptyBackupFolder();
+    DeleteFileW(TrustList::Path().c_str());
+    testsupport::DeleteTree(HKEY_CURRENT_USER, kRun.c_str());
+    tk::SetApplicationTitle(L"Zorvane");
+    tk::Show(FormMain::Get());
+    Detection::Owner = &FormMain::Get();
+    checksupport::ClearReport();
+  }
+  void TearDown() override {
+    Detection::Prompt = Detection::PromptDetection;
+    FormRestore::Unload();
+    FormMain::Form_Unload();
+    testsupport::Pump();
+    EmptyBackupFolder();
+    testsupport::DeleteTree(HKEY_CURRENT_USER, kRun.c_str());
+    DeleteFileW(TrustList::Path().c_str());
+  }
+  // Cleans one Run value through the check and returns the report line.
+  std::wstring CleanRun(const std::wstring& name, const std::wstring& command) {
+    SeedRun(name, REG_SZ, Bytes(command, true));
+    checksupport::ClearReport();
+    StandInPrompt prompt({L"CLEAN"});
+    ModuleAutoRun::CheckRunKeys();
+    std::vector<std::wstring> lines = ReportLines();
+    return lines.empty() ? L"" : lines.back();
+  }
+  void Select(int row) { SendMessageW((HWND)FormRestore::ListBackups->hwnd, LB_SETSEL, TRUE, row); }
+  void Press(tk::Control* button) { SendMessageW((HWND)button->hwnd, BM_CLICK, 0, 0); }
+  std::vector<std::wstring> Rows() {
+    std::vector<std::wstring> rows;
+    for (int i = 0; i < tk::ListCount(FormRestore::ListBackups); i++)
+      rows.push_back(tk::ListItem(FormRestore::ListBackups, i));
+    return rows;
+  }
+};
+
+TEST_F(Backup, EveryKindOfChangeIsRestoredByteForByte) {
+  for (const Kind& kind : Kinds()) {
+    SCOPED_TRACE(kind.name);
+    EmptyBackupFolder();
+    testsupport::DeleteTree(HKEY_CURRENT_USER, kRun.c_str());  // one finding a kind
+    kind.seed();
+    std::vector<std::string> seeded = Snapshots(kind.places);
+    {
+      StandInPrompt prompt({L"CLEAN"});
+      kind.check();
+    }
+    EXPECT_NE(seeded, Snapshots(kind.places)) << "the CLEAN changed nothing";
+    std::vector<ModuleBackup::Backup> backups = ModuleBackup::List();
+    ASSERT_EQ(1u, backups.size());
+    EXPECT_FALSE(backups[0].damaged);
+    EXPECT_FALSE(ModuleBackup::ChangedSince(backups[0])) << "nothing touched the places since";
+    unsigned long error = 0;
+    ASSERT_TRUE(ModuleBackup::Restore(backups[0], &error)) << error;
+    EXPECT_EQ(seeded, Snapshots(kind.places));
+    EXPECT_TRUE(BackupFiles().empty()) << "a restored backup is gone";
+  }
+  testsupport::DeleteTree(HKEY_LOCAL_MACHINE, (kObjects + L"\\" + kObjectId).c_str());
+}
+
+TEST_F(Backup, TheFileSurvivesAnyBytesAndSaysWhatItRecords) {
+  std::wstring foreign = L"x\u0E01\U0001F600\r\n\"";
+  SeedRun(foreign, REG_BINARY, std::string("\\WINDOWS\\\0\r\n\xFF", 13));
+  StandInPrompt prompt({L"CLEAN"});
+  ModuleAutoRun::CheckRunKeys();
+  std::vector<ModuleBackup::Backup> backups = ModuleBackup::List();
+  ASSERT_EQ(1u, backups.size());
+  std::string text = testsupport::ReadFileBytes(backups[0].file);
+  EXPECT_EQ(0u, text.find("Zorvane registry backup 1\r\ntime "));
+  EXPECT_NE(std::string::npos, text.find("\r\ntag 520041005200\r\n"));
+  EXPECT_NE(std::string::npos, text.find("\r\nbefore present\r\ntype 3\r\ndata 5C57494E444F57535C000D0AFF\r\n"));
+  EXPECT_NE(std::string::npos, text.find("\r\nafter absent\r\nend\r\n"));
+  EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return c >= ' ' || c == '\r' || c == '\n'; }) &&
+              std::all_of(text.begin(), text.end(), [](char c) { return (unsigned char)c < 0x80; }))
+      << "printable ASCII only";
+  EXPECT_EQ(foreign, backups[0].changes.at(0).place.name);
+}
+
+TEST_F(Backup, AnUnwritableFolderRefusesTheClean) {
+  testsupport::WriteFileBytes(ModuleBackup::Folder(), "a file where the folder belongs");
+  std::wstring line = CleanRun(L"kept", L"C:\\WINDOWS\\bk-kept.exe");
+  EXPECT_EQ(L"(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\bk-kept.exe 清除失败!", line);
+  std::string stored = Snapshot(ModuleBackup::ValuePlace(Reg::CurrentUser, kRun, L"kept"));
+  EXPECT_EQ("1:" + Bytes(L"C:\\WINDOWS\\bk-kept.exe", true), stored) << "the registry is unchanged";
+}
+
+TEST_F(Backup, ACleanThatChangedNothingKeepsNoBackup) {
+  SeedRun(L"gone", REG_SZ, Bytes(L"C:\\WINDOWS\\bk-gone.exe", true));
+  StandInPrompt prompt({L"CLEAN"});
+  // Changed while the prompt waits: the check refuses, the registry stays as it is.
+  prompt.onPrompt = [] { SeedRun(L"gone", REG_SZ, Bytes(L"C:\\WINDOWS\\bk-other.exe", true)); };
+  ModuleAutoRun::CheckRunKeys();
+  EXPECT_TRUE(BackupFiles().empty());
+}
+
+TEST_F(Backup, DamagedFilesAreListedAndNeverRestored) {
+  CleanRun(L"dmg", L"C:\\WINDOWS\\bk-dmg.exe");
+  std::vector<ModuleBackup::Backup> backups = ModuleBackup::List();
+  ASSERT_EQ(1u, backups.size());
+  const std::string good = testsupport::ReadFileBytes(backups[0].file);
+  ModuleBackup::Backup parsed;
+  ASSERT_TRUE(ModuleBackup::Parse(good, &parsed));
+  auto replaced = [&good](const std::string& from, const std::string& to) {
+    std::string text = good;
+    size_t at = text.find(from);
+    return at == std::string::npos ? std::string("not found: ") + from : text.replace(at, from.size(), to);
+  };
+  const std::pair<const char*, std::string> kDamaged[] = {
+      {"empty", ""},
+      {"cut before its end", good.substr(0, good.size() - 5)},
+      {"cut in the middle", good.substr(0, good.size() / 2)},
+      {"another header", replaced("backup 1", "backup 2")},
+      {"another view", replaced("view 32", "view 64")},
+      {"a digit that is not hex", replaced("data ", "data G")},
+      {"lower-case hex", replaced("data 43", "data 4c")},
+      {"an odd number of digits", replaced("data 43", "data 4")},
+      {"a count beyond the file", replaced("changes 1", "changes 9")},
+      {"no change", replaced("changes 1", "changes 0")},
+      {"an unknown root", replaced("root 80000001", "root 80000009")},
+      {"an unknown before", replaced("before present", "before unknown")},
+      {"a line after its end", good + "extra\r\n"},
+      {"a bare line break", replaced("\r\nview", "\nview")},
+  };
+  for (const auto& damaged : kDamaged) {
+    SCOPED_TRACE(damaged.first);
+    EXPECT_FALSE(ModuleBackup::Parse(damaged.second, &parsed));
+  }
+  // A damaged file in the folder is listed as damaged and changes nothing.
+  std::string before = Snapshot(ModuleBackup::ValuePlace(Reg::CurrentUser, kRun, L"dmg"));
+  testsupport::WriteFileBytes(backups[0].file, good.substr(0, good.size() - 5));
+  backups = ModuleBackup::List();
+  ASSERT_EQ(1u, backups.size());
+  EXPECT_TRUE(backups[0].damaged);
+  unsigned long error = 0;
+  EXPECT_FALSE(ModuleBackup::Restore(backups[0], &error));
+  EXPECT_EQ(before, Snapshot(ModuleBackup::ValuePlace(Reg::CurrentUser, kRun, L"dmg")));
+  FormRestore::Get();
+  EXPECT_EQ(std::vector<std::wstring>{L"（已损坏）" + backups[0].file}, Rows());
+  Replier replier({});
+  Select(0);
+  Press(FormRestore::CommandRestore);
+  ASSERT_EQ(1u, replier.replies.texts.size());
+  EXPECT_EQ(0u, replier.replies.texts[0].find(L"备份文件已损坏，无法恢复："));
+  EXPECT_EQ(1, tk::ListCount(FormRestore::ListBackups));
+  EXPECT_EQ(before, Snapshot(ModuleBackup::ValuePlace(Reg::CurrentUser, kRun, L"dmg")));
+}
+
+TEST_F(Backup, APlaceChangedSinceIsOverwrittenOnlyWhenTheUserSaysSo) {
+  const Place place = ModuleBackup::ValuePlace(Reg::CurrentUser, kRun, L"again");
+  CleanRun(L"again", L"C:\\WINDOWS\\bk-again.exe");
+  SeedRun(L"again", REG_SZ, Bytes(L"C:\\newer.exe", true));
+  FormRestore::Get();
+  ASSERT_EQ(1u, Rows().size());
+  EXPECT_NE(std::wstring::npos, Rows()[0].find(L"  RAR  C:\\WINDOWS\\bk-again.exe  HKCU\\" + kRun + L" : again"));
+  struct Case {
+    int button;
+    std::string stored;
+    int rows;
+  };
+  const Case kCases[] = {
+      {IDNO, "1:" + Bytes(L"C:\\newer.exe", true), 1},
+      {IDYES, "1:" + Bytes(L"C:\\WINDOWS\\bk-again.exe", true), 0},
+  };
+  for (const Case& c : kCases) {
+    Replier replier({c.button});
+    Select(0);
+    Press(FormRestore::CommandRestore);
+    ASSERT_EQ(1u, replier.replies.texts.size());
+    EXPECT_EQ(0u, replier.replies.texts[0].find(L"清除之后这里又被改动过："));
+    EXPECT_EQ(c.stored, Snapshot(place));
+    EXPECT_EQ(c.rows, tk::ListCount(FormRestore::ListBackups));
+  }
+  EXPECT_TRUE(BackupFiles().empty());
+}
+
+TEST_F(Backup, DeletingBackupsAsksFirstAndLeavesTheRegistryAlone) {
+  CleanRun(L"one", L"C:\\WINDOWS\\bk-one.exe");
+  CleanRun(L"two", L"C:\\WINDOWS\\bk-two.exe");
+  FormRestore::Get();
+  ASSERT_EQ(2, tk::ListCount(FormRestore::ListBackups));
+  for (int answer : {IDNO, IDYES}) {
+    Replier replier({answer});
+    Select(0);
+    Select(1);
+    Press(FormRestore::CommandDelete);
+    ASSERT_EQ(1u, replier.replies.texts.size());
+    EXPECT_EQ(0u, replier.replies.texts[0].find(L"删除选中的 2 个备份吗？"));
+  }
+  EXPECT_EQ(0, tk::ListCount(FormRestore::ListBackups));
+  EXPECT_TRUE(BackupFiles().empty());
+  EXPECT_EQ("absent", Snapshot(ModuleBackup::ValuePlace(Reg::CurrentUser, kRun, L"one")));
+  EXPECT_EQ("absent", Snapshot(ModuleBackup::ValuePlace(Reg::CurrentUser, kRun, L"two")));
+}
+
+TEST_F(Backup, RestoringLeavesTheTrustListAsItIs) {
+  TrustList::AddTrusted(L"C:\\WINDOWS\\bk-trusted.exe");
+  std::string list = testsupport::ReadFileBytes(TrustList::Path());
+  CleanRun(L"t", L"C:\\WINDOWS\\bk-t.exe");
+  FormRestore::Get();
+  Select(0);
+  Press(FormRestore::CommandRestore);
+  EXPECT_EQ(list, testsupport::ReadFileBytes(TrustList::Path()));
+  EXPECT_EQ("1:" + Bytes(L"C:\\WINDOWS\\bk-t.exe", true),
+            Snapshot(ModuleBackup::ValuePlace(Reg::CurrentUser, kRun, L"t")));
+}
+
+}  // namespace
