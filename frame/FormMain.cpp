@@ -2,6 +2,7 @@
 
 #include "filescan/ScanPage.h"
 #include "frame/ModuleMain.h"
+#include "frame/ModuleSetAutoRun.h"
 #include "frame/SettingsStore.h"
 #include "frame/Skin.h"
 #include "monitor/ModuleOnTimeScan.h"
@@ -224,6 +225,7 @@ void Form_Load() {
   ModuleMain::AddTrayIcon();
   SettingsStore::Save(SettingsStore::kEnableOnTimeScan, L"0");
   tk::SetCaption(LabelVTKVersion, tk::Caption(LabelVTKVersion) + System::TodayShortDate());
+  ModuleSetAutoRun::SetAutoRun();
   Skin::ApplyDefaultFont(form);
 }
 
