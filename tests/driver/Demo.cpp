@@ -71,6 +71,30 @@ int ScanDemoFolder(HWND main, DWORD pid) {
   return 0;
 }
 
+// The query page: one suspicious and one clean file, typed in and queried. The
+// suspicious one lies outside C:\demo, which the scan after it walks.
+int QueryDemoFiles(HWND main, DWORD pid) {
+  CreateDirectoryW(L"C:\\querydemo", nullptr);
+  HANDLE file = CreateFileW(L"C:\\querydemo\\query-hook.dll", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  std::string bytes = "MZ" + std::string(60, '\0') + "SetWindows" + "Hook";
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+  CloseHandle(file);
+  HWND field = FindWindowExW(GetParent(ui::FindChild(main, L"文件名：")), nullptr, L"Edit", nullptr);
+  HWND button = ui::FindChild(main, L"查询");
+  if (!field || !button) return Fail(L"the query page has no field or button");
+  const wchar_t* const files[] = {L"C:\\querydemo\\query-hook.dll", L"C:\\windows\\system32\\notepad.exe"};
+  for (const wchar_t* path : files) {
+    SendMessageW(field, WM_SETTEXT, 0, (LPARAM)path);
+    ui::PostMouseDown(button, 1);
+    if (!ui::WaitFor([&] { return ui::TopOfProcess(pid, L"Zorvane", L"#32770") != nullptr; }, 20000))
+      return Fail(L"the query gave no answer");
+    if (path == files[0]) Shot(L"query-answer");
+    Say(std::wstring(L"demo: query ") + path + L" -> " + ui::AcknowledgeMessage(pid));
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main() {
@@ -115,6 +139,7 @@ int main() {
   ui::CloseReport(report);
   ui::ClickNow(ui::FindChild(main, L"可疑文件查询"));
   Shot(L"query");
+  if (int rc = QueryDemoFiles(main, pid)) return rc;
   if (int rc = ScanDemoFolder(main, pid)) return rc;
 
   PostMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
