@@ -78,13 +78,8 @@ bool IsCandidate(const std::wstring& name) {
 
 void Examine(const Sink& sink, const std::wstring& path) {
   ShowStatus(sink, Shorten(path));
-  std::string head;
-  if (!Files::ReadHead(path, kHeadBytes, &head)) return;
-  if (head.find(kSignature) == std::string::npos) return;
-  std::wstring company = ModuleFileInfo::GetFileCompany(path);
-  if (Text::Trim(company).empty()) company = L"未知";
-  if (company.find(L"Microsoft") != std::wstring::npos) return;
-  AddResult(sink, L" 可疑文件：" + path + L" | 文件发行者：" + company + L"\r\n");
+  Examination examination = ExamineFile(path);
+  if (examination.suspicious) AddResult(sink, L" " + FindingText(path, examination.company) + L"\r\n");
 }
 
 void HandleFolderEntry(const std::wstring& folder, const Folders::Entry& entry) {
@@ -108,6 +103,24 @@ void HandleEntry(const Sink& sink, const std::wstring& folder, const Folders::En
 }
 
 }  // namespace
+
+Examination ExamineFile(const std::wstring& path) {
+  Examination examination;
+  std::string head;
+  if (!Files::ReadHead(path, kHeadBytes, &head, &examination.error)) return examination;
+  examination.read = true;
+  if (head.find(kSignature) == std::string::npos) return examination;
+  std::wstring company = ModuleFileInfo::GetFileCompany(path);
+  if (Text::Trim(company).empty()) company = L"未知";
+  if (company.find(L"Microsoft") != std::wstring::npos) return examination;
+  examination.suspicious = true;
+  examination.company = company;
+  return examination;
+}
+
+std::wstring FindingText(const std::wstring& path, const std::wstring& company) {
+  return L"可疑文件：" + path + L" | 文件发行者：" + company;
+}
 
 std::wstring Shorten(const std::wstring& text) {
   if (text.size() <= 60) return text;

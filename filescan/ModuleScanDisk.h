@@ -21,6 +21,18 @@ struct Sink {
   std::function<void()> yield;                            // handle pending window messages
 };
 
+// The hook-signature test on one file, whatever its name.
+struct Examination {
+  bool read = false;        // false: the file could not be opened or read
+  unsigned long error = 0;  // then the system's error code
+  bool suspicious = false;  // "SetWindowsHook" in its first 32000 bytes, and a publisher not Microsoft
+  std::wstring company;     // a suspicious file's publisher as shown, "未知" when it has none
+};
+Examination ExamineFile(const std::wstring& path);
+// A finding as the result box shows it, without the leading space and line end of its line:
+// "可疑文件：" path " | 文件发行者：" company.
+std::wstring FindingText(const std::wstring& path, const std::wstring& company);
+
 // At most 60 characters whole; longer: the first 5, "..." and the last 53.
 std::wstring Shorten(const std::wstring& text);
 // Roots from C: up to the highest drive in the mask, "C:\" form.

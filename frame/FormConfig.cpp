@@ -4,6 +4,7 @@
 #include <string>
 
 #include "frame/FormMain.h"
+#include "frame/ModuleSetAutoRun.h"
 #include "frame/SettingsStore.h"
 #include "frame/Skin.h"
 
@@ -73,7 +74,8 @@ std::wstring SaveFailure(size_t saved, unsigned long error) {
 void CommandOK_Click() {
   unsigned long error = 0;
   size_t saved = SaveOptions(&error);
-  FormMain::LoadScrrenInfo();  // the indicators show what the store holds, whatever was written
+  FormMain::LoadScrrenInfo();      // the indicators show what the store holds, whatever was written
+  ModuleSetAutoRun::SetAutoRun();  // the start-with-Windows entry follows the stored option at once
   if (saved < kOptionCount) {
     tk::MsgBox(form, SaveFailure(saved, error), tk::Icon::Error);
     return;  // the dialog stays open: the user may try again or cancel

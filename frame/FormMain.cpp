@@ -1,9 +1,11 @@
 #include "frame/FormMain.h"
 
+#include "filescan/QueryPage.h"
 #include "filescan/ScanPage.h"
 #include "frame/FormAbout.h"
 #include "frame/FormConfig.h"
 #include "frame/ModuleMain.h"
+#include "frame/ModuleSetAutoRun.h"
 #include "frame/SettingsStore.h"
 #include "frame/Skin.h"
 #include "monitor/ModuleOnTimeScan.h"
@@ -13,10 +15,6 @@
 
 namespace FormMain {
 
-tk::Control* PictureKyAsk;
-tk::Control* TextKyFile;
-tk::Control* ImageOK[2];
-tk::Control* Label1;
 tk::Control* TimerOnTimeScan;
 tk::Control* Label2;
 tk::Control* Label57302;
@@ -49,7 +47,7 @@ tk::Form form;
 
 Skin::Button ScanButton() { return {ImageScan[0], ImageScan[1], ImageScan[2]}; }
 Skin::Button ConfigButton() { return {ImageConfig[0], ImageConfig[1], ImageConfig[2]}; }
-Skin::Button OkButton() { return {ImageOK[0], ImageOK[1]}; }
+Skin::Button OkButton() { return {QueryPage::ImageOK[0], QueryPage::ImageOK[1]}; }
 
 // --- pages ---
 
@@ -57,7 +55,7 @@ void ShowPage(bool scanPage, bool askPage) {
   tk::SetVisible(ImageKyScan, scanPage);
   tk::SetVisible(ScanPage::PictureKyScan, scanPage);
   tk::SetVisible(ImageKyAsk, askPage);
-  tk::SetVisible(PictureKyAsk, askPage);
+  tk::SetVisible(QueryPage::PictureKyAsk, askPage);
 }
 
 void LabelKill_Click() { ShowPage(false, false); }
@@ -85,7 +83,6 @@ void ImageConfig_MouseDown(const tk::Mouse&) {
   Skin::Press(ConfigButton());
   SysConfig_Click();
 }
-void ImageOK_MouseMove(const tk::Mouse&) { Skin::Hover(OkButton()); }
 void Label57302_MouseMove(const tk::Mouse&) { Skin::LinkHover(Label57302); }
 
 void Form_MouseMove(const tk::Mouse&) {
@@ -139,14 +136,6 @@ tk::Control* IndicatorImage(tk::Form& f, const wchar_t* name, const char* bitmap
   return image;
 }
 
-void DesignAskPanel(tk::Form& f) {
-  PictureKyAsk = tk::AddPicture(f, L"PictureKyAsk", "PANEL_ASK", 8, 122, 558, 214);
-  TextKyFile = tk::AddText(f, PictureKyAsk, L"TextKyFile", 84, 88, 260, 21, false);
-  ImageOK[0] = tk::AddImage(f, PictureKyAsk, L"ImageOK", 0, "QUERY_0", tk::Twips(5280), tk::Twips(1320), L"查询");
-  ImageOK[1] = tk::AddImage(f, PictureKyAsk, L"ImageOK", 1, "QUERY_1", 352, 150, L"查询");
-  Label1 = tk::AddLabel(f, PictureKyAsk, L"Label1", L"文件名：", 24, 92, 60, 16);
-}
-
 void DesignIndicators(tk::Form& f) {
   ImageAutoRunOff = IndicatorImage(f, L"ImageAutoRunOff", "LED_OFF", 284, 131, L"已停止");
   ImageAutoRunOn = IndicatorImage(f, L"ImageAutoRunOn", "LED_ON", 264, 131, L"已启动");
@@ -170,7 +159,7 @@ void DesignBigButton(tk::Form& f, tk::Control* images[3], const wchar_t* name, c
 
 void Design(tk::Form& f) {
   ScanPage::Design(f);
-  DesignAskPanel(f);
+  QueryPage::Design(f);
   TimerOnTimeScan = tk::AddTimer(f, L"TimerOnTimeScan");
   tk::SetTimer(TimerOnTimeScan, ModuleOnTimeScan::kIntervalMs, true);
   Label2 = tk::AddLabel(f, nullptr, L"Label2", L"官方网站：", 24, 345, 64, 16);
@@ -213,7 +202,6 @@ void Design(tk::Form& f) {
     image->MouseMove = ImageConfig_MouseMove;
     image->MouseDown = ImageConfig_MouseDown;
   }
-  for (tk::Control* image : ImageOK) image->MouseMove = ImageOK_MouseMove;
   TimerOnTimeScan->Timer = ModuleOnTimeScan::TimerOnTimeScan_Timer;
 }
 
@@ -228,8 +216,8 @@ void Form_Load() {
   tk::SetPicture(form, System::ProgramFile(L"\\sk.bmp"));
   tk::SetVisible(ImageKyAsk, false);
   tk::SetVisible(ImageKyScan, false);
-  tk::SetVisible(PictureKyAsk, false);
-  tk::Move(ScanPage::PictureKyScan, tk::Left(PictureKyAsk), tk::Top(PictureKyAsk));
+  tk::SetVisible(QueryPage::PictureKyAsk, false);
+  tk::Move(ScanPage::PictureKyScan, tk::Left(QueryPage::PictureKyAsk), tk::Top(QueryPage::PictureKyAsk));
   tk::SetVisible(ScanPage::PictureKyScan, false);
   HoverSoundPlayed = false;
   InitSettings();
@@ -241,6 +229,7 @@ void Form_Load() {
   ModuleMain::AddTrayIcon();
   SettingsStore::Save(SettingsStore::kEnableOnTimeScan, L"0");
   tk::SetCaption(LabelVTKVersion, tk::Caption(LabelVTKVersion) + System::TodayShortDate());
+  ModuleSetAutoRun::SetAutoRun();
   Skin::ApplyDefaultFont(form);
 }
 

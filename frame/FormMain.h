@@ -29,10 +29,7 @@ void LoadScrrenInfo();
 // The shutdown sequence, also run by the "退出" command: it ends the program.
 void Form_Unload();
 
-// Controls other windows and modules use; the scan page's are its own.
-extern tk::Control* PictureKyAsk;
-extern tk::Control* TextKyFile;
-extern tk::Control* ImageOK[2];
+// Controls other windows and modules use; the scan and query pages' are their own.
 extern tk::Control* TimerOnTimeScan;
 extern tk::Control* Label57302;
 extern tk::Control* LabelKill;

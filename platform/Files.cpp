@@ -28,9 +28,14 @@ static HANDLE OpenForReading(const std::wstring& path) {
   return CreateFileW(wide.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes) {
+static bool Failed(unsigned long* error) {
+  if (error) *error = GetLastError();
+  return false;
+}
+
+bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes, unsigned long* error) {
   ScopedHandle file(OpenForReading(path));
-  if (!file.Valid()) return false;
+  if (!file.Valid()) return Failed(error);
   // Lists are read with a generous cap: room only for what the file holds. A small
   // head (the scan's 32000 bytes) is cheaper to allocate than to ask the size for.
   LARGE_INTEGER size = {};
@@ -42,7 +47,7 @@ bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes) {
   maxBytes = capacity;
   while (total < maxBytes) {
     DWORD wanted = (DWORD)(maxBytes - total), read = 0;
-    if (!ReadFile(file.Get(), &buffer[total], wanted, &read, nullptr)) return false;
+    if (!ReadFile(file.Get(), &buffer[total], wanted, &read, nullptr)) return Failed(error);
     total += read;
     if (read < wanted) break;  // a short read is the end of a file; spare the call that returns 0
   }

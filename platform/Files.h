@@ -8,8 +8,9 @@
 namespace Files {
 
 // Reads at most `maxBytes` from the start of a file, opened for reading only and
-// shared with writers and deleters. False when the file cannot be opened or read.
-bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes);
+// shared with writers and deleters. False when the file cannot be opened or read;
+// then `error`, when given, holds the system's error code.
+bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes, unsigned long* error = nullptr);
 // A list of double-quoted entries ("" inside one stands for a quote), one a line.
 // An entry the code page cannot carry as it is (a character outside it, a line
 // break, a literal "&#") is written with Text::Escape and marked with one "&" after

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <commdlg.h>
 #include <cwchar>
 #include <vector>
 
@@ -29,6 +30,27 @@ std::wstring ProgramFolder() {
 }
 
 std::wstring ProgramFile(const std::wstring& name) { return ProgramFolder() + name; }
+
+std::wstring ExpandEnvironment(const std::wstring& text) {
+  DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+  if (needed == 0) return text;
+  std::wstring expanded(needed, L'\0');
+  DWORD length = ExpandEnvironmentStringsW(text.c_str(), &expanded[0], needed);
+  if (length == 0 || length > needed) return text;
+  expanded.resize(length - 1);  // the count includes the NUL
+  return expanded;
+}
+
+std::wstring ErrorText(unsigned long code) {
+  wchar_t* buffer = nullptr;
+  DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, (LPWSTR)&buffer, 0, nullptr);
+  std::wstring text(buffer ? buffer : L"", length);
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
+  return text;
+}
 
 std::wstring TodayShortDate() {
   char buffer[128] = {};
@@ -71,6 +93,21 @@ std::wstring BrowseForFolder(void* ownerWindow, const std::wstring& title) {
   BOOL ok = SHGetPathFromIDListW(item, path);
   CoTaskMemFree(item);
   return ok ? std::wstring(path) : std::wstring();
+}
+
+// Read in UTF-16, with room for a long path: the name may lie outside the code page.
+std::wstring BrowseForFile(void* ownerWindow, const std::wstring& title) {
+  std::vector<wchar_t> path(32768, L'\0');
+  OPENFILENAMEW info = {};
+  info.lStructSize = sizeof info;
+  info.hwndOwner = (HWND)ownerWindow;
+  info.lpstrFilter = L"程序和库 (*.exe;*.dll)\0*.exe;*.dll\0所有文件 (*.*)\0*.*\0";
+  info.lpstrFile = path.data();
+  info.nMaxFile = (DWORD)path.size();
+  info.lpstrTitle = title.c_str();
+  info.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  if (!GetOpenFileNameW(&info)) return {};
+  return path.data();
 }
 
 namespace {

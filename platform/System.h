@@ -9,6 +9,11 @@ namespace System {
 std::wstring ProgramFolder();
 // A file beside the program, named as "\sk.bmp" or "\log".
 std::wstring ProgramFile(const std::wstring& name);
+// The text with its %NAME% references replaced by the environment's values;
+// unknown names stay as written.
+std::wstring ExpandEnvironment(const std::wstring& text);
+// The system's own words for an error code, without the line end; empty when it has none.
+std::wstring ErrorText(unsigned long code);
 // Today's date in the user's short date form (e.g. 2026/12/10).
 std::wstring TodayShortDate();
 // The local date and time to the second, sortable: "2026-12-10 14:03:22".
@@ -31,6 +36,8 @@ using Opener = void (*)(void* parentWindow, const std::wstring& verb, const std:
 void SetOpener(Opener opener);
 // The shell's folder browser; the chosen file-system folder, or empty when cancelled.
 std::wstring BrowseForFolder(void* ownerWindow, const std::wstring& title);
+// The shell's file chooser for one existing file; its path, or empty when cancelled.
+std::wstring BrowseForFile(void* ownerWindow, const std::wstring& title);
 // The id of this process.
 unsigned long CurrentProcessId();
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -111,6 +112,19 @@ void PaintLabel(HWND hwnd, Control* c) {
   EndPaint(hwnd, &ps);
 }
 
+// Read in UTF-16: a dropped name may lie outside the code page.
+void FilesDropped(Control* c, HDROP drop) {
+  std::vector<std::wstring> paths;
+  UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; i++) {
+    std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+    path.resize(DragQueryFileW(drop, i, &path[0], (UINT)path.size()));
+    paths.push_back(path);
+  }
+  DragFinish(drop);
+  if (c->FilesDropped && !paths.empty()) c->FilesDropped(paths);
+}
+
 LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   Control* c = ControlOf(hwnd);
   if (!c) return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -155,6 +169,7 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     case WM_TIMER:
       if (c->Timer) c->Timer();
       return 0;
+    case WM_DROPFILES: FilesDropped(c, (HDROP)wParam); return 0;
     case WM_COMMAND: RouteCommand(hwnd, wParam, lParam); return 0;
     case WM_GETFONT: return (LRESULT)c->font;
     case WM_CTLCOLORSTATIC:
@@ -682,6 +697,10 @@ void SetToolTip(Control* c, const std::wstring& text) {
   info.uId = (UINT_PTR)c->hwnd;
   info.lpszText = &tip[0];
   SendMessageW(H(form.tooltip), TTM_ADDTOOLW, 0, (LPARAM)&info);
+}
+
+void AcceptFiles(Control* c) {
+  if (Drawn(c)) DragAcceptFiles(H(c->hwnd), TRUE);
 }
 
 void ListAdd(Control* c, const std::wstring& item) {

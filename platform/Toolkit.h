@@ -51,6 +51,8 @@ struct Control {
   std::function<void(const Mouse&)> MouseDown;
   std::function<void(const Mouse&)> MouseMove;
   std::function<void()> Timer;
+  // Files dropped from the shell, once AcceptFiles was called for the control.
+  std::function<void(const std::vector<std::wstring>& paths)> FilesDropped;
 };
 
 struct Form {
@@ -186,6 +188,10 @@ bool SetFontName(Control* c, const std::wstring& name);  // false for controls w
 bool SetFontSize(Control* c, int points);
 void SetCursor(Control* c, const std::string& cursorResource);
 void SetToolTip(Control* c, const std::wstring& text);
+// Lets the shell drop files on a label, image or panel. A panel takes them for every
+// control inside it too: the system hands a drop to the nearest window up the parent
+// chain that accepts files.
+void AcceptFiles(Control* c);
 // List boxes.
 void ListAdd(Control* c, const std::wstring& item);
 void ListRemove(Control* c, int index);

@@ -71,6 +71,25 @@ int ScanDemoFolder(HWND main, DWORD pid) {
   return 0;
 }
 
+// The first value cleaned, restored through "已清除项目".
+int RestoreOneCleaned(HWND main, DWORD pid) {
+  const int menuViewBackups = 302;  // another process cannot read the menus under Wine
+  ui::PostCommand(main, menuViewBackups);
+  HWND window = ui::WaitShown(L"恢复已清除项目", 20000, pid);
+  if (!window) return Fail(L"the restore window did not appear");
+  HWND list = FindWindowExW(window, nullptr, L"ListBox", nullptr);
+  LRESULT rows = SendMessageW(list, LB_GETCOUNT, 0, 0);
+  SendMessageW(list, LB_SETSEL, TRUE, 0);  // the oldest: the first value cleaned
+  Shot(L"restore");
+  ui::PostButton(ui::FindChild(window, L"恢复", L"Button"));
+  if (!ui::WaitFor([&] { return SendMessageW(list, LB_GETCOUNT, 0, 0) < rows; }, 10000))
+    return Fail(L"nothing was restored");
+  Say(L"demo: restored the first cleaned item; " + std::to_wstring(rows - 1) + L" backups remain");
+  ui::PostButton(ui::FindChild(window, L"关闭", L"Button"));
+  ui::WaitFor([&] { return !IsWindow(window); }, 10000);
+  return 0;
+}
+
 // The settings dialog, opened from its button and closed with OK.
 int ShowSettings(HWND main, DWORD pid) {
   ui::PostMouseDown(ui::FindChild(main, L"系统设置"), 1);
@@ -93,6 +112,30 @@ int ShowAbout(HWND main, DWORD pid) {
   ui::PostMouseDown(ui::FindChild(box, L"确定"), 1);
   if (!ui::WaitFor([&] { return !IsWindow(box); }, 10000)) return Fail(L"the about box did not close");
   Say(L"demo: the about box opened from the help menu and closed by its OK image");
+  return 0;
+}
+
+// The query page: one suspicious and one clean file, typed in and queried. The
+// suspicious one lies outside C:\demo, which the scan after it walks.
+int QueryDemoFiles(HWND main, DWORD pid) {
+  CreateDirectoryW(L"C:\\querydemo", nullptr);
+  HANDLE file = CreateFileW(L"C:\\querydemo\\query-hook.dll", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  std::string bytes = "MZ" + std::string(60, '\0') + "SetWindows" + "Hook";
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+  CloseHandle(file);
+  HWND field = FindWindowExW(GetParent(ui::FindChild(main, L"文件名：")), nullptr, L"Edit", nullptr);
+  HWND button = ui::FindChild(main, L"查询");
+  if (!field || !button) return Fail(L"the query page has no field or button");
+  const wchar_t* const files[] = {L"C:\\querydemo\\query-hook.dll", L"C:\\windows\\system32\\notepad.exe"};
+  for (const wchar_t* path : files) {
+    SendMessageW(field, WM_SETTEXT, 0, (LPARAM)path);
+    ui::PostMouseDown(button, 1);
+    if (!ui::WaitFor([&] { return ui::TopOfProcess(pid, L"Zorvane", L"#32770") != nullptr; }, 20000))
+      return Fail(L"the query gave no answer");
+    if (path == files[0]) Shot(L"query-answer");
+    Say(std::wstring(L"demo: query ") + path + L" -> " + ui::AcknowledgeMessage(pid));
+  }
   return 0;
 }
 
@@ -138,8 +181,10 @@ int main() {
   Say(ui::ReportTextOf(report));
   Say(L"--------------");
   ui::CloseReport(report);
+  if (int rc = RestoreOneCleaned(main, pid)) return rc;
   ui::ClickNow(ui::FindChild(main, L"可疑文件查询"));
   Shot(L"query");
+  if (int rc = QueryDemoFiles(main, pid)) return rc;
   if (int rc = ScanDemoFolder(main, pid)) return rc;
   if (int rc = ShowSettings(main, pid)) return rc;
   if (int rc = ShowAbout(main, pid)) return rc;

@@ -3,6 +3,7 @@
 // and the about box is modal, owned by the main window and closed by its OK image.
 #include <gtest/gtest.h>
 
+#include "filescan/QueryPage.h"
 #include "frame/FormAbout.h"
 #include "frame/FormMain.h"
 #include "platform/System.h"
@@ -125,7 +126,7 @@ TEST_F(About, ModalOwnedByTheMainWindowAndItsLinkLeavesItOpen) {
   EXPECT_TRUE(IsWindowEnabled(main));
   EXPECT_EQ(main, GetActiveWindow());
   testsupport::Click(FormMain::LabelKyAsk->hwnd);
-  EXPECT_TRUE(tk::Visible(FormMain::PictureKyAsk));
+  EXPECT_TRUE(tk::Visible(QueryPage::PictureKyAsk));
 }
 
 TEST_F(About, AnyMouseButtonOnEitherOkImageClosesIt) {

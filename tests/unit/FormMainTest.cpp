@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "filescan/QueryPage.h"
 #include "filescan/ScanPage.h"
 #include "frame/FormMain.h"
 #include "frame/ModuleMain.h"
@@ -33,13 +34,13 @@ TEST_F(MainWindow, OpensOnTheSystemCheckPage) {
   tk::Form& form = Open();
   EXPECT_EQ(L"Zorvane v3.3", form.caption);
   EXPECT_FALSE(tk::Visible(ScanPage::PictureKyScan));
-  EXPECT_FALSE(tk::Visible(FormMain::PictureKyAsk));
+  EXPECT_FALSE(tk::Visible(QueryPage::PictureKyAsk));
   EXPECT_FALSE(tk::Visible(FormMain::ImageKyScan));
   EXPECT_FALSE(tk::Visible(FormMain::ImageKyAsk));
   EXPECT_TRUE(tk::Visible(FormMain::ImageScan[0]));
   // The scan panel was moved onto the query panel's place.
-  EXPECT_EQ(tk::Left(FormMain::PictureKyAsk), tk::Left(ScanPage::PictureKyScan));
-  EXPECT_EQ(tk::Top(FormMain::PictureKyAsk), tk::Top(ScanPage::PictureKyScan));
+  EXPECT_EQ(tk::Left(QueryPage::PictureKyAsk), tk::Left(ScanPage::PictureKyScan));
+  EXPECT_EQ(tk::Top(QueryPage::PictureKyAsk), tk::Top(ScanPage::PictureKyScan));
 }
 
 TEST_F(MainWindow, PageLabelsSwitchExactlyTheFourControls) {
@@ -55,7 +56,7 @@ TEST_F(MainWindow, PageLabelsSwitchExactlyTheFourControls) {
     testsupport::Click(s.label->hwnd);
     EXPECT_EQ(s.scan, tk::Visible(ScanPage::PictureKyScan)) << tk::Caption(s.label).size();
     EXPECT_EQ(s.scan, tk::Visible(FormMain::ImageKyScan));
-    EXPECT_EQ(s.ask, tk::Visible(FormMain::PictureKyAsk));
+    EXPECT_EQ(s.ask, tk::Visible(QueryPage::PictureKyAsk));
     EXPECT_EQ(s.ask, tk::Visible(FormMain::ImageKyAsk));
     // System-check controls keep their own flags; the panels cover them.
     EXPECT_TRUE(tk::Visible(FormMain::ImageScan[0]));
@@ -126,7 +127,7 @@ TEST_F(MainWindow, ImageButtonsCarryTheirActions) {
   Open();
   for (tk::Control* image : FormMain::ImageScan) EXPECT_EQ(L"开始查杀", tk::Caption(image));
   for (tk::Control* image : FormMain::ImageConfig) EXPECT_EQ(L"系统设置", tk::Caption(image));
-  for (tk::Control* image : FormMain::ImageOK) EXPECT_EQ(L"查询", tk::Caption(image));
+  for (tk::Control* image : QueryPage::ImageOK) EXPECT_EQ(L"查询", tk::Caption(image));
   EXPECT_EQ(L"", tk::Caption(FormMain::ImageKyScan));  // a header, not a button
 }
 
@@ -162,14 +163,14 @@ TEST_F(MainWindow, BigButtonHoverPlaysTheSoundOncePerApproach) {
 TEST_F(MainWindow, QueryButtonHoverStaysOverThePanel) {
   Open();
   testsupport::Click(FormMain::LabelKyAsk->hwnd);
-  Mouse(FormMain::ImageOK[0]->hwnd, WM_MOUSEMOVE);
-  EXPECT_TRUE(tk::Visible(FormMain::ImageOK[1]));
-  EXPECT_FALSE(tk::Visible(FormMain::ImageOK[0]));
-  Mouse(FormMain::PictureKyAsk->hwnd, WM_MOUSEMOVE);
-  EXPECT_TRUE(tk::Visible(FormMain::ImageOK[1]));
+  Mouse(QueryPage::ImageOK[0]->hwnd, WM_MOUSEMOVE);
+  EXPECT_TRUE(tk::Visible(QueryPage::ImageOK[1]));
+  EXPECT_FALSE(tk::Visible(QueryPage::ImageOK[0]));
+  Mouse(QueryPage::PictureKyAsk->hwnd, WM_MOUSEMOVE);
+  EXPECT_TRUE(tk::Visible(QueryPage::ImageOK[1]));
   Mouse(FormMain::Get().hwnd, WM_MOUSEMOVE, 5, 5);
-  EXPECT_TRUE(tk::Visible(FormMain::ImageOK[0]));
-  EXPECT_FALSE(tk::Visible(FormMain::ImageOK[1]));
+  EXPECT_TRUE(tk::Visible(QueryPage::ImageOK[0]));
+  EXPECT_FALSE(tk::Visible(QueryPage::ImageOK[1]));
 }
 
 TEST_F(MainWindow, LinkLabelWhiteThenRedUnderlinedThenYellow) {
@@ -199,7 +200,7 @@ TEST_F(MainWindow, HandCursorOnLinksAndBigButtonsOnly) {
   for (tk::Control* c : {ScanPage::LabelTargetToScan, FormMain::Label57302, FormMain::LabelKill, FormMain::LabelKyScan,
                          FormMain::LabelKyAsk, FormMain::ImageScan[2], FormMain::ImageConfig[1]})
     EXPECT_EQ((void*)hand, c->cursor) << c->name;
-  for (tk::Control* c : {FormMain::ImageOK[0], FormMain::LabelVTKVersion, FormMain::ImageWayOn})
+  for (tk::Control* c : {QueryPage::ImageOK[0], FormMain::LabelVTKVersion, FormMain::ImageWayOn})
     EXPECT_EQ(nullptr, c->cursor) << c->name;
 }
 
@@ -226,11 +227,12 @@ TEST_F(MainWindow, ReplacedProcedureKeepsCaptionAndChildTextsExact) {
 TEST_F(MainWindow, ControlsAreRealWindowsInTheStoredOrder) {
   tk::Form& form = Open();
   // The folder queue is a plain list in the scan module, not a control.
-  const wchar_t* const order[] = {
-      L"PictureKyScan",  L"CommandSelectFolder", L"CommandScan",  L"CommandStopScan", L"TextIATResult", L"LabelTarget",
-      L"LabelScanState", L"LabelTargetToScan",   L"PictureKyAsk", L"TextKyFile",      L"ImageOK",       L"ImageOK",
-      L"Label1",         L"TimerOnTimeScan",     L"Label2",       L"Label57302",      L"LabelKill",     L"LabelKyScan",
-      L"LabelKyAsk",     L"ImageKyAsk",          L"ImageKyScan"};
+  const wchar_t* const order[] = {L"PictureKyScan", L"CommandSelectFolder", L"CommandScan",     L"CommandStopScan",
+                                  L"TextIATResult", L"LabelTarget",         L"LabelScanState",  L"LabelTargetToScan",
+                                  L"PictureKyAsk",  L"TextKyFile",          L"ImageOK",         L"ImageOK",
+                                  L"Label1",        L"CommandBrowse",       L"TimerOnTimeScan", L"Label2",
+                                  L"Label57302",    L"LabelKill",           L"LabelKyScan",     L"LabelKyAsk",
+                                  L"ImageKyAsk",    L"ImageKyScan"};
   ASSERT_GE(form.controls.size(), std::size(order));
   for (size_t i = 0; i < std::size(order); i++) {
     EXPECT_EQ(order[i], form.controls[i]->name) << i;
