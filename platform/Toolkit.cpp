@@ -539,7 +539,7 @@ Control* AddText(Form& form, Control* container, const std::wstring& name, int x
 
 Control* AddList(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height,
                  bool multiSelect) {
-  DWORD style = WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | (multiSelect ? LBS_EXTENDEDSEL : 0);
+  DWORD style = WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT | (multiSelect ? LBS_EXTENDEDSEL : 0);
   return Add(form, container, Kind::List, name, -1, L"LISTBOX", style, 0, L"", x, y, width, height);
 }
 
@@ -704,7 +704,18 @@ void AcceptFiles(Control* c) {
 }
 
 void ListAdd(Control* c, const std::wstring& item) {
-  if (Drawn(c)) SendMessageW(H(c->hwnd), LB_ADDSTRING, 0, (LPARAM)item.c_str());
+  if (!Drawn(c)) return;
+  HWND list = H(c->hwnd);
+  SendMessageW(list, LB_ADDSTRING, 0, (LPARAM)item.c_str());
+  // A row longer than the box scrolls sideways instead of being cut at its edge.
+  HDC dc = GetDC(list);
+  HGDIOBJ old = c->font ? SelectObject(dc, (HFONT)c->font) : nullptr;
+  SIZE size = {};
+  GetTextExtentPoint32W(dc, item.c_str(), (int)item.size(), &size);
+  if (old) SelectObject(dc, old);
+  ReleaseDC(list, dc);
+  if (size.cx + 8 > SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0))
+    SendMessageW(list, LB_SETHORIZONTALEXTENT, size.cx + 8, 0);
 }
 
 void ListRemove(Control* c, int index) {
