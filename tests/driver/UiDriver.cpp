@@ -435,6 +435,15 @@ void RegDeleteTree(HKEY root, const std::wstring& path) {
   RegDeleteKeyW(root, path.c_str());
 }
 
+std::string HookSignature() { return std::string("SetWindows") + "Hook"; }
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  ::WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+  CloseHandle(file);
+}
+
 const wchar_t kWinlogon[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 const wchar_t kBrowserHelpers[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Browser Helper Objects";
 const wchar_t kShellExecuteHooks[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\ShellExecuteHooks";

@@ -82,6 +82,10 @@ bool TrayIconPresent(HWND owner);
 // Visible buttons on the virtual desktop's taskbar, the start button included.
 int VisibleTaskbarButtons();
 
+// The hook signature, built at run time so that the test program's own bytes do not carry it.
+std::string HookSignature();
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+
 // Registry helpers for checks.
 std::wstring RegText(HKEY root, const std::wstring& path, const std::wstring& name, bool* found = nullptr);
 // Creates the key if needed and stores a string value.

@@ -6,16 +6,6 @@
 
 namespace {
 
-// Built at run time so that this program's own bytes do not carry the text.
-std::string Signature() { return std::string("SetWindows") + "Hook"; }
-
-void WriteFile(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  ::WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
-  CloseHandle(file);
-}
-
 struct Search {
   std::wstring text;
   HWND found = nullptr;
@@ -40,8 +30,8 @@ class QueryE2E : public ::testing::Test {
   void SetUp() override {
     CreateDirectoryW(L"C:\\queryfix", nullptr);
     CreateDirectoryW(L"C:\\queryfix\\with space", nullptr);
-    WriteFile(L"C:\\queryfix\\hook.dll", "MZ" + std::string(100, '\0') + Signature());
-    WriteFile(L"C:\\queryfix\\with space\\clean.exe", "MZ" + std::string(100, '\0'));
+    ui::WriteFileBytes(L"C:\\queryfix\\hook.dll", "MZ" + std::string(100, '\0') + ui::HookSignature());
+    ui::WriteFileBytes(L"C:\\queryfix\\with space\\clean.exe", "MZ" + std::string(100, '\0'));
     main = ui::Launch(app, L"query");
     ASSERT_NE(nullptr, main);
     ui::ClickNow(ui::FindChild(main, L"可疑文件查询"));

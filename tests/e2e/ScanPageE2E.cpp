@@ -6,16 +6,6 @@
 
 namespace {
 
-// Built at run time so that this program's own bytes do not carry the text.
-std::string Signature() { return std::string("SetWindows") + "Hook"; }
-
-void WriteFile(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  ::WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
-  CloseHandle(file);
-}
-
 int Count(const std::wstring& text, const std::wstring& what) {
   int n = 0;
   for (size_t at = text.find(what); at != std::wstring::npos; at = text.find(what, at + 1)) n++;
@@ -37,7 +27,7 @@ class ScanPage : public ::testing::Test {
  protected:
   void SetUp() override {
     CreateDirectoryW(L"C:\\scanfix", nullptr);
-    WriteFile(L"C:\\scanfix\\hook.dll", "MZ" + std::string(100, '\0') + Signature());
+    ui::WriteFileBytes(L"C:\\scanfix\\hook.dll", "MZ" + std::string(100, '\0') + ui::HookSignature());
     main = ui::Launch(app, L"scan");
     ASSERT_NE(nullptr, main);
     ui::ClickNow(ui::FindChild(main, L"可疑文件扫描"));
@@ -116,8 +106,8 @@ TEST_F(ScanPage, ClosingTheWindowEndsARunningScanCleanly) {
 
 TEST_F(ScanPage, ChosenFolderIsTheTargetAndIsWalkedWhole) {
   CreateDirectoryW(L"C:\\scanfix\\sub", nullptr);
-  WriteFile(L"C:\\scanfix\\sub\\deeper.exe", "MZ" + Signature());
-  WriteFile(L"C:\\scanfix\\readme.txt", "x");
+  ui::WriteFileBytes(L"C:\\scanfix\\sub\\deeper.exe", "MZ" + ui::HookSignature());
+  ui::WriteFileBytes(L"C:\\scanfix\\readme.txt", "x");
   ui::PostButton(ui::FindChild(main, L"选择", L"Button"));
   std::wstring tree;
   bool chosen = ui::ChooseInFolderBrowser(app.process.dwProcessId, {L"我的电脑", L"C:", L"scanfix"}, &tree);
@@ -146,7 +136,7 @@ TEST_F(ScanPage, ChosenFolderIsTheTargetAndIsWalkedWhole) {
 TEST_F(ScanPage, ChosenFolderNamedOutsideTheCodePageIsScannedUnderItsName) {
   const std::wstring folder = L"C:\\scanfix\\\u00D0ata\u0915";
   CreateDirectoryW(folder.c_str(), nullptr);
-  WriteFile(folder + L"\\hook\u00AA.dll", "MZ" + Signature());
+  ui::WriteFileBytes(folder + L"\\hook\u00AA.dll", "MZ" + ui::HookSignature());
   ui::PostButton(ui::FindChild(main, L"选择", L"Button"));
   std::wstring tree;
   bool chosen =

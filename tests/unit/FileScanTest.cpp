@@ -14,19 +14,10 @@ namespace {
 using testsupport::ReadFileBytes;
 using testsupport::WriteFileBytes;
 
-const std::string kSignature = "SetWindowsHook";
+const std::string kSignature = testsupport::HookSignature();
 
-std::wstring Fixture(const std::wstring& name) {
-  return testsupport::TestFolder() + L"\\fixtures\\fx_" + name + L".dll";
-}
-
-// A copy of a fixture library with the signature in its DOS stub (the first bytes).
-void PlaceHookLibrary(const std::wstring& fixture, const std::wstring& path) {
-  std::string bytes = ReadFileBytes(Fixture(fixture));
-  ASSERT_GT(bytes.size(), 0x4Eu + kSignature.size());
-  bytes.replace(0x4E, kSignature.size(), kSignature);
-  WriteFileBytes(path, bytes);
-}
+auto& Fixture = testsupport::FixtureLibrary;
+using testsupport::PlaceHookLibrary;
 
 void MakeFolder(const std::wstring& path) { CreateDirectoryW(path.c_str(), nullptr); }
 

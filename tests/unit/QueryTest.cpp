@@ -20,22 +20,12 @@ namespace {
 using testsupport::ReadFileBytes;
 using testsupport::WriteFileBytes;
 
-// Built at run time so that this program's own bytes do not carry the text.
-const std::string kSignature = std::string("SetWindows") + "Hook";
+const std::string kSignature = testsupport::HookSignature();
 const std::wstring kSafe = L"该文件是安全的。";
 const std::wstring kRoot = L"C:\\querytest";
 
-std::wstring Fixture(const std::wstring& name) {
-  return testsupport::TestFolder() + L"\\fixtures\\fx_" + name + L".dll";
-}
-
-// A copy of a fixture library with the signature in its DOS stub (the first bytes).
-void PlaceHookLibrary(const std::wstring& fixture, const std::wstring& path) {
-  std::string bytes = ReadFileBytes(Fixture(fixture));
-  ASSERT_GT(bytes.size(), 0x4Eu + kSignature.size());
-  bytes.replace(0x4E, kSignature.size(), kSignature);
-  WriteFileBytes(path, bytes);
-}
+auto& Fixture = testsupport::FixtureLibrary;
+using testsupport::PlaceHookLibrary;
 
 std::wstring Suspicious(const std::wstring& path, const std::wstring& company) {
   return L"可疑文件：" + path + L" | 文件发行者：" + company;

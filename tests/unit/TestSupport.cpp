@@ -197,4 +197,16 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
   CloseHandle(file);
 }
 
+std::string HookSignature() { return std::string("SetWindows") + "Hook"; }
+
+std::wstring FixtureLibrary(const std::wstring& name) { return TestFolder() + L"\\fixtures\\fx_" + name + L".dll"; }
+
+void PlaceHookLibrary(const std::wstring& fixture, const std::wstring& path) {
+  std::string bytes = ReadFileBytes(FixtureLibrary(fixture));
+  std::string signature = HookSignature();
+  if (bytes.size() < 0x4E + signature.size()) return;  // no fixture: the caller's checks fail
+  bytes.replace(0x4E, signature.size(), signature);
+  WriteFileBytes(path, bytes);
+}
+
 }  // namespace testsupport

@@ -56,5 +56,11 @@ std::wstring TestFolder();
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
 std::string ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// The hook signature, built at run time so that the test program's own bytes do not carry it.
+std::string HookSignature();
+// A library built beside the tests with a crafted version resource, by its short name ("ms", "none", ...).
+std::wstring FixtureLibrary(const std::wstring& name);
+// A copy of a fixture library with the signature in its DOS stub (its first bytes).
+void PlaceHookLibrary(const std::wstring& fixture, const std::wstring& path);
 
 }  // namespace testsupport
