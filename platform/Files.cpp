@@ -351,11 +351,11 @@ bool AppendQuotedLine(const std::wstring& path, const std::wstring& text, unsign
 
 // Writes and flushes a new file. A file that was created but not filled is
 // closed before it is deleted, so a failure leaves nothing behind.
-static bool WriteNewFile(const std::string& ansiPath, const std::string& bytes, unsigned long* error) {
+static bool WriteNewFile(const std::wstring& path, const std::string& bytes, unsigned long* error) {
   bool written = false;
   {
     ScopedHandle file(
-        CreateFileA(ansiPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
       *error = GetLastError();
       return false;
@@ -363,16 +363,16 @@ static bool WriteNewFile(const std::string& ansiPath, const std::string& bytes, 
     written = WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get());
     if (!written) *error = GetLastError();
   }
-  if (!written) DeleteFileA(ansiPath.c_str());
+  if (!written) DeleteFileW(path.c_str());
   return written;
 }
 
 static bool ReplaceWithBytes(const std::wstring& path, const std::string& bytes, unsigned long* error) {
-  std::string ansiTemp = Text::ToAnsi(path + L".~tmp");
-  if (!WriteNewFile(ansiTemp, bytes, error)) return false;
-  if (!MoveFileExA(ansiTemp.c_str(), Text::ToAnsi(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  std::wstring temp = path + L".~tmp";
+  if (!WriteNewFile(temp, bytes, error)) return false;
+  if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     *error = GetLastError();
-    DeleteFileA(ansiTemp.c_str());
+    DeleteFileW(temp.c_str());
     return false;
   }
   return true;
@@ -387,21 +387,19 @@ bool ReplaceWithEscapedText(const std::wstring& path, const std::wstring& text, 
 }
 
 bool FolderExists(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesA(Text::ToAnsi(path).c_str());
+  DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool Exists(const std::wstring& path) {
-  return GetFileAttributesA(Text::ToAnsi(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool CreateFolder(const std::wstring& path) {
-  CreateDirectoryA(Text::ToAnsi(path).c_str(), nullptr);
+  CreateDirectoryW(path.c_str(), nullptr);
   return FolderExists(path);
 }
 
 bool Remove(const std::wstring& path, unsigned long* error) {
-  if (DeleteFileA(Text::ToAnsi(path).c_str())) return true;
+  if (DeleteFileW(path.c_str())) return true;
   *error = GetLastError();
   return false;
 }

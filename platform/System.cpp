@@ -10,18 +10,20 @@
 #include <cwchar>
 #include <vector>
 
+#include "platform/Folders.h"
 #include "platform/ScopedHandle.h"
 #include "platform/Text.h"
 
 namespace System {
 
+// Read in UTF-16: a folder named outside the code page must not come back with "?".
 std::wstring ProgramFolder() {
-  std::vector<char> path(MAX_PATH);
+  std::vector<wchar_t> path(MAX_PATH);
   for (;;) {
-    DWORD length = GetModuleFileNameA(nullptr, path.data(), (DWORD)path.size());
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), (DWORD)path.size());
     if (length == 0) return {};
     if (length < path.size()) {
-      std::wstring full = Text::FromAnsi(path.data(), length);
+      std::wstring full(path.data(), length);
       size_t slash = full.find_last_of(L"\\/");
       return slash == std::wstring::npos ? std::wstring() : full.substr(0, slash);
     }
@@ -111,7 +113,13 @@ std::wstring BrowseForFile(void* ownerWindow, const std::wstring& title) {
 }
 
 namespace {
-void PlayWithWinmm(const std::wstring& path) { PlaySoundA(Text::ToAnsi(path).c_str(), nullptr, SND_ASYNC); }
+// The ANSI call where it carries the path exactly, the wide one elsewhere.
+void PlayWithWinmm(const std::wstring& path) {
+  if (Folders::FitsAnsiCalls(path))
+    PlaySoundA(Text::ToAnsi(path).c_str(), nullptr, SND_ASYNC);
+  else
+    PlaySoundW(path.c_str(), nullptr, SND_ASYNC);
+}
 SoundPlayer g_player = PlayWithWinmm;
 }  // namespace
 
@@ -120,13 +128,13 @@ void PlaySoundAsync(const std::wstring& path) { g_player(path); }
 void SetSoundPlayer(SoundPlayer player) { g_player = player ? player : PlayWithWinmm; }
 
 bool StartExplorer(const std::wstring& folder) {
-  std::string command = Text::ToAnsi(L"explorer " + folder);
-  STARTUPINFOA startup = {};
+  std::wstring command = L"explorer " + folder;  // wide: the folder may hold any name
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWMAXIMIZED;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     return false;
   ScopedHandle thread(process.hThread), started(process.hProcess);  // nothing waits for the browser
   return true;
@@ -134,8 +142,12 @@ bool StartExplorer(const std::wstring& folder) {
 
 namespace {
 void OpenWithShell(void* parentWindow, const std::wstring& verb, const std::wstring& target) {
-  ShellExecuteA((HWND)parentWindow, Text::ToAnsi(verb).c_str(), Text::ToAnsi(target).c_str(), nullptr, nullptr,
-                SW_SHOWNORMAL);
+  if (Folders::FitsAnsiCalls(target)) {
+    ShellExecuteA((HWND)parentWindow, Text::ToAnsi(verb).c_str(), Text::ToAnsi(target).c_str(), nullptr, nullptr,
+                  SW_SHOWNORMAL);
+    return;
+  }
+  ShellExecuteW((HWND)parentWindow, verb.c_str(), target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 Opener g_opener = OpenWithShell;
 }  // namespace

@@ -337,4 +337,22 @@ TEST_F(SystemCheck, EveryCheckAsksInOrderAndTheNextCheckOnlyAboutWhatWasSkipped)
       ui::ReportTextOf(report));
 }
 
+// A program folder named outside the code page: the files beside the program
+// (the trust list, the logs) are found and written all the same.
+TEST_F(SystemCheck, ProgramFolderNamedOutsideTheCodePageKeepsItsFiles) {
+  ui::SetRegText(HKEY_CURRENT_USER, kRun, L"demo", L"C:\\WINDOWS\\evil.exe");
+  HWND main = ui::Launch(app, L"\u0926\u0947\u0935");
+  ASSERT_NE(nullptr, main);
+  Progress(main);
+  EXPECT_NE(L"", Answer(L"信任"));
+  HWND report = WaitReport();
+  ASSERT_NE(nullptr, report);
+  EXPECT_EQ(L"Zorvane 病毒木马查杀结果：\r\n\r\n(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\evil.exe 信任,未清除!",
+            ui::ReportTextOf(report));
+  EXPECT_EQ("\"C:\\WINDOWS\\evil.exe\"\r\n", FileBytes(app.folder + L"\\Allow.dat"));
+  SaveReport(report, L"here.log");
+  EXPECT_EQ(L"记录已保存!", AcknowledgeMessage());
+  EXPECT_NE("<missing>", FileBytes(app.folder + L"\\log\\here.log"));
+}
+
 }  // namespace
