@@ -451,6 +451,21 @@ const wchar_t kAppInitKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\
 const wchar_t kHelperClass[] = L"{5EED0001-0000-4000-8000-00000000B40A}";
 const wchar_t kHookClass[] = L"{5EED0002-0000-4000-8000-00000000B40A}";
 
+void ClearLaterChecks() {
+  SetRegText(HKEY_CLASSES_ROOT, L"exefile\\shell\\open\\command", L"", L"\"%1\" %*");
+  SetRegText(HKEY_LOCAL_MACHINE, kWinlogon, L"Shell", L"explorer.exe");
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kWinlogon, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    RegDeleteValueW(key, L"Userinit");
+    RegCloseKey(key);
+  }
+  RegDeleteTree(HKEY_LOCAL_MACHINE, kBrowserHelpers);
+  RegDeleteTree(HKEY_LOCAL_MACHINE, kShellExecuteHooks);
+  RegDeleteTree(HKEY_LOCAL_MACHINE, kAppInitKey);
+  RegDeleteTree(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kHelperClass);
+  RegDeleteTree(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kHookClass);
+}
+
 void SeedLaterChecks(std::vector<std::wstring>* subjects) {
   SetRegText(HKEY_CLASSES_ROOT, L"exefile\\shell\\open\\command", L"", L"C:\\WINDOWS\\demo-open.exe \"%1\" %*");
   SetRegText(HKEY_LOCAL_MACHINE, kWinlogon, L"Shell", L"Explorer.exe C:\\WINDOWS\\demo-shell.exe");

@@ -95,6 +95,8 @@ void RegDeleteTree(HKEY root, const std::wstring& path);
 // One finding for each registry check after the autorun keys, in the order the
 // system check asks about them; `subjects` receives what each prompt shows.
 void SeedLaterChecks(std::vector<std::wstring>* subjects = nullptr);
+// Puts those places back as a fresh prefix has them, so no finding is left behind.
+void ClearLaterChecks();
 // Where SeedLaterChecks puts them.
 extern const wchar_t kWinlogon[];
 extern const wchar_t kBrowserHelpers[];
