@@ -190,6 +190,11 @@ long DeleteBelow(HKEY parent, const std::wstring& path, View view) {
   return DeleteKey(parent, path, view);
 }
 
+std::wstring Parent(const std::wstring& path) {
+  size_t slash = path.rfind(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
 }  // namespace
 
 Key::~Key() {
@@ -224,11 +229,16 @@ std::wstring Value::Text() const {
   return text.substr(0, text.find(L'\0'));
 }
 
+// A key missing from a view takes its sharing from its nearest parent both views
+// hold: the views share or split whole subtrees, and a check may create the key.
 std::vector<View> ViewsOf(Root root, const std::wstring& path) {
   if (!System::IsWow64()) return {Own};
-  std::wstring native, wow;
-  if (FullName(root, path, Bits64, &native) && FullName(root, path, Bits32, &wow) && native == wow) return {Bits64};
-  return {Bits64, Bits32};
+  for (std::wstring key = path;; key = Parent(key)) {
+    std::wstring native, wow;
+    if (FullName(root, key, Bits64, &native) && FullName(root, key, Bits32, &wow))
+      return native == wow ? std::vector<View>{Bits64} : std::vector<View>{Bits64, Bits32};
+    if (key.empty()) return {Bits64, Bits32};
+  }
 }
 
 View NativeView() { return System::IsWow64() ? Bits64 : Own; }
