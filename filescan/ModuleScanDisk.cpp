@@ -94,6 +94,18 @@ void HandleFileEntry(const Sink& sink, const std::wstring& folder, const Folders
   if (IsCandidate(entry.name)) Examine(sink, folder + entry.name);
 }
 
+// On 64-bit Windows the real System32 is listed under its own name, and SysWOW64
+// only as itself; a listing opened so stays so.
+Folders::Listing OpenListing(const std::wstring& folder, const std::wstring& pattern, Folders::Entry* entry) {
+  Files::RealSystemFolder real;
+  return Folders::First(folder, pattern, entry);
+}
+
+bool ReadRealHead(const std::wstring& path, std::string* head, unsigned long* error) {
+  Files::RealSystemFolder real;
+  return Files::ReadHead(path, kHeadBytes, head, error);
+}
+
 void HandleEntry(const Sink& sink, const std::wstring& folder, const Folders::Entry& entry) {
   if (entry.name.empty()) return;
   if (entry.attributes & Folders::kDirectory)
@@ -107,10 +119,11 @@ void HandleEntry(const Sink& sink, const std::wstring& folder, const Folders::En
 Examination ExamineFile(const std::wstring& path) {
   Examination examination;
   std::string head;
-  if (!Files::ReadHead(path, kHeadBytes, &head, &examination.error)) return examination;
+  if (!ReadRealHead(path, &head, &examination.error)) return examination;
   examination.read = true;
   if (head.find(kSignature) == std::string::npos) return examination;
-  std::wstring company = ModuleFileInfo::GetFileCompany(path);
+  // The version lookup may load a library: it reaches the real System32 by its alias.
+  std::wstring company = ModuleFileInfo::GetFileCompany(Files::RealSystemAlias(path));
   if (Text::Trim(company).empty()) company = L"未知";
   if (company.find(L"Microsoft") != std::wstring::npos) return examination;
   examination.suspicious = true;
@@ -175,7 +188,7 @@ void ScanFolder(const std::wstring& folder, const std::wstring& pattern, const S
   std::wstring base = folder;
   if (base.empty() || base.back() != L'\\') base += L'\\';
   Folders::Entry entry;
-  Folders::Listing listing = Folders::First(base, pattern, &entry);
+  Folders::Listing listing = OpenListing(base, pattern, &entry);
   if (!listing) return;
   HandleEntry(sink, base, entry);
   for (;;) {

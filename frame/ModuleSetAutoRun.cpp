@@ -22,17 +22,23 @@ std::wstring FolderOf(const std::wstring& command) {
 
 // Only an entry of this copy of the program is ours to remove; one that names
 // another folder belongs to another installation.
-void RemoveOwn(Reg::Root root, const std::wstring& folder) {
+void RemoveOwnIn(Reg::Root root, Reg::View view, const std::wstring& folder) {
   Reg::Key key;
   Reg::Value value;
-  if (Reg::Open(root, kRunKey, &key) != Reg::Ok || Reg::QueryValue(key, kValueName, &value) != Reg::Ok) return;
+  if (Reg::Open(root, kRunKey, &key, view) != Reg::Ok || Reg::QueryValue(key, kValueName, &value) != Reg::Ok) return;
   if (!value.IsText() || Text::Lower(FolderOf(value.Text())) != Text::Lower(folder)) return;
   Reg::DeleteValue(key, kValueName);
 }
 
+// Also from the 32-bit view of a 64-bit Windows, where earlier versions wrote.
+void RemoveOwn(Reg::Root root, const std::wstring& folder) {
+  for (Reg::View view : Reg::ViewsOf(root, kRunKey)) RemoveOwnIn(root, view, folder);
+}
+
+// The view Windows itself reads its Run entries from.
 long Write(Reg::Root root, const std::wstring& command) {
   Reg::Key key;
-  long rc = Reg::Create(root, kRunKey, &key);
+  long rc = Reg::Create(root, kRunKey, &key, Reg::NativeView());
   if (rc != Reg::Ok) return rc;
   return Reg::SetString(key, kValueName, command);
 }

@@ -29,9 +29,10 @@ void MonitorRunKeys() {
 // The list is read for findings only, and streamed: however large it is, a pass
 // holds none of it.
 void MonitorRunKey(Reg::Root hive, const std::wstring& subKey) {
-  ModuleAutoRun::WalkRunKey(hive, subKey, [](const ModuleAutoRun::RunValue& run) {
-    if (ModuleAutoRun::IsFinding(run.command) && !TrustList::IsTrusted(run.command)) SoundAlarm();
-  });
+  for (Reg::View view : Reg::ViewsOf(hive, subKey))
+    ModuleAutoRun::WalkRunKey(hive, subKey, view, [](const ModuleAutoRun::RunValue& run) {
+      if (ModuleAutoRun::IsFinding(run.command) && !TrustList::IsTrusted(run.command)) SoundAlarm();
+    });
 }
 
 }  // namespace ModuleOnTimeScan

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/ScopedHandle.h"
+#include "platform/System.h"
 #include "platform/Text.h"
 
 namespace Files {
@@ -402,6 +403,46 @@ bool Remove(const std::wstring& path, unsigned long* error) {
   if (DeleteFileW(path.c_str())) return true;
   *error = GetLastError();
   return false;
+}
+
+namespace {
+
+using Disable = BOOL(WINAPI*)(void**);
+using Revert = BOOL(WINAPI*)(void*);
+
+// Looked up at run time: 32-bit Windows before XP x64 has neither.
+template <typename Function>
+Function Lookup(const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name)));
+}
+
+bool StartsWithFolder(const std::wstring& path, const std::wstring& folder) {
+  if (path.size() <= folder.size() || path[folder.size()] != L'\\') return false;
+  return Text::Lower(path.substr(0, folder.size())) == Text::Lower(folder);
+}
+
+}  // namespace
+
+RealSystemFolder::RealSystemFolder() {
+  static const Disable disable = System::IsWow64() ? Lookup<Disable>("Wow64DisableWow64FsRedirection") : nullptr;
+  off_ = disable && disable(&former_);
+}
+
+RealSystemFolder::~RealSystemFolder() {
+  static const Revert revert = Lookup<Revert>("Wow64RevertWow64FsRedirection");
+  if (off_) revert(former_);
+}
+
+std::wstring RealSystemAlias(const std::wstring& path) {
+  if (!System::IsWow64()) return path;
+  wchar_t windows[MAX_PATH];
+  UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return path;
+  std::wstring base(windows, length);
+  if (!base.empty() && base.back() == L'\\') base.pop_back();
+  std::wstring system32 = base + L"\\System32";
+  if (!StartsWithFolder(path, system32)) return path;
+  return base + L"\\Sysnative" + path.substr(system32.size());
 }
 
 }  // namespace Files

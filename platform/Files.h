@@ -52,4 +52,23 @@ bool CreateFolder(const std::wstring& path);
 // Deletes one file; on failure `error` holds the system's error code.
 bool Remove(const std::wstring& path, unsigned long* error);
 
+// While it lives, this thread's file calls reach the real System32 of 64-bit
+// Windows instead of SysWOW64; nothing on 32-bit Windows. Keep it around listings
+// and reads only: a library loaded meanwhile would be the 64-bit one.
+class RealSystemFolder {
+ public:
+  RealSystemFolder();
+  ~RealSystemFolder();
+  RealSystemFolder(const RealSystemFolder&) = delete;
+  RealSystemFolder& operator=(const RealSystemFolder&) = delete;
+
+ private:
+  void* former_ = nullptr;
+  bool off_ = false;
+};
+// The name under which the calls that load libraries (the version lookup) reach
+// the file `path` names in the real System32: <Windows>\Sysnative\... on 64-bit
+// Windows; any other path is its own.
+std::wstring RealSystemAlias(const std::wstring& path);
+
 }  // namespace Files

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/System.h"
 #include "platform/Text.h"
 
 namespace Reg {
@@ -16,11 +17,48 @@ constexpr int kAttempts = 4;
 HKEY H(uintptr_t handle) { return reinterpret_cast<HKEY>(handle); }
 HKEY H(const Key& key) { return H(key.Handle()); }
 
-long OpenBelow(HKEY parent, const std::wstring& path, Key* key) {
+// Own keeps the plain calls of 32-bit Windows; a view is the access flag that names it.
+long OpenBelow(HKEY parent, const std::wstring& path, Key* key, View view) {
   HKEY h = nullptr;
-  LONG rc = RegOpenKeyW(parent, path.c_str(), &h);
-  if (rc == ERROR_SUCCESS) *key = Key(reinterpret_cast<uintptr_t>(h));
+  LONG rc = view == Own ? RegOpenKeyW(parent, path.c_str(), &h)
+                        : RegOpenKeyExW(parent, path.c_str(), 0, MAXIMUM_ALLOWED | view, &h);
+  if (rc == ERROR_SUCCESS) *key = Key(reinterpret_cast<uintptr_t>(h), view);
   return rc;
+}
+
+long CreateBelow(HKEY parent, const std::wstring& path, Key* key, View view) {
+  HKEY h = nullptr;
+  LONG rc = view == Own
+                ? RegCreateKeyW(parent, path.c_str(), &h)
+                : RegCreateKeyExW(parent, path.c_str(), 0, nullptr, 0, MAXIMUM_ALLOWED | view, nullptr, &h, nullptr);
+  if (rc == ERROR_SUCCESS) *key = Key(reinterpret_cast<uintptr_t>(h), view);
+  return rc;
+}
+
+// Windows before XP x64 has no RegDeleteKeyExW, and there a view is the only one.
+long DeleteKey(HKEY parent, const std::wstring& path, View view) {
+  using DeleteKeyEx = LONG(WINAPI*)(HKEY, const wchar_t*, REGSAM, DWORD);
+  static auto deleteKeyEx = reinterpret_cast<DeleteKeyEx>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("advapi32.dll"), "RegDeleteKeyExW")));
+  if (view == Own || !deleteKeyEx) return RegDeleteKeyW(parent, path.c_str());
+  return deleteKeyEx(parent, path.c_str(), view, 0);
+}
+
+// The key's full name in the registry ("\REGISTRY\MACHINE\SOFTWARE\Wow6432Node\..."):
+// two views that open the same key get the same name.
+bool FullName(Root root, const std::wstring& path, View view, std::wstring* name) {
+  using QueryKey = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  static auto queryKey =
+      reinterpret_cast<QueryKey>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryKey")));
+  constexpr int kKeyNameInformation = 3;
+  Key key;
+  if (!queryKey || OpenBelow(H(root), path, &key, view) != ERROR_SUCCESS) return false;
+  std::vector<ULONG> buffer(16384);  // a length, then up to 32K UTF-16 units
+  ULONG length = 0;
+  if (queryKey(H(key), kKeyNameInformation, buffer.data(), (ULONG)(buffer.size() * sizeof(ULONG)), &length) != 0)
+    return false;
+  name->assign(reinterpret_cast<const wchar_t*>(&buffer[1]), buffer[0] / sizeof(wchar_t));
+  return true;
 }
 
 // Sizes: names in characters, data in bytes. The name comes back counted, so a
@@ -91,9 +129,9 @@ long ReadAllOf(const Key& key, Enumerate enumerate, std::vector<Entry>* entries)
 }
 
 template <typename Entry, typename Enumerate>
-long ReadAll(Root root, const std::wstring& path, Enumerate enumerate, std::vector<Entry>* entries) {
+long ReadAll(Root root, const std::wstring& path, View view, Enumerate enumerate, std::vector<Entry>* entries) {
   Key key;
-  long rc = Open(root, path, &key);
+  long rc = Open(root, path, &key, view);
   if (rc != ERROR_SUCCESS) return rc;
   return ReadAllOf(key, enumerate, entries);
 }
@@ -106,7 +144,7 @@ long ReadTreeOf(const Key& key, Tree* tree) {
   for (size_t i = 0; rc == ERROR_SUCCESS && i < names.size(); i++) {
     Key subkey;
     read.subkeys.emplace_back();
-    rc = OpenBelow(H(key), names[i], &subkey);
+    rc = OpenBelow(H(key), names[i], &subkey, key.Of());
     if (rc == ERROR_SUCCESS) rc = ReadTreeOf(subkey, &read.subkeys.back());
     read.subkeys.back().name = names[i];
   }
@@ -122,35 +160,39 @@ long WriteTreeTo(const Key& key, const Tree& tree) {
     if (rc != ERROR_SUCCESS) return rc;
   }
   for (const Tree& subtree : tree.subkeys) {
-    HKEY h = nullptr;
-    long rc = RegCreateKeyW(H(key), subtree.name.c_str(), &h);
+    Key subkey;
+    long rc = CreateBelow(H(key), subtree.name, &subkey, key.Of());
     if (rc != ERROR_SUCCESS) return rc;
-    Key subkey(reinterpret_cast<uintptr_t>(h));
     rc = WriteTreeTo(subkey, subtree);
     if (rc != ERROR_SUCCESS) return rc;
   }
   return ERROR_SUCCESS;
 }
 
-long DeleteBelow(HKEY parent, const std::wstring& path);
+long DeleteBelow(HKEY parent, const std::wstring& path, View view);
 
 // Each deletion moves the next subkey down to index 0.
 long DeleteSubkeys(const Key& key) {
   std::wstring name;
   long rc;
   while ((rc = EnumKey(key, 0, &name)) == ERROR_SUCCESS) {
-    rc = DeleteBelow(H(key), name);
+    rc = DeleteBelow(H(key), name, key.Of());
     if (rc != ERROR_SUCCESS) return rc;
   }
   return rc == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : rc;
 }
 
-long DeleteBelow(HKEY parent, const std::wstring& path) {
+long DeleteBelow(HKEY parent, const std::wstring& path, View view) {
   Key key;
-  long rc = OpenBelow(parent, path, &key);
+  long rc = OpenBelow(parent, path, &key, view);
   if (rc == ERROR_SUCCESS) rc = DeleteSubkeys(key);
   if (rc != ERROR_SUCCESS) return rc;
-  return RegDeleteKeyW(parent, path.c_str());
+  return DeleteKey(parent, path, view);
+}
+
+std::wstring Parent(const std::wstring& path) {
+  size_t slash = path.rfind(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
 }  // namespace
@@ -159,12 +201,13 @@ Key::~Key() {
   if (handle_) RegCloseKey(H(handle_));
 }
 
-Key::Key(Key&& other) noexcept : handle_(std::exchange(other.handle_, 0)) {}
+Key::Key(Key&& other) noexcept : handle_(std::exchange(other.handle_, 0)), view_(other.view_) {}
 
 Key& Key::operator=(Key&& other) noexcept {
   if (this == &other) return *this;
   if (handle_) RegCloseKey(H(handle_));
   handle_ = std::exchange(other.handle_, 0);
+  view_ = other.view_;
   return *this;
 }
 
@@ -186,14 +229,23 @@ std::wstring Value::Text() const {
   return text.substr(0, text.find(L'\0'));
 }
 
-long Open(Root root, const std::wstring& path, Key* key) { return OpenBelow(H(root), path, key); }
-
-long Create(Root root, const std::wstring& path, Key* key) {
-  HKEY h = nullptr;
-  LONG rc = RegCreateKeyW(H(root), path.c_str(), &h);
-  if (rc == ERROR_SUCCESS) *key = Key(reinterpret_cast<uintptr_t>(h));
-  return rc;
+// A key missing from a view takes its sharing from its nearest parent both views
+// hold: the views share or split whole subtrees, and a check may create the key.
+std::vector<View> ViewsOf(Root root, const std::wstring& path) {
+  if (!System::IsWow64()) return {Own};
+  for (std::wstring key = path;; key = Parent(key)) {
+    std::wstring native, wow;
+    if (FullName(root, key, Bits64, &native) && FullName(root, key, Bits32, &wow))
+      return native == wow ? std::vector<View>{Bits64} : std::vector<View>{Bits64, Bits32};
+    if (key.empty()) return {Bits64, Bits32};
+  }
 }
+
+View NativeView() { return System::IsWow64() ? Bits64 : Own; }
+
+long Open(Root root, const std::wstring& path, Key* key, View view) { return OpenBelow(H(root), path, key, view); }
+
+long Create(Root root, const std::wstring& path, Key* key, View view) { return CreateBelow(H(root), path, key, view); }
 
 long EnumValue(const Key& key, unsigned long index, Value* value, bool whole) {
   if (!whole) return EnumValueInto(key, index, ShortBuffer, ShortBuffer, value);
@@ -261,43 +313,43 @@ long DeleteValue(const Key& key, const std::wstring& name) {
   return RegDeleteValueW(H(key), name.c_str());
 }
 
-long ReadValues(Root root, const std::wstring& path, std::vector<Value>* values) {
-  return ReadAll(root, path, EnumWholeValue, values);
+long ReadValues(Root root, const std::wstring& path, std::vector<Value>* values, View view) {
+  return ReadAll(root, path, view, EnumWholeValue, values);
 }
 
-long ReadSubkeys(Root root, const std::wstring& path, std::vector<std::wstring>* names) {
-  return ReadAll(root, path, EnumKey, names);
+long ReadSubkeys(Root root, const std::wstring& path, std::vector<std::wstring>* names, View view) {
+  return ReadAll(root, path, view, EnumKey, names);
 }
 
-long DeleteValue(Root root, const std::wstring& path, const std::wstring& name) {
+long DeleteValue(Root root, const std::wstring& path, const std::wstring& name, View view) {
   Key key;
-  long rc = Open(root, path, &key);
+  long rc = Open(root, path, &key, view);
   if (rc != ERROR_SUCCESS) return rc;
   return DeleteValue(key, name);
 }
 
-bool Holds(Root root, const std::wstring& path, const Value& shown) {
+bool Holds(Root root, const std::wstring& path, const Value& shown, View view) {
   Key key;
   Value now;
-  if (Open(root, path, &key) != ERROR_SUCCESS || QueryValue(key, shown.name, &now) != ERROR_SUCCESS) return false;
+  if (Open(root, path, &key, view) != ERROR_SUCCESS || QueryValue(key, shown.name, &now) != ERROR_SUCCESS) return false;
   return now.type == shown.type && now.data == shown.data;
 }
 
-long DeleteTree(Root root, const std::wstring& path) {
+long DeleteTree(Root root, const std::wstring& path, View view) {
   // An empty path would name the root itself: never empty a whole hive.
   if (path.empty()) return ERROR_INVALID_PARAMETER;
-  return DeleteBelow(H(root), path);
+  return DeleteBelow(H(root), path, view);
 }
 
-long ReadTree(Root root, const std::wstring& path, Tree* tree) {
+long ReadTree(Root root, const std::wstring& path, Tree* tree, View view) {
   Key key;
-  long rc = Open(root, path, &key);
+  long rc = Open(root, path, &key, view);
   return rc == ERROR_SUCCESS ? ReadTreeOf(key, tree) : rc;
 }
 
-long WriteTree(Root root, const std::wstring& path, const Tree& tree) {
+long WriteTree(Root root, const std::wstring& path, const Tree& tree, View view) {
   Key key;
-  long rc = Create(root, path, &key);
+  long rc = Create(root, path, &key, view);
   return rc == ERROR_SUCCESS ? WriteTreeTo(key, tree) : rc;
 }
 

@@ -17,12 +17,21 @@ enum Root : uintptr_t {
   LocalMachine = 0x80000002u,
 };
 
+// Which registry a call reaches on 64-bit Windows, where a 32-bit program's reads
+// of HKLM\Software and of the class registrations go to a 32-bit view of their
+// own. Own adds no flag: the calls are exactly those of 32-bit Windows.
+enum View : unsigned long {
+  Own = 0,
+  Bits64 = 0x0100,  // KEY_WOW64_64KEY
+  Bits32 = 0x0200,  // KEY_WOW64_32KEY
+};
+
 // An opened key; it closes itself. Move-only, so exactly one owner closes it.
 class Key {
  public:
   Key() = default;
-  // Takes over an opened handle.
-  explicit Key(uintptr_t handle) : handle_(handle) {}
+  // Takes over an opened handle; keys below it are reached in the same view.
+  explicit Key(uintptr_t handle, View view = Own) : handle_(handle), view_(view) {}
   ~Key();
   Key(Key&& other) noexcept;
   Key& operator=(Key&& other) noexcept;
@@ -30,10 +39,19 @@ class Key {
   Key& operator=(const Key&) = delete;
 
   uintptr_t Handle() const { return handle_; }
+  View Of() const { return view_; }
 
  private:
   uintptr_t handle_ = 0;
+  View view_ = Own;
 };
+
+// The views a place is examined in: Own on 32-bit Windows; on 64-bit Windows the
+// 64-bit view, and the 32-bit view too unless the two name the same key there.
+std::vector<View> ViewsOf(Root root, const std::wstring& path);
+// Where the program writes what Windows itself should read: the 64-bit view on
+// 64-bit Windows, else Own.
+View NativeView();
 
 constexpr long Ok = 0;
 constexpr long NotFound = 2;
@@ -67,8 +85,8 @@ struct Tree {
 };
 bool operator==(const Tree& a, const Tree& b);
 
-long Open(Root root, const std::wstring& path, Key* key);
-long Create(Root root, const std::wstring& path, Key* key);
+long Open(Root root, const std::wstring& path, Key* key, View view = Own);
+long Create(Root root, const std::wstring& path, Key* key, View view = Own);
 
 // Reads value number `index`. With `whole` false the name and data must fit
 // 255-byte buffers (MoreData otherwise); with `whole` true any size is read.
@@ -86,20 +104,20 @@ long DeleteValue(const Key& key, const std::wstring& name);
 // Whole-key operations that open and close the key themselves. A walk over a
 // snapshot deletes by name, so a removal never makes it skip the next entry and
 // nothing added or removed meanwhile changes what it examines.
-long ReadValues(Root root, const std::wstring& path, std::vector<Value>* values);
-long ReadSubkeys(Root root, const std::wstring& path, std::vector<std::wstring>* names);
-long DeleteValue(Root root, const std::wstring& path, const std::wstring& name);
+long ReadValues(Root root, const std::wstring& path, std::vector<Value>* values, View view = Own);
+long ReadSubkeys(Root root, const std::wstring& path, std::vector<std::wstring>* names, View view = Own);
+long DeleteValue(Root root, const std::wstring& path, const std::wstring& name, View view = Own);
 // The value named as `shown` is still stored there with the same type and bytes:
 // a repair changes only what the user decided on.
-bool Holds(Root root, const std::wstring& path, const Value& shown);
+bool Holds(Root root, const std::wstring& path, const Value& shown, View view = Own);
 // Deletes the key with all its subkeys, deepest first: the system refuses to
 // delete a key that still has subkeys.
-long DeleteTree(Root root, const std::wstring& path);
+long DeleteTree(Root root, const std::wstring& path, View view = Own);
 // Reads a key with all its values and subkeys, whole; `tree` is left untouched on
 // any error.
-long ReadTree(Root root, const std::wstring& path, Tree* tree);
+long ReadTree(Root root, const std::wstring& path, Tree* tree, View view = Own);
 // Creates the key and writes every value and subkey of `tree` into it; what the
 // key already holds stays unless `tree` overwrites it.
-long WriteTree(Root root, const std::wstring& path, const Tree& tree);
+long WriteTree(Root root, const std::wstring& path, const Tree& tree, View view = Own);
 
 }  // namespace Reg

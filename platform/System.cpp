@@ -158,4 +158,16 @@ void SetOpener(Opener opener) { g_opener = opener ? opener : OpenWithShell; }
 
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 
+// IsWow64Process is missing before XP SP2, where there is no 64-bit Windows either.
+bool IsWow64() {
+  static const bool wow64 = [] {
+    using IsWow64Process = BOOL(WINAPI*)(HANDLE, BOOL*);
+    auto isWow64Process = reinterpret_cast<IsWow64Process>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+    BOOL answer = FALSE;
+    return isWow64Process && isWow64Process(GetCurrentProcess(), &answer) && answer;
+  }();
+  return wow64;
+}
+
 }  // namespace System

@@ -40,5 +40,8 @@ std::wstring BrowseForFolder(void* ownerWindow, const std::wstring& title);
 std::wstring BrowseForFile(void* ownerWindow, const std::wstring& title);
 // The id of this process.
 unsigned long CurrentProcessId();
+// This 32-bit program runs on 64-bit Windows (WOW64), where the registry has two
+// views and System32 is redirected to SysWOW64. Asked once.
+bool IsWow64();
 
 }  // namespace System

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # make-prefix.sh BUILD_DIR: builds the template Wine prefix $BUILD_DIR/wine/template
-# once (again only when the Wine version changes). Test and sandbox prefixes are
+# (with WINE_ARCH=win64: the 64-bit $BUILD_DIR/wine/template64) once (again only
+# when the Wine version changes). Test and sandbox prefixes are
 # copies of it. It is built aside and renamed into place, so a half-made
 # template is never used.
 set -euo pipefail
@@ -9,14 +10,14 @@ BUILD_DIR="$(realpath -m "${1:-$here/../build}")"
 export BUILD_DIR
 . "$here/wine-env.sh"
 
-tpl="$BUILD_DIR/wine/template"
+tpl="$ZV_TEMPLATE"
 marker="$tpl/.zorvane-template"
 # Bump the recipe number when the template's settings change, so old templates are remade.
 version="$(wine --version) recipe 2"
 mkdir -p "$BUILD_DIR/wine"
 
 # Parallel callers wait here for the one that builds.
-exec 9>"$BUILD_DIR/wine/.template.lock"
+exec 9>"$BUILD_DIR/wine/.$(basename "$tpl").lock"
 flock 9
 if [ -f "$marker" ] && [ "$(cat "$marker")" = "$version" ]; then
   echo "make-prefix: template up to date ($version): $tpl"
@@ -35,7 +36,7 @@ trap cleanup EXIT
 build() {
   zv_xvfb_start              # every Wine call of this prefix sees this DISPLAY
   export WINEPREFIX="$work"
-  wineboot -i >/dev/null 2>&1
+  zv_wineboot >/dev/null 2>&1
 
   # REGEDIT4 files are read in the ANSI code page (936): write them in GBK.
   # The menu font is Tahoma 9 pt (Chinese through font linking): Wine's default

@@ -2,6 +2,8 @@
 # Source this (". scripts/wine-env.sh") with BUILD_DIR set to the absolute build
 # folder (default: the repo's build/). It sets up the environment every Wine
 # call needs. Callers choose their own WINEPREFIX; this never touches ~/.wine.
+# WINE_ARCH=win64 (opt-in) picks the 64-bit template, for the tests of 64-bit
+# Windows (both registry views, the real System32); the rest uses win32.
 # No "set -euo pipefail" here: a sourced file would change the caller's shell.
 
 BUILD_DIR="${BUILD_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}"
@@ -21,8 +23,23 @@ export LOCPATH="$BUILD_DIR/locale"
 # bash itself cannot load the private locale (it ignores LOCPATH) and warns; the
 # variables are for the Wine processes, so hush that warning.
 { export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8; } 2>/dev/null
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+case "${WINE_ARCH:-win32}" in
+  win32) export WINEARCH=win32; ZV_TEMPLATE="$BUILD_DIR/wine/template" ;;
+  win64) export WINEARCH=win64; ZV_TEMPLATE="$BUILD_DIR/wine/template64" ;;
+  *) echo "WINE_ARCH must be win32 or win64" >&2; return 2 ;;
+esac
 unset WINEPREFIX
+
+# zv_wineboot: makes the prefix. Debian's "wine" picks the 32-bit loader, which
+# cannot make a 64-bit prefix: that takes wine64 by its own path.
+zv_wineboot() {
+  if [ "$WINEARCH" = win64 ]; then
+    WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64 wineboot -i
+  else
+    wineboot -i
+  fi
+}
 
 # zv_xvfb_start: starts a private Xvfb on a free display (Xvfb picks it and
 # writes the number to a pipe) and exports DISPLAY; its pid lands in ZV_XVFB_PID.

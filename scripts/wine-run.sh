@@ -2,6 +2,7 @@
 # wine-run.sh [--keep] [--timeout SECS] PROGRAM.exe [ARGS...]
 # Runs one Windows program headless in a fresh copy of the template prefix, as
 # C:\test\PROGRAM.exe (working folder C:\test; $BUILD_DIR/dist, if any, is C:\dist).
+# With WINE_ARCH=win64 the copy is of the 64-bit template.
 # Passes its stdout/stderr through and exits with its exit code (124: timeout).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -39,7 +40,7 @@ trap cleanup EXIT
 trap 'exit 130' INT; trap 'exit 143' TERM; trap 'exit 129' HUP
 
 # Full copy, never hard links: the wineserver rewrites system.reg in place.
-cp -a "$BUILD_DIR/wine/template/." "$pfx/"
+cp -a "$ZV_TEMPLATE/." "$pfx/"
 rm -f "$pfx/.zorvane-template"
 [ ! -d "$BUILD_DIR/dist" ] || cp -a "$BUILD_DIR/dist" "$pfx/drive_c/dist"
 mkdir -p "$pfx/drive_c/test"

@@ -26,9 +26,11 @@ std::wstring PromptDetection(const std::wstring& warning) {
 
 namespace {
 
+std::wstring Marker(const Finding& finding) { return finding.view == Reg::Bits32 ? L" [32位]" : L""; }
+
 std::wstring LineSubject(const Finding& finding, bool cleaned) {
-  if (cleaned && !finding.cleanedSubject.empty()) return finding.cleanedSubject;
-  return finding.reportSubject.empty() ? finding.subject : finding.reportSubject;
+  if (cleaned && !finding.cleanedSubject.empty()) return finding.cleanedSubject + Marker(finding);
+  return (finding.reportSubject.empty() ? finding.subject : finding.reportSubject) + Marker(finding);
 }
 
 // A trust that was not stored is reported as such, and the user learns why: the
@@ -63,7 +65,7 @@ bool Clean(const Finding& finding) {
 Outcome Handle(const Finding& finding) {
   if (finding.keepsTrustList && TrustList::IsTrusted(finding.subject)) return Outcome::Trusted;
   std::wstring head = L"(" + finding.tag + L")：" + finding.message + L" -> ";
-  std::wstring answer = Prompt(L"警告" + head + finding.subject);
+  std::wstring answer = Prompt(L"警告" + head + finding.subject + Marker(finding));
   Outcome outcome = Outcome::Ignored;
   if (answer == L"CLEAN") {
     bool removed = Clean(finding);

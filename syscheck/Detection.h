@@ -38,6 +38,9 @@ struct Finding {
   // The registry places `clean` changes. Their state is backed up before it runs;
   // when the backup cannot be written, `clean` does not run and CLEAN fails.
   std::vector<ModuleBackup::Place> places;
+  // The registry view the item was found in: one found in the 32-bit view of a
+  // 64-bit Windows is marked in the prompt and the report line, not in the trust list.
+  Reg::View view = Reg::Own;
 };
 
 enum class Outcome { Trusted, Cleaned, CleanFailed, Skipped, Allowed, TrustFailed, Ignored };

@@ -26,37 +26,43 @@ std::wstring ProgramName(const std::wstring& command) {
   return slash == std::wstring::npos ? command : command.substr(slash + 1);
 }
 
-void WalkRunKey(Reg::Root hive, const std::wstring& subKey, const std::function<void(const RunValue& value)>& visit) {
+void WalkRunKey(Reg::Root hive, const std::wstring& subKey, Reg::View view,
+                const std::function<void(const RunValue& value)>& visit) {
   std::vector<Reg::Value> values;
-  if (Reg::ReadValues(hive, subKey, &values) != Reg::Ok) return;
+  if (Reg::ReadValues(hive, subKey, &values, view) != Reg::Ok) return;
   for (const Reg::Value& value : values) visit({value, Text::Trim(value.Text())});
 }
 
 namespace {
 
-bool CleanRunValue(Reg::Root hive, const std::wstring& subKey, const RunValue& run) {
+bool CleanRunValue(Reg::Root hive, const std::wstring& subKey, Reg::View view, const RunValue& run) {
   // The user decided on the value shown; one changed meanwhile is not what they decided on.
-  if (!Reg::Holds(hive, subKey, run.stored)) return false;
+  if (!Reg::Holds(hive, subKey, run.stored, view)) return false;
   std::wstring program = ProgramName(run.command);
   bool ended = program.empty() || ModuleProcess::KillProcessByName(program);
-  bool deleted = Reg::DeleteValue(hive, subKey, run.stored.name) == Reg::Ok;
+  bool deleted = Reg::DeleteValue(hive, subKey, run.stored.name, view) == Reg::Ok;
   return ended && deleted;
 }
 
-}  // namespace
-
-void ExamineRunKey(Reg::Root hive, const std::wstring& subKey) {
-  WalkRunKey(hive, subKey, [hive, &subKey](const RunValue& run) {
+void ExamineRunKeyIn(Reg::Root hive, const std::wstring& subKey, Reg::View view) {
+  WalkRunKey(hive, subKey, view, [hive, &subKey, view](const RunValue& run) {
     if (tk::Ending() || !IsFinding(run.command)) return;
     Detection::Finding finding;
     finding.tag = L"RAR";
     finding.message = Detection::kMessage;
     finding.subject = run.command;
     finding.keepsTrustList = true;
-    finding.clean = [hive, &subKey, &run] { return CleanRunValue(hive, subKey, run); };
-    finding.places = {ModuleBackup::ValuePlace(hive, subKey, run.stored.name)};
+    finding.clean = [hive, &subKey, view, &run] { return CleanRunValue(hive, subKey, view, run); };
+    finding.places = {ModuleBackup::ValuePlace(hive, subKey, run.stored.name, view)};
+    finding.view = view;
     Detection::Handle(finding);
   });
+}
+
+}  // namespace
+
+void ExamineRunKey(Reg::Root hive, const std::wstring& subKey) {
+  for (Reg::View view : Reg::ViewsOf(hive, subKey)) ExamineRunKeyIn(hive, subKey, view);
 }
 
 void CheckRunKeys() {

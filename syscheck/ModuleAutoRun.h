@@ -24,12 +24,15 @@ struct RunValue {
 // ("\WINDOWS\" or "\WINNT\", case-sensitive).
 bool IsFinding(const std::wstring& command);
 
-// Reads every value of one key first, names and data whole, then visits each.
-// The key is not held open across a visit (and its prompt): a visitor deletes
-// by the stored name, and values added or removed meanwhile do not change the walk.
-void WalkRunKey(Reg::Root hive, const std::wstring& subKey, const std::function<void(const RunValue& value)>& visit);
+// Reads every value of one key in one view first, names and data whole, then
+// visits each. The key is not held open across a visit (and its prompt): a
+// visitor deletes by the stored name, and values added or removed meanwhile do
+// not change the walk.
+void WalkRunKey(Reg::Root hive, const std::wstring& subKey, Reg::View view,
+                const std::function<void(const RunValue& value)>& visit);
 
 void CheckRunKeys();
+// Examines the key in each of its views (Reg::ViewsOf).
 void ExamineRunKey(Reg::Root hive, const std::wstring& subKey);
 
 // The program name of a command: what follows its last backslash.

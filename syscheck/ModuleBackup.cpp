@@ -12,7 +12,6 @@ namespace ModuleBackup {
 namespace {
 
 const char kHeader[] = "Zorvane registry backup 1";
-const char kView[] = "32";
 const wchar_t kExtension[] = L".bak";
 // A value holds at most about 1M UTF-16 units, two hex digits a byte; room for many.
 constexpr size_t kLargestFile = 64u << 20;
@@ -84,7 +83,7 @@ void WriteChange(std::string* out, const Change& change) {
   snprintf(root, sizeof root, "%08X", (unsigned)place.root);
   Line(out, "place", place.wholeKey ? "key" : "value");
   Line(out, "root", root);
-  Line(out, "view", kView);
+  Line(out, "view", place.view == Reg::Bits64 ? "64" : "32");
   Line(out, "path", Hex(place.path));
   if (!place.wholeKey) Line(out, "name", Hex(place.name));
   WriteState(out, "before", place, change.before);
@@ -204,13 +203,21 @@ bool ReadRoot(Reader* in, Reg::Root* root) {
   return true;
 }
 
+// The 32-bit program's own view is the 32-bit one, on either Windows.
+bool ReadView(Reader* in, Reg::View* view) {
+  std::string bits;
+  if (!in->Field("view", &bits) || (bits != "32" && bits != "64")) return false;
+  *view = bits == "64" ? Reg::Bits64 : Reg::Own;
+  return true;
+}
+
 bool ReadChange(Reader* in, Change* change) {
   Place& place = change->place;
   std::string kind;
   bool known = true;
   if (!in->Field("place", &kind) || (kind != "key" && kind != "value")) return false;
   place.wholeKey = kind == "key";
-  if (!ReadRoot(in, &place.root) || !in->Is("view", kView) || !ReadHexText(in, "path", &place.path)) return false;
+  if (!ReadRoot(in, &place.root) || !ReadView(in, &place.view) || !ReadHexText(in, "path", &place.path)) return false;
   if (place.path.empty()) return false;  // would name a whole hive
   if (!place.wholeKey && !ReadHexText(in, "name", &place.name)) return false;
   return ReadState(in, "before", place, &change->before, &known) && known &&
@@ -224,10 +231,10 @@ bool Capture(const Place& place, State* state) {
   State read;
   long rc;
   if (place.wholeKey) {
-    rc = Reg::ReadTree(place.root, place.path, &read.tree);
+    rc = Reg::ReadTree(place.root, place.path, &read.tree, place.view);
   } else {
     Reg::Key key;
-    rc = Reg::Open(place.root, place.path, &key);
+    rc = Reg::Open(place.root, place.path, &key, place.view);
     if (rc == Reg::Ok) rc = Reg::QueryValue(key, place.name, &read.value);
   }
   if (rc != Reg::Ok && rc != Reg::NotFound) return false;
@@ -240,12 +247,12 @@ long Absent(long rc) { return rc == Reg::NotFound ? Reg::Ok : rc; }
 
 long Apply(const Place& place, const State& state) {
   if (place.wholeKey) {
-    long rc = Absent(Reg::DeleteTree(place.root, place.path));
-    return rc == Reg::Ok && state.present ? Reg::WriteTree(place.root, place.path, state.tree) : rc;
+    long rc = Absent(Reg::DeleteTree(place.root, place.path, place.view));
+    return rc == Reg::Ok && state.present ? Reg::WriteTree(place.root, place.path, state.tree, place.view) : rc;
   }
-  if (!state.present) return Absent(Reg::DeleteValue(place.root, place.path, place.name));
+  if (!state.present) return Absent(Reg::DeleteValue(place.root, place.path, place.name, place.view));
   Reg::Key key;
-  long rc = Reg::Create(place.root, place.path, &key);
+  long rc = Reg::Create(place.root, place.path, &key, place.view);
   return rc == Reg::Ok ? Reg::SetValue(key, place.name, state.value.type, state.value.data) : rc;
 }
 
@@ -298,19 +305,21 @@ const wchar_t* RootName(Reg::Root root) {
 
 }  // namespace
 
-Place ValuePlace(Reg::Root root, const std::wstring& path, const std::wstring& name) {
+Place ValuePlace(Reg::Root root, const std::wstring& path, const std::wstring& name, Reg::View view) {
   Place place;
   place.root = root;
   place.path = path;
   place.name = name;
+  place.view = view;
   return place;
 }
 
-Place KeyPlace(Reg::Root root, const std::wstring& path) {
+Place KeyPlace(Reg::Root root, const std::wstring& path, Reg::View view) {
   Place place;
   place.root = root;
   place.path = path;
   place.wholeKey = true;
+  place.view = view;
   return place;
 }
 

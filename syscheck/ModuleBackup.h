@@ -12,7 +12,8 @@
 //   then per change:
 //     place value | place key
 //     root <hex of the root key>   80000000 classes, 80000001 user, 80000002 machine
-//     view 32                      the 32-bit program's own view, the only one it uses
+//     view 32 | view 64            the registry view: 32 is the program's own (the only
+//                                  one of 32-bit Windows), 64 that of 64-bit Windows
 //     path <hex>                   the key's path, UTF-16LE as hex
 //     name <hex>                   a value place only
 //     before <state>               what the place held before the CLEAN
@@ -43,9 +44,10 @@ struct Place {
   std::wstring path;
   std::wstring name;
   bool wholeKey = false;
+  Reg::View view = Reg::Own;  // a backup is restored in the view it was taken from
 };
-Place ValuePlace(Reg::Root root, const std::wstring& path, const std::wstring& name);
-Place KeyPlace(Reg::Root root, const std::wstring& path);
+Place ValuePlace(Reg::Root root, const std::wstring& path, const std::wstring& name, Reg::View view = Reg::Own);
+Place KeyPlace(Reg::Root root, const std::wstring& path, Reg::View view = Reg::Own);
 
 // What a place holds at one moment.
 struct State {

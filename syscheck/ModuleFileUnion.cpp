@@ -36,10 +36,10 @@ const Repair kRepairs[] = {
 constexpr size_t kLongestHarmless = 20;
 
 // The default value whole, as text whatever its type; empty when there is none.
-std::wstring ReadCommand(const std::wstring& subKey) {
+std::wstring ReadCommand(const std::wstring& subKey, Reg::View view) {
   Reg::Key key;
   Reg::Value value;
-  if (Reg::Create(Reg::ClassesRoot, subKey, &key) != Reg::Ok) return {};
+  if (Reg::Create(Reg::ClassesRoot, subKey, &key, view) != Reg::Ok) return {};
   if (Reg::QueryValue(key, L"", &value) != Reg::Ok) return {};
   return value.Text();
 }
@@ -56,29 +56,21 @@ std::wstring ProgramPath(const std::wstring& command) {
   return command.substr(0, dot == std::wstring::npos ? 3 : dot + 4);
 }
 
-bool WriteCommand(const Repair& repair) {
+bool WriteCommand(const Repair& repair, Reg::View view) {
   Reg::Key key;
-  if (Reg::Create(Reg::ClassesRoot, repair.subKey, &key) != Reg::Ok) return false;
+  if (Reg::Create(Reg::ClassesRoot, repair.subKey, &key, view) != Reg::Ok) return false;
   // Stored with its terminating NUL, so every reader sees a well-formed string.
   return Reg::SetString(key, L"", repair.command) == Reg::Ok;
 }
 
-bool CleanAssociation(const std::wstring& program) {
+bool CleanAssociation(const std::wstring& program, Reg::View view) {
   bool ended = program.empty() || ModuleProcess::KillProcessByName(program);
-  bool repaired = RepairFileAssociations();
+  bool repaired = RepairFileAssociations(view);
   return ended && repaired;
 }
 
-}  // namespace
-
-bool RepairFileAssociations() {
-  bool all = true;
-  for (const Repair& repair : kRepairs) all = WriteCommand(repair) && all;
-  return all;
-}
-
-void ExamineAssociation(const std::wstring& subKey) {
-  std::wstring command = ReadCommand(subKey);
+void ExamineAssociationIn(const std::wstring& subKey, Reg::View view) {
+  std::wstring command = ReadCommand(subKey, view);
   if (!IsFinding(command)) return;
   Detection::Finding finding;
   finding.tag = L"RFU";
@@ -87,10 +79,23 @@ void ExamineAssociation(const std::wstring& subKey) {
   finding.cleanedSubject = ModuleAutoRun::ProgramName(finding.subject);
   finding.keepsTrustList = true;
   std::wstring program = finding.cleanedSubject;
-  finding.clean = [program] { return CleanAssociation(program); };
+  finding.clean = [program, view] { return CleanAssociation(program, view); };
   for (const Repair& repair : kRepairs)
-    finding.places.push_back(ModuleBackup::ValuePlace(Reg::ClassesRoot, repair.subKey, L""));
+    finding.places.push_back(ModuleBackup::ValuePlace(Reg::ClassesRoot, repair.subKey, L"", view));
+  finding.view = view;
   Detection::Handle(finding);
+}
+
+}  // namespace
+
+bool RepairFileAssociations(Reg::View view) {
+  bool all = true;
+  for (const Repair& repair : kRepairs) all = WriteCommand(repair, view) && all;
+  return all;
+}
+
+void ExamineAssociation(const std::wstring& subKey) {
+  for (Reg::View view : Reg::ViewsOf(Reg::ClassesRoot, subKey)) ExamineAssociationIn(subKey, view);
 }
 
 void CheckFileAssociations() {

@@ -3,14 +3,16 @@
 #pragma once
 #include <string>
 
+#include "platform/Registry.h"
+
 namespace ModuleFileUnion {
 
 void CheckFileAssociations();
-// Examines the default value of one key under HKEY_CLASSES_ROOT; a missing key is
-// created, empty.
+// Examines the default value of one key under HKEY_CLASSES_ROOT in each of its
+// views; a missing key is created, empty.
 void ExamineAssociation(const std::wstring& subKey);
-// Writes the five standard open commands, in order, each whatever the others did.
-// False when any of them was not stored.
-bool RepairFileAssociations();
+// Writes the five standard open commands in one view, in order, each whatever the
+// others did. False when any of them was not stored.
+bool RepairFileAssociations(Reg::View view = Reg::Own);
 
 }  // namespace ModuleFileUnion

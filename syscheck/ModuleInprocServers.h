@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Registry.h"
 #include "syscheck/ModuleBackup.h"
 
 namespace ModuleInprocServers {
@@ -14,16 +15,17 @@ namespace ModuleInprocServers {
 // NUL, where a path would end and so name another key.
 bool Nameable(const std::wstring& classId);
 
-// The default value of HKEY_CLASSES_ROOT "CLSID\<classId>\InprocServer32", read
-// whole. The class identifier itself when the class names no server there, so
-// an entry never shows another entry's path.
-std::wstring ServerPath(const std::wstring& classId);
+// The default value of HKEY_CLASSES_ROOT "CLSID\<classId>\InprocServer32" in one
+// view, read whole. The class identifier itself when the class names no server
+// there, so an entry never shows another entry's path.
+std::wstring ServerPath(const std::wstring& classId, Reg::View view = Reg::Own);
 
-// Asks about each class identifier of a snapshot of one place, in order, under
-// `tag`. `remove` takes the registration away and says whether it did; it runs
-// only while the class still names the server the user was shown. `placesOf`
-// names the registry places `remove` changes, for the backup.
-void AskAboutEach(const wchar_t* tag, const std::vector<std::wstring>& classIds,
+// Asks about each class identifier of a snapshot of one place in one view, in
+// order, under `tag`; the servers are read from the same view's classes. `remove`
+// takes the registration away and says whether it did; it runs only while the
+// class still names the server the user was shown. `placesOf` names the registry
+// places `remove` changes, for the backup.
+void AskAboutEach(const wchar_t* tag, Reg::View view, const std::vector<std::wstring>& classIds,
                   const std::function<bool(const std::wstring& classId)>& remove,
                   const std::function<std::vector<ModuleBackup::Place>(const std::wstring& classId)>& placesOf);
 

@@ -13,38 +13,43 @@ const wchar_t kKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlog
 namespace {
 
 // A missing key is made, as the repair would make it: Windows always has one.
-bool Read(const std::wstring& name, Reg::Value* value) {
+bool Read(const std::wstring& name, Reg::View view, Reg::Value* value) {
   Reg::Key key;
-  return Reg::Create(Reg::LocalMachine, kKey, &key) == Reg::Ok && Reg::QueryValue(key, name, value) == Reg::Ok;
+  return Reg::Create(Reg::LocalMachine, kKey, &key, view) == Reg::Ok && Reg::QueryValue(key, name, value) == Reg::Ok;
 }
 
-bool Write(const std::wstring& name, const std::wstring& text) {
+bool Write(const std::wstring& name, Reg::View view, const std::wstring& text) {
   Reg::Key key;
-  return Reg::Create(Reg::LocalMachine, kKey, &key) == Reg::Ok && Reg::SetString(key, name, text) == Reg::Ok;
+  return Reg::Create(Reg::LocalMachine, kKey, &key, view) == Reg::Ok && Reg::SetString(key, name, text) == Reg::Ok;
 }
 
-bool Repair(const Rule& rule, const Reg::Value& shown, const std::wstring& subject) {
-  if (!Reg::Holds(Reg::LocalMachine, kKey, shown)) return false;
+bool Repair(const Rule& rule, Reg::View view, const Reg::Value& shown, const std::wstring& subject) {
+  if (!Reg::Holds(Reg::LocalMachine, kKey, shown, view)) return false;
   std::wstring program = ModuleAutoRun::ProgramName(subject);
   bool ended = program.empty() || ModuleProcess::KillProcessByName(program);
-  bool written = Write(rule.valueName, rule.restored);
+  bool written = Write(rule.valueName, view, rule.restored);
   return ended && written;
 }
 
-}  // namespace
-
-void ExamineValue(const Rule& rule) {
+void ExamineValueIn(const Rule& rule, Reg::View view) {
   Reg::Value value;
   std::wstring subject;
-  if (!Read(rule.valueName, &value) || !rule.subjectOf(value.Text(), &subject)) return;
+  if (!Read(rule.valueName, view, &value) || !rule.subjectOf(value.Text(), &subject)) return;
   Detection::Finding finding;
   finding.tag = rule.tag;
   finding.message = Detection::kMessage;
   finding.subject = subject;
   finding.keepsTrustList = true;
-  finding.clean = [&rule, &value, &subject] { return Repair(rule, value, subject); };
-  finding.places = {ModuleBackup::ValuePlace(Reg::LocalMachine, kKey, rule.valueName)};
+  finding.clean = [&rule, view, &value, &subject] { return Repair(rule, view, value, subject); };
+  finding.places = {ModuleBackup::ValuePlace(Reg::LocalMachine, kKey, rule.valueName, view)};
+  finding.view = view;
   Detection::Handle(finding);
+}
+
+}  // namespace
+
+void ExamineValue(const Rule& rule) {
+  for (Reg::View view : Reg::ViewsOf(Reg::LocalMachine, kKey)) ExamineValueIn(rule, view);
 }
 
 }  // namespace Winlogon

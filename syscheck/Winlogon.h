@@ -17,8 +17,9 @@ struct Rule {
   bool (*subjectOf)(const std::wstring& text, std::wstring* subject);
 };
 
-// Reads the value, and puts a finding to the user. CLEAN ends the programs the
-// subject names and writes the value back, when it still holds what was shown.
+// Reads the value in each view of the key, and puts a finding to the user. CLEAN
+// ends the programs the subject names and writes the value back in its view, when
+// it still holds what was shown.
 void ExamineValue(const Rule& rule);
 
 }  // namespace Winlogon

@@ -331,7 +331,7 @@ TEST_F(Backup, DamagedFilesAreListedAndNeverRestored) {
       {"cut before its end", good.substr(0, good.size() - 5)},
       {"cut in the middle", good.substr(0, good.size() / 2)},
       {"another header", replaced("backup 1", "backup 2")},
-      {"another view", replaced("view 32", "view 64")},
+      {"an unknown view", replaced("view 32", "view 16")},
       {"a digit that is not hex", replaced("data ", "data G")},
       {"lower-case hex", replaced("data 43", "data 4c")},
       {"an odd number of digits", replaced("data 43", "data 4")},

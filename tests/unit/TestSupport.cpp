@@ -144,10 +144,11 @@ std::wstring TestFolder() {
   return folder.substr(0, folder.rfind(L'\\'));
 }
 
-PROCESS_INFORMATION StartSleeper(const std::wstring& folder, const std::wstring& imageName) {
+PROCESS_INFORMATION StartSleeper(const std::wstring& folder, const std::wstring& imageName,
+                                 const std::wstring& program) {
   CreateDirectoryW(folder.c_str(), nullptr);
   std::wstring image = folder + L"\\" + imageName;
-  CopyFileW((TestFolder() + L"\\sleeper.exe").c_str(), image.c_str(), FALSE);
+  CopyFileW((TestFolder() + L"\\" + program).c_str(), image.c_str(), FALSE);
   std::wstring command = L"\"" + image + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;

@@ -47,8 +47,9 @@ class Answerer {
   std::function<void()> onPrompt;
 };
 
-// Starts the stand-in process copied under `imageName` in `folder`.
-PROCESS_INFORMATION StartSleeper(const std::wstring& folder, const std::wstring& imageName);
+// Starts the stand-in process (`program` beside the tests) copied under `imageName` in `folder`.
+PROCESS_INFORMATION StartSleeper(const std::wstring& folder, const std::wstring& imageName,
+                                 const std::wstring& program = L"sleeper.exe");
 bool Alive(const PROCESS_INFORMATION& process);
 void EndProcess(PROCESS_INFORMATION& process);
 std::wstring TestFolder();

@@ -1,0 +1,298 @@
+// 64-bit Windows, in the 64-bit prefix only: the checks examine both registry
+// views (a shared key once), clean in the view of the finding and mark the 32-bit
+// view; the scan reaches the real System32; the memory check ends 64-bit processes.
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "filescan/ModuleScanDisk.h"
+#include "frame/ModuleSetAutoRun.h"
+#include "frame/SettingsStore.h"
+#include "monitor/ModuleOnTimeScan.h"
+#include "platform/System.h"
+#include "syscheck/Detection.h"
+#include "syscheck/ModuleAutoRun.h"
+#include "syscheck/ModuleBHO.h"
+#include "syscheck/ModuleBackup.h"
+#include "syscheck/ModuleInit_DLLs.h"
+#include "syscheck/ModuleProcess.h"
+#include "syscheck/TrustList.h"
+#include "tests/unit/CheckSupport.h"
+#include "tests/unit/TestSupport.h"
+
+namespace {
+
+using checksupport::StandInPrompt;
+
+const wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kBho[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Browser Helper Objects";
+const wchar_t kWindows[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+const wchar_t kMark[] = L" [32位]";
+const REGSAM k64 = KEY_WOW64_64KEY, k32 = KEY_WOW64_32KEY;
+
+void Set(HKEY root, const std::wstring& path, REGSAM view, const std::wstring& name, const std::wstring& text) {
+  HKEY key;
+  ASSERT_EQ(0, RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr));
+  RegSetValueExW(key, name.c_str(), 0, REG_SZ, (const BYTE*)text.c_str(), (DWORD)(text.size() + 1) * 2);
+  RegCloseKey(key);
+}
+
+// The text stored, or "-" when the value or key is absent.
+std::wstring Get(HKEY root, const std::wstring& path, REGSAM view, const std::wstring& name) {
+  wchar_t text[512] = {};
+  DWORD size = sizeof text - 2;
+  HKEY key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key)) return L"-";
+  LONG rc = RegQueryValueExW(key, name.c_str(), nullptr, nullptr, (BYTE*)text, &size);
+  RegCloseKey(key);
+  return rc ? L"-" : text;
+}
+
+void Remove(HKEY root, const std::wstring& path, REGSAM view, const std::wstring& name) {
+  HKEY key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | view, &key)) return;
+  RegDeleteValueW(key, name.c_str());
+  RegCloseKey(key);
+}
+
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
+  HKEY key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key)) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+size_t Count(const std::vector<std::wstring>& lines, const std::wstring& text) {
+  return std::count_if(lines.begin(), lines.end(), [&](const std::wstring& l) { return l.find(text) != l.npos; });
+}
+
+class Wow64 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(System::IsWow64()) << "runs in the 64-bit prefix only";
+    DeleteFileW(TrustList::Path().c_str());
+    checksupport::ClearReport();
+  }
+  void TearDown() override {
+    Detection::Prompt = Detection::PromptDetection;
+    DeleteFileW(TrustList::Path().c_str());
+  }
+  // One run of a check, answered in turn by the subject shown.
+  template <typename Check>
+  std::vector<std::wstring> Run(Check check, std::vector<std::wstring> answers) {
+    checksupport::ClearReport();
+    StandInPrompt prompt(std::move(answers));
+    check();
+    return prompt.warnings;
+  }
+};
+
+// Each view's value is asked about once, marked when 32-bit, and cleaned (or kept)
+// in its own view only; the user's Run key, shared by the views, is asked about once.
+TEST_F(Wow64, RunValuesOfEachViewAskedOnceAndCleanedInTheirView) {
+  struct Case {
+    HKEY root;
+    REGSAM view;
+    const wchar_t* name;
+    const wchar_t* command;
+    const wchar_t* answer;
+    bool marked;
+    bool remains;
+  } cases[] = {
+      // Values enumerate by name, and the views in the order 64, 32.
+      {HKEY_CURRENT_USER, k64, L"zvcu", L"C:\\WINDOWS\\vcu.exe", L"CLEAN", false, false},
+      {HKEY_LOCAL_MACHINE, k64, L"zv", L"C:\\WINDOWS\\v64.exe", L"SKIP", false, true},
+      {HKEY_LOCAL_MACHINE, k32, L"zv", L"C:\\WINDOWS\\v32.exe", L"CLEAN", true, false},
+  };
+  std::vector<std::wstring> answers;
+  for (const Case& c : cases) {
+    Set(c.root, kRun, c.view, c.name, c.command);
+    answers.push_back(c.answer);
+  }
+  std::vector<std::wstring> warnings = Run(ModuleAutoRun::CheckRunKeys, answers);
+  std::vector<std::wstring> lines = checksupport::ReportLines();
+  ASSERT_EQ(3u, warnings.size());
+  for (size_t i = 0; i < 3; i++) {
+    const Case& c = cases[i];
+    std::wstring shown = std::wstring(c.command) + (c.marked ? kMark : L"");
+    EXPECT_EQ(1u, Count(warnings, shown)) << c.command;
+    EXPECT_TRUE(warnings[i].size() >= shown.size() &&
+                warnings[i].compare(warnings[i].size() - shown.size(), shown.size(), shown) == 0)
+        << c.command;
+    EXPECT_EQ(1u, Count(lines, shown + L" ")) << c.command;
+    EXPECT_EQ(c.remains ? c.command : L"-", Get(c.root, kRun, c.view, c.name)) << c.command;
+  }
+  Remove(HKEY_LOCAL_MACHINE, kRun, k64, L"zv");
+}
+
+// The trust list holds the subject without the mark, and spares it in either view.
+TEST_F(Wow64, TrustListKeepsTheSubjectWithoutTheMark) {
+  Set(HKEY_LOCAL_MACHINE, kRun, k32, L"zvt", L"C:\\WINDOWS\\t32.exe");
+  Run(ModuleAutoRun::CheckRunKeys, {L"ALLOW"});
+  EXPECT_TRUE(TrustList::IsTrusted(L"C:\\WINDOWS\\t32.exe"));
+  EXPECT_FALSE(TrustList::IsTrusted(std::wstring(L"C:\\WINDOWS\\t32.exe") + kMark));
+  Set(HKEY_LOCAL_MACHINE, kRun, k64, L"zvt", L"C:\\WINDOWS\\t32.exe");
+  EXPECT_TRUE(Run(ModuleAutoRun::CheckRunKeys, {}).empty());
+  Remove(HKEY_LOCAL_MACHINE, kRun, k64, L"zvt");
+  Remove(HKEY_LOCAL_MACHINE, kRun, k32, L"zvt");
+}
+
+// A backup records the view of the value cleaned and is restored into that view only.
+TEST_F(Wow64, BackupRestoresIntoTheViewOfTheFinding) {
+  unsigned long error = 0;
+  for (const ModuleBackup::Backup& b : ModuleBackup::List()) ModuleBackup::Delete(b, &error);
+  struct Case {
+    REGSAM view;
+    const char* line;
+  } cases[] = {{k64, "view 64"}, {k32, "view 32"}};
+  for (const Case& c : cases) {
+    Set(HKEY_LOCAL_MACHINE, kRun, c.view, L"zvb", L"C:\\WINDOWS\\b.exe");
+    Run(ModuleAutoRun::CheckRunKeys, {L"CLEAN"});
+    std::vector<ModuleBackup::Backup> backups = ModuleBackup::List();
+    ASSERT_EQ(1u, backups.size()) << c.line;
+    EXPECT_NE(std::string::npos, ModuleBackup::Format(backups[0]).find(c.line));
+    EXPECT_EQ(L"-", Get(HKEY_LOCAL_MACHINE, kRun, c.view, L"zvb"));
+    ASSERT_TRUE(ModuleBackup::Restore(backups[0], &error)) << error;
+    EXPECT_EQ(L"C:\\WINDOWS\\b.exe", Get(HKEY_LOCAL_MACHINE, kRun, c.view, L"zvb"));
+    EXPECT_EQ(L"-", Get(HKEY_LOCAL_MACHINE, kRun, c.view == k64 ? k32 : k64, L"zvb"));
+    Remove(HKEY_LOCAL_MACHINE, kRun, c.view, L"zvb");
+  }
+}
+
+int Alarms;
+void CountAlarm(const std::wstring&) { Alarms++; }
+
+// The monitor sounds for a value of either view.
+TEST_F(Wow64, MonitorWalksBothViews) {
+  SettingsStore::Save(SettingsStore::kCheckSoundAlart, L"1");
+  System::SetSoundPlayer(CountAlarm);
+  for (REGSAM view : {k64, k32}) {
+    Alarms = 0;
+    Set(HKEY_LOCAL_MACHINE, kRun, view, L"zvm", L"C:\\WINDOWS\\m.exe");
+    ModuleOnTimeScan::MonitorRunKeys();
+    EXPECT_EQ(1, Alarms) << (view == k64 ? "64" : "32");
+    Remove(HKEY_LOCAL_MACHINE, kRun, view, L"zvm");
+  }
+  System::SetSoundPlayer(nullptr);
+}
+
+// Start with Windows writes where Windows reads it: the 64-bit view.
+TEST_F(Wow64, StartWithWindowsWritesTheNativeView) {
+  SettingsStore::Save(SettingsStore::kCheckAutoRun, L"1");
+  ModuleSetAutoRun::SetAutoRun();
+  EXPECT_EQ(ModuleSetAutoRun::RunCommand(System::ProgramFolder()),
+            Get(HKEY_LOCAL_MACHINE, kRun, k64, ModuleSetAutoRun::kValueName));
+  EXPECT_EQ(L"-", Get(HKEY_LOCAL_MACHINE, kRun, k32, ModuleSetAutoRun::kValueName));
+  SettingsStore::Save(SettingsStore::kCheckAutoRun, L"0");
+  ModuleSetAutoRun::SetAutoRun();
+  EXPECT_EQ(L"-", Get(HKEY_LOCAL_MACHINE, kRun, k64, ModuleSetAutoRun::kValueName));
+}
+
+// An object registered in the 64-bit view shows the server its class names in
+// that view, not the 32-bit class of the same identifier, and goes from that view.
+TEST_F(Wow64, BrowserHelperOfTheNativeViewShowsItsOwnClass) {
+  const std::wstring id = L"{7A0E0001-0000-0000-0000-00000000B064}";
+  const std::wstring server = L"CLSID\\" + id + L"\\InprocServer32";
+  Set(HKEY_LOCAL_MACHINE, std::wstring(kBho) + L"\\" + id, k64, L"", L"");
+  Set(HKEY_CLASSES_ROOT, server, k64, L"", L"C:\\x\\bho64.dll");
+  Set(HKEY_CLASSES_ROOT, server, k32, L"", L"C:\\x\\other32.dll");
+  std::vector<std::wstring> warnings = Run(ModuleBHO::CheckBrowserHelperObjects, {L"CLEAN"});
+  ASSERT_EQ(1u, warnings.size());
+  EXPECT_EQ(L"警告(RBHO)：发现可疑程序，可能是木马! -> C:\\x\\bho64.dll", warnings[0]);
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::wstring(kBho) + L"\\" + id, k64));
+  EXPECT_EQ(1u, Count(checksupport::ReportLines(), L"C:\\x\\bho64.dll 已清除!"));
+  testsupport::DeleteTree(HKEY_CLASSES_ROOT, L"CLSID\\" + id);
+  HKEY classes;
+  if (!RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID", 0, KEY_ALL_ACCESS | k64, &classes)) {
+    RegDeleteKeyExW(classes, (id + L"\\InprocServer32").c_str(), k64, 0);
+    RegDeleteKeyExW(classes, id.c_str(), k64, 0);
+    RegCloseKey(classes);
+  }
+}
+
+// Each view's list is its own finding, emptied in its own view.
+TEST_F(Wow64, AppInitListOfEachViewEmptiedInItsView) {
+  struct Case {
+    REGSAM view;
+    const wchar_t* list;
+    const wchar_t* shown;
+  } cases[] = {
+      {k64, L"C:\\x\\a64.dll", L"C:\\x\\a64.dll"},
+      {k32, L"C:\\x\\a32.dll", L"C:\\x\\a32.dll [32位]"},
+  };
+  for (const Case& c : cases) Set(HKEY_LOCAL_MACHINE, kWindows, c.view, L"AppInit_DLLs", c.list);
+  std::vector<std::wstring> warnings = Run(ModuleInit_DLLs::CheckAppInitDlls, {L"CLEAN", L"CLEAN"});
+  ASSERT_EQ(2u, warnings.size());
+  for (size_t i = 0; i < 2; i++) {
+    EXPECT_EQ(std::wstring(L"警告(RID)：发现可疑程序，可能是木马! -> ") + cases[i].shown, warnings[i]);
+    EXPECT_EQ(L"", Get(HKEY_LOCAL_MACHINE, kWindows, cases[i].view, L"AppInit_DLLs"));
+  }
+}
+
+// A 64-bit process named in the list is found by the memory check and ended, and
+// KillProcessByName ends one as well.
+TEST_F(Wow64, NativeProcessesFoundAndEnded) {
+  testsupport::WriteFileBytes(testsupport::TestFolder() + L"\\blkt.dat", "\"ZVTROJ64.EXE\"\r\n");
+  PROCESS_INFORMATION found = testsupport::StartSleeper(L"C:\\sandbox", L"zvtroj64.exe", L"sleeper64.exe");
+  PROCESS_INFORMATION killed = testsupport::StartSleeper(L"C:\\sandbox", L"zvkill64.exe", L"sleeper64.exe");
+  ASSERT_TRUE(testsupport::Alive(found));
+  ASSERT_TRUE(testsupport::Alive(killed));
+  BOOL wow = TRUE;
+  IsWow64Process(found.hProcess, &wow);
+  EXPECT_FALSE(wow) << "the stand-in is a 64-bit process";
+  std::vector<std::wstring> warnings = Run(ModuleProcess::CheckMemory, {L"CLEAN"});
+  EXPECT_EQ(1u, Count(warnings, L"zvtroj64.exe"));
+  EXPECT_TRUE(testsupport::WaitFor([&] { return !testsupport::Alive(found); }));
+  EXPECT_TRUE(ModuleProcess::KillProcessByName(L"zvkill64.exe"));
+  EXPECT_TRUE(testsupport::WaitFor([&] { return !testsupport::Alive(killed); }));
+  testsupport::EndProcess(found);
+  testsupport::EndProcess(killed);
+  DeleteFileW((testsupport::TestFolder() + L"\\blkt.dat").c_str());
+}
+
+// Hook libraries in the real System32 are listed or spared by publisher under
+// their own names; one of SysWOW64 is listed once, as itself.
+TEST_F(Wow64, ScanReachesTheRealSystemFolderAndListsEachFileOnce) {
+  wchar_t windows[MAX_PATH];
+  GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  const std::wstring base = windows;
+  struct Case {
+    const wchar_t* fixture;
+    std::wstring path;
+    bool listed;
+  } cases[] = {
+      {L"fx64_zh", base + L"\\system32\\zvhook64.dll", true},
+      {L"fx64_ms", base + L"\\system32\\zvms64.dll", false},
+      {L"fx_zh", base + L"\\syswow64\\zvhook32.dll", true},
+  };
+  void* former = nullptr;
+  ASSERT_TRUE(Wow64DisableWow64FsRedirection(&former));
+  for (const Case& c : cases) {
+    std::string bytes = testsupport::ReadFileBytes(testsupport::TestFolder() + L"\\fixtures\\" + c.fixture + L".dll");
+    ASSERT_GT(bytes.size(), 0x60u);
+    bytes.replace(0x4E, 14, "SetWindowsHook");
+    testsupport::WriteFileBytes(c.path, bytes);
+  }
+  Wow64RevertWow64FsRedirection(former);
+  std::vector<std::wstring> lines;
+  ModuleScanDisk::Sink sink;
+  sink.result = [&](const std::wstring& text) {
+    for (size_t at = 0, end; (end = text.find(L"\r\n", at)) != std::wstring::npos; at = end + 2)
+      lines.push_back(text.substr(at, end - at));
+  };
+  ModuleScanDisk::Start({base});
+  ModuleScanDisk::RunQueue(sink);
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.listed ? 1u : 0u, Count(lines, L"：" + c.path + L" |")) << testing::PrintToString(c.path);
+    if (c.listed) {
+      EXPECT_EQ(1u, Count(lines, L"：" + c.path + L" | 文件发行者：示例软件公司"));
+    }
+  }
+  EXPECT_EQ(0u, Count(lines, base + L"\\system32\\zvhook32.dll"));
+  Wow64DisableWow64FsRedirection(&former);
+  for (const Case& c : cases) DeleteFileW(c.path.c_str());
+  Wow64RevertWow64FsRedirection(former);
+}
+
+}  // namespace
