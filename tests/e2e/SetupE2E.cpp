@@ -143,6 +143,7 @@ class Release : public ::testing::Test {
 
 class Setup : public Release {};
 class Uninstaller : public Release {};
+class Busy : public Release {};
 
 TEST_F(Setup, SilentInstallGoesToProgramFilesAndTheProgramStartsFromItsShortcut) {
   ASSERT_EQ(0, InstallSilently(L"/AUTORUN=1"));
@@ -168,19 +169,32 @@ TEST_F(Setup, SilentInstallGoesToTheFolderGivenWithD) {
   ExpectInstalledIn(L"C:\\Apps\\Zorvane Deploy");
 }
 
-TEST_F(Setup, UpgradeReplacesTheProgramAndKeepsTheUsersData) {
+TEST_F(Setup, UpgradeClosesTheRunningCopyAndKeepsTheUsersData) {
   const std::wstring folder = L"C:\\Apps\\Upgrade";
   ASSERT_EQ(0, InstallSilently(L"/D=" + folder));
   WriteUserData(folder);
-  ui::WriteFileBytes(folder + L"\\Quorrel2006.exe", "old");
+  ui::WriteFileBytes(folder + L"\\help\\help.htm", "old");
   ui::SetRegText(HKEY_CURRENT_USER, kSection, L"CheckSoundAlart", L"0");
+  ASSERT_NE(nullptr, StartFrom(app, folder));
 
   ASSERT_EQ(0, InstallSilently(L"/D=" + folder));
-  WIN32_FILE_ATTRIBUTE_DATA program = {};
-  GetFileAttributesExW((folder + L"\\Quorrel2006.exe").c_str(), GetFileExInfoStandard, &program);
-  EXPECT_LT(3u, program.nFileSizeLow);
+  EXPECT_TRUE(ui::WaitExit(app, kLong));
+  WIN32_FILE_ATTRIBUTE_DATA help = {};
+  GetFileAttributesExW((folder + L"\\help\\help.htm").c_str(), GetFileExInfoStandard, &help);
+  EXPECT_LT(3u, help.nFileSizeLow);
   ExpectUserData(folder);
   EXPECT_EQ(L"0", ui::RegText(HKEY_CURRENT_USER, kSection, L"CheckSoundAlart"));
+}
+
+// A copy that does not close within the setup's wait: here the test itself holds the
+// program's single-copy name and has no window to close.
+TEST_F(Busy, SilentSetupEndsWithItsOwnCodeAndChangesNothing) {
+  HANDLE claim = CreateMutexW(nullptr, FALSE, L"Local\\Zorvane.Quorrel2006");
+  ASSERT_NE(nullptr, claim);
+  EXPECT_EQ(3, RunAndWait(std::wstring(L"\"") + kSetup + L"\" /S /D=C:\\Apps\\Busy"));
+  CloseHandle(claim);
+  EXPECT_FALSE(Exists(L"C:\\Apps\\Busy\\Quorrel2006.exe"));
+  EXPECT_FALSE(Installed());
 }
 
 TEST_F(Uninstaller, SilentUninstallRemovesTheProgramAndKeepsTheUsersData) {
