@@ -3,6 +3,7 @@
 // and the uninstaller run silently.
 #include <windows.h>
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -210,6 +211,56 @@ TEST_F(Uninstaller, SilentUninstallRemovesTheProgramAndKeepsTheUsersData) {
   ui::RegText(HKEY_CURRENT_USER, kRunKey, L"Quorrel", &found);
   EXPECT_FALSE(found);
   ExpectUserData(folder);
+}
+
+BOOL CALLBACK FindVisibleTree(HWND child, LPARAM found) {
+  wchar_t name[32] = {};
+  GetClassNameW(child, name, 32);
+  if (lstrcmpW(name, L"SysTreeView32") != 0 || !IsWindowVisible(child)) return TRUE;
+  *(HWND*)found = child;
+  return FALSE;
+}
+
+// The wizard's caption may carry the page's subcaption after the product's name.
+BOOL CALLBACK FindWizard(HWND top, LPARAM found) {
+  wchar_t caption[128] = {};
+  GetWindowTextW(top, caption, 128);
+  if (!IsWindowVisible(top) || wcsncmp(caption, L"Zorvane 3.3 卸载", 14) != 0) return TRUE;
+  *(HWND*)found = top;
+  return FALSE;
+}
+
+HWND VisibleTree(HWND top) {
+  HWND found = nullptr;
+  EnumChildWindows(top, FindVisibleTree, (LPARAM)&found);
+  return found;
+}
+
+TEST_F(Uninstaller, TheBoxRemovesTheUsersDataToo) {
+  const std::wstring folder = L"C:\\Apps\\Purged";
+  ASSERT_EQ(0, InstallSilently(L"/D=" + folder));
+  WriteUserData(folder);
+  ASSERT_EQ(0, RunAndWait(L"\"" + folder + L"\\Uninstall.exe\""));
+  HWND wizard = nullptr;
+  ASSERT_TRUE(ui::WaitFor([&] { return EnumWindows(FindWizard, (LPARAM)&wizard), wizard != nullptr; }, kLong));
+  PostMessageW(wizard, WM_COMMAND, IDOK, 0);  // the confirmation page: next
+  HWND tree = nullptr;
+  ASSERT_TRUE(ui::WaitFor([&] { return (tree = VisibleTree(wizard)) != nullptr; }, kLong));
+  // The box is the tree's only item, selected: the space bar ticks it, as for a user.
+  HTREEITEM box = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+  LRESULT unticked = SendMessageW(tree, TVM_GETITEMSTATE, (WPARAM)box, TVIS_STATEIMAGEMASK);
+  PostMessageW(tree, WM_KEYDOWN, VK_SPACE, 0);
+  ASSERT_TRUE(ui::WaitFor(
+      [&] { return SendMessageW(tree, TVM_GETITEMSTATE, (WPARAM)box, TVIS_STATEIMAGEMASK) != unticked; }, kLong));
+  PostMessageW(wizard, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(ui::WaitFor([] { return !Installed(); }, kLong));
+  EXPECT_TRUE(ui::WaitFor([&] { return !Exists(folder); }, kLong));
+  EXPECT_TRUE(ui::WaitFor(
+      [&] {
+        PostMessageW(wizard, WM_COMMAND, IDOK, 0);  // the last page: close
+        return !IsWindow(wizard);
+      },
+      kLong));
 }
 
 TEST_F(Uninstaller, ARunningCopyIsClosedFirst) {
