@@ -7,7 +7,7 @@ JOBS ?= 2
 WERROR ?=
 werror := $(if $(filter 1 ON on yes true,$(WERROR)),ON,OFF)
 
-.PHONY: all build setup configure run test bench clean
+.PHONY: all build setup configure run test dist bench clean
 
 all: build
 
@@ -27,6 +27,11 @@ run: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The release: build/Zorvane-3.3-setup.exe (and the install image build/dist/).
+dist: configure
+	@cmake --build $(BUILD) --target setup_exe
+	@ls -l $(BUILD)/Zorvane-*-setup.exe
 
 # Times the scan against a minimal Win32 loop and yara; reports only, never part of test.
 bench: build

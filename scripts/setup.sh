@@ -6,7 +6,7 @@ set -euo pipefail
 need_pkgs=(
   cmake ninja-build make python3 g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
   clang-format googletest xvfb x11-utils imagemagick fonts-wqy-zenhei fonts-wine locales
-  wine wine32:i386 wine64 g++-mingw-w64-x86-64
+  wine wine32:i386 wine64 g++-mingw-w64-x86-64 nsis
 )
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -1,0 +1,285 @@
+// The release as an administrator deploys it: the setup program run silently in
+// this test's prefix, the installed program started from its Start-menu shortcut,
+// and the uninstaller run silently.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include "tests/driver/UiDriver.h"
+
+namespace {
+
+const wchar_t kSetup[] = L"C:\\test\\Zorvane-3.3-setup.exe";
+const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zorvane";
+const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kSection[] = L"Software\\VB and VBA Program Settings\\57302\\quorrel2006";
+const wchar_t* const kShippedFiles[] = {L"Quorrel2006.exe", L"sk.bmp",         L"bf.wav",       L"Alert.wav",
+                                        L"blkt.dat",        L"help\\help.htm", L"Uninstall.exe"};
+const wchar_t* const kShortcuts[] = {L"Zorvane.lnk", L"使用帮助.lnk", L"卸载 Zorvane.lnk"};
+constexpr DWORD kLong = 120000;
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring KnownFolder(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+  return path;
+}
+
+std::wstring MenuFolder() { return KnownFolder(CSIDL_COMMON_PROGRAMS) + L"\\Zorvane"; }
+
+std::wstring Uninstall(const wchar_t* name, bool* found = nullptr) {
+  return ui::RegText(HKEY_LOCAL_MACHINE, kUninstallKey, name, found);
+}
+
+bool Installed() {
+  bool found = false;
+  Uninstall(L"QuietUninstallString", &found);
+  return found;
+}
+
+DWORD Dword(const wchar_t* name) {
+  DWORD value = 0, size = sizeof value;
+  RegGetValueW(HKEY_LOCAL_MACHINE, kUninstallKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+  return value;
+}
+
+// Runs a command and waits for it; the exit code, or -1 when it did not start or end.
+long RunAndWait(std::wstring command) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, L"C:\\", &startup, &process))
+    return -1;
+  DWORD code = (DWORD)-1;
+  if (WaitForSingleObject(process.hProcess, kLong) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return (long)code;
+}
+
+// A silent setup; the programs-list entry's last value says it has finished.
+long InstallSilently(const std::wstring& options) {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    RegDeleteValueW(key, L"QuietUninstallString");
+    RegCloseKey(key);
+  }
+  long code = RunAndWait(std::wstring(L"\"") + kSetup + L"\" /S " + options);
+  if (code != 0) return code;
+  EXPECT_TRUE(ui::WaitFor(Installed, kLong));
+  return code;
+}
+
+// The uninstaller hands over to a copy of itself and returns at once: wait for its entry to go.
+void UninstallSilently(const std::wstring& folder) {
+  ASSERT_EQ(0, RunAndWait(L"\"" + folder + L"\\Uninstall.exe\" /S"));
+  ASSERT_TRUE(ui::WaitFor([] { return !Installed(); }, kLong));
+}
+
+std::wstring ShortcutTarget(const std::wstring& link) {
+  std::wstring target;
+  IShellLinkW* shellLink = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, (void**)&shellLink)))
+    return target;
+  IPersistFile* file = nullptr;
+  if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, (void**)&file))) {
+    wchar_t path[MAX_PATH] = {};
+    if (SUCCEEDED(file->Load(link.c_str(), STGM_READ)) && SUCCEEDED(shellLink->GetPath(path, MAX_PATH, nullptr, 0)))
+      target = path;
+    file->Release();
+  }
+  shellLink->Release();
+  return target;
+}
+
+void ExpectInstalledIn(const std::wstring& folder) {
+  for (auto file : kShippedFiles) EXPECT_TRUE(Exists(folder + L"\\" + file)) << file;
+  EXPECT_TRUE(Exists(folder + L"\\log"));
+  for (auto link : kShortcuts) EXPECT_TRUE(Exists(MenuFolder() + L"\\" + link)) << link;
+  EXPECT_EQ(L"Zorvane 3.3", Uninstall(L"DisplayName"));
+  EXPECT_EQ(L"3.3", Uninstall(L"DisplayVersion"));
+  EXPECT_EQ(L"Zorvane", Uninstall(L"Publisher"));
+  EXPECT_EQ(folder + L"\\Quorrel2006.exe,0", Uninstall(L"DisplayIcon"));
+  EXPECT_EQ(folder, Uninstall(L"InstallLocation"));
+  EXPECT_EQ(L"\"" + folder + L"\\Uninstall.exe\"", Uninstall(L"UninstallString"));
+  EXPECT_EQ(L"\"" + folder + L"\\Uninstall.exe\" /S", Uninstall(L"QuietUninstallString"));
+  EXPECT_LT(0u, Dword(L"EstimatedSize"));
+  EXPECT_EQ(1u, Dword(L"NoModify"));
+  EXPECT_EQ(1u, Dword(L"NoRepair"));
+}
+
+void WriteUserData(const std::wstring& folder) {
+  CreateDirectoryW((folder + L"\\log").c_str(), nullptr);
+  CreateDirectoryW((folder + L"\\backup").c_str(), nullptr);
+  ui::WriteFileBytes(folder + L"\\Allow.dat", "C:\\trusted.exe\r\n");
+  ui::WriteFileBytes(folder + L"\\log\\2026-01-01.log", "scan\r\n");
+  ui::WriteFileBytes(folder + L"\\backup\\1.reg", "backup\r\n");
+}
+
+void ExpectUserData(const std::wstring& folder) {
+  EXPECT_TRUE(Exists(folder + L"\\Allow.dat"));
+  EXPECT_TRUE(Exists(folder + L"\\log\\2026-01-01.log"));
+  EXPECT_TRUE(Exists(folder + L"\\backup\\1.reg"));
+}
+
+HWND StartFrom(ui::App& app, const std::wstring& folder) {
+  app.folder = folder;
+  if (!ui::Start(app)) return nullptr;
+  return ui::WaitShown(L"Zorvane v3.3", 30000, app.process.dwProcessId);
+}
+
+class Release : public ::testing::Test {
+ protected:
+  void SetUp() override { CoInitialize(nullptr); }
+  void TearDown() override {
+    ui::Kill(app);
+    CoUninitialize();
+  }
+  ui::App app;
+};
+
+class Setup : public Release {};
+class Uninstaller : public Release {};
+class Busy : public Release {};
+
+TEST_F(Setup, SilentInstallGoesToProgramFilesAndTheProgramStartsFromItsShortcut) {
+  ASSERT_EQ(0, InstallSilently(L"/AUTORUN=1"));
+  std::wstring folder = KnownFolder(CSIDL_PROGRAM_FILES) + L"\\Zorvane";
+  ExpectInstalledIn(folder);
+  EXPECT_EQ(L"1", ui::RegText(HKEY_CURRENT_USER, kSection, L"CheckAutoRun"));
+  EXPECT_EQ(folder + L"\\help\\help.htm", ShortcutTarget(MenuFolder() + L"\\使用帮助.lnk"));
+
+  std::wstring target = ShortcutTarget(MenuFolder() + L"\\Zorvane.lnk");
+  ASSERT_EQ(folder + L"\\Quorrel2006.exe", target);
+  HWND main = StartFrom(app, target.substr(0, target.rfind(L'\\')));
+  ASSERT_NE(nullptr, main);
+  // The folder has a space in it: the start-with-Windows command must be quoted.
+  std::wstring expected = L"\"" + folder + L"\\Quorrel2006.exe\"";
+  EXPECT_TRUE(ui::WaitFor([&] { return ui::RegText(HKEY_LOCAL_MACHINE, kRunKey, L"Quorrel") == expected; }, kLong))
+      << ui::RegText(HKEY_LOCAL_MACHINE, kRunKey, L"Quorrel");
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(ui::WaitExit(app, kLong));
+}
+
+TEST_F(Setup, SilentInstallGoesToTheFolderGivenWithD) {
+  ASSERT_EQ(0, InstallSilently(L"/D=C:\\Apps\\Zorvane Deploy"));
+  ExpectInstalledIn(L"C:\\Apps\\Zorvane Deploy");
+}
+
+TEST_F(Setup, UpgradeClosesTheRunningCopyAndKeepsTheUsersData) {
+  const std::wstring folder = L"C:\\Apps\\Upgrade";
+  ASSERT_EQ(0, InstallSilently(L"/D=" + folder));
+  WriteUserData(folder);
+  ui::WriteFileBytes(folder + L"\\help\\help.htm", "old");
+  ui::SetRegText(HKEY_CURRENT_USER, kSection, L"CheckSoundAlart", L"0");
+  ASSERT_NE(nullptr, StartFrom(app, folder));
+
+  ASSERT_EQ(0, InstallSilently(L"/D=" + folder));
+  EXPECT_TRUE(ui::WaitExit(app, kLong));
+  WIN32_FILE_ATTRIBUTE_DATA help = {};
+  GetFileAttributesExW((folder + L"\\help\\help.htm").c_str(), GetFileExInfoStandard, &help);
+  EXPECT_LT(3u, help.nFileSizeLow);
+  ExpectUserData(folder);
+  EXPECT_EQ(L"0", ui::RegText(HKEY_CURRENT_USER, kSection, L"CheckSoundAlart"));
+}
+
+// A copy that does not close within the setup's wait: here the test itself holds the
+// program's single-copy name and has no window to close.
+TEST_F(Busy, SilentSetupEndsWithItsOwnCodeAndChangesNothing) {
+  HANDLE claim = CreateMutexW(nullptr, FALSE, L"Local\\Zorvane.Quorrel2006");
+  ASSERT_NE(nullptr, claim);
+  EXPECT_EQ(3, RunAndWait(std::wstring(L"\"") + kSetup + L"\" /S /D=C:\\Apps\\Busy"));
+  CloseHandle(claim);
+  EXPECT_FALSE(Exists(L"C:\\Apps\\Busy\\Quorrel2006.exe"));
+  EXPECT_FALSE(Installed());
+}
+
+TEST_F(Uninstaller, SilentUninstallRemovesTheProgramAndKeepsTheUsersData) {
+  const std::wstring folder = L"C:\\Apps\\Removed";
+  ASSERT_EQ(0, InstallSilently(L"/D=" + folder));
+  WriteUserData(folder);
+  ui::SetRegText(HKEY_CURRENT_USER, kRunKey, L"Quorrel", L"\"" + folder + L"\\Quorrel2006.exe\"");
+
+  UninstallSilently(folder);
+  for (auto file : kShippedFiles) EXPECT_FALSE(Exists(folder + L"\\" + file)) << file;
+  EXPECT_FALSE(Exists(MenuFolder()));
+  bool found = true;
+  ui::RegText(HKEY_CURRENT_USER, kRunKey, L"Quorrel", &found);
+  EXPECT_FALSE(found);
+  ExpectUserData(folder);
+}
+
+BOOL CALLBACK FindVisibleTree(HWND child, LPARAM found) {
+  wchar_t name[32] = {};
+  GetClassNameW(child, name, 32);
+  if (lstrcmpW(name, L"SysTreeView32") != 0 || !IsWindowVisible(child)) return TRUE;
+  *(HWND*)found = child;
+  return FALSE;
+}
+
+// The wizard's caption may carry the page's subcaption after the product's name.
+BOOL CALLBACK FindWizard(HWND top, LPARAM found) {
+  wchar_t caption[128] = {};
+  GetWindowTextW(top, caption, 128);
+  if (!IsWindowVisible(top) || wcsncmp(caption, L"Zorvane 3.3 卸载", 14) != 0) return TRUE;
+  *(HWND*)found = top;
+  return FALSE;
+}
+
+HWND VisibleTree(HWND top) {
+  HWND found = nullptr;
+  EnumChildWindows(top, FindVisibleTree, (LPARAM)&found);
+  return found;
+}
+
+TEST_F(Uninstaller, TheBoxRemovesTheUsersDataToo) {
+  const std::wstring folder = L"C:\\Apps\\Purged";
+  ASSERT_EQ(0, InstallSilently(L"/D=" + folder));
+  WriteUserData(folder);
+  ASSERT_EQ(0, RunAndWait(L"\"" + folder + L"\\Uninstall.exe\""));
+  HWND wizard = nullptr;
+  ASSERT_TRUE(ui::WaitFor([&] { return EnumWindows(FindWizard, (LPARAM)&wizard), wizard != nullptr; }, kLong));
+  PostMessageW(wizard, WM_COMMAND, IDOK, 0);  // the confirmation page: next
+  HWND tree = nullptr;
+  ASSERT_TRUE(ui::WaitFor([&] { return (tree = VisibleTree(wizard)) != nullptr; }, kLong));
+  // The box is the tree's only item, selected: the space bar ticks it, as for a user.
+  HTREEITEM box = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+  LRESULT unticked = SendMessageW(tree, TVM_GETITEMSTATE, (WPARAM)box, TVIS_STATEIMAGEMASK);
+  PostMessageW(tree, WM_KEYDOWN, VK_SPACE, 0);
+  ASSERT_TRUE(ui::WaitFor(
+      [&] { return SendMessageW(tree, TVM_GETITEMSTATE, (WPARAM)box, TVIS_STATEIMAGEMASK) != unticked; }, kLong));
+  PostMessageW(wizard, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(ui::WaitFor([] { return !Installed(); }, kLong));
+  EXPECT_TRUE(ui::WaitFor([&] { return !Exists(folder); }, kLong));
+  EXPECT_TRUE(ui::WaitFor(
+      [&] {
+        PostMessageW(wizard, WM_COMMAND, IDOK, 0);  // the last page: close
+        return !IsWindow(wizard);
+      },
+      kLong));
+}
+
+TEST_F(Uninstaller, ARunningCopyIsClosedFirst) {
+  const std::wstring folder = L"C:\\Apps\\Running";
+  ASSERT_EQ(0, InstallSilently(L"/AUTORUN=1 /D=" + folder));
+  ASSERT_NE(nullptr, StartFrom(app, folder));
+  bool found = false;
+  ASSERT_TRUE(ui::WaitFor(
+      [&] {
+        ui::RegText(HKEY_LOCAL_MACHINE, kRunKey, L"Quorrel", &found);
+        return found;
+      },
+      kLong));
+
+  UninstallSilently(folder);
+  EXPECT_TRUE(ui::WaitExit(app, kLong));
+  EXPECT_FALSE(Exists(folder + L"\\Quorrel2006.exe"));
+  ui::RegText(HKEY_LOCAL_MACHINE, kRunKey, L"Quorrel", &found);
+  EXPECT_FALSE(found);
+}
+
+}  // namespace
