@@ -83,6 +83,7 @@ TEST(Publisher, FirstTranslationsCompanyAsStored) {
       // Text lengths counted in characters (as windres writes them) and in bytes.
       {L"ms_chars", L"Microsoft Corporation"},
       {L"ms_bytes", L"Microsoft Corporation"},
+      {L"zh_bytes", L"示例软件公司"},
       {L"lookalike", L"M\u0131crosoft Corporation"},  // read as stored, never best-fit to the real name
   };
   for (const Case& c : cases)
