@@ -9,7 +9,7 @@
 //   --sink none     no message loop, no label, results only kept (the walker alone)
 //   --hidden        the window is loaded but never shown
 //   --queue         samples the folder queue's length at each message-loop turn
-//   --probe-appends after the scan, appends its lines again step by step, timed
+//   --probe-appends after the scan, appends its lines again one at a time, timed
 //
 // Prints key=value lines: files, flagged, seconds, memory in KB, and the counts.
 #include <windows.h>
@@ -21,6 +21,7 @@
 #include <functional>
 #include <psapi.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "filescan/ModuleFileInfo.h"
@@ -126,30 +127,27 @@ std::vector<std::wstring> ResultLines(const std::wstring& text) {
   return lines;
 }
 
-// Appends the lines again to the emptied result box, the way tk::AppendText
-// does, timing each step and the repaint that follows, early and late.
+// Appends the lines again to the emptied result box one at a time through the
+// page's own call (tk::AppendText), timing each append and the repaint that
+// follows: for the first and the last tenth of the lines, so that a cost which
+// grows with the text already in the box shows.
 void ProbeAppends(const std::vector<std::wstring>& lines) {
-  HWND box = static_cast<HWND>(ScanPage::TextIATResult->hwnd);
-  SetWindowTextA(box, "");
+  tk::SetCaption(ScanPage::TextIATResult, L"");
   tk::DoEvents();
-  double step[4] = {}, early = 0, late = 0;
   const size_t n = lines.size(), tenth = std::max<size_t>(1, n / 10);
+  double append = 0, paint = 0, early = 0, late = 0, earlyPaint = 0, latePaint = 0;
   for (size_t i = 0; i < n; i++) {
-    std::string ansi = Text::ToAnsi(lines[i] + L"\r\n");
     double t0 = Now();
-    int end = GetWindowTextLengthA(box);
+    tk::AppendText(ScanPage::TextIATResult, lines[i] + L"\r\n");
     double t1 = Now();
-    SendMessageA(box, EM_SETSEL, (WPARAM)end, (LPARAM)end);
-    double t2 = Now();
-    SendMessageA(box, EM_REPLACESEL, FALSE, (LPARAM)ansi.c_str());
-    double t3 = Now();
     tk::DoEvents();
-    double t4 = Now();
-    step[0] += t1 - t0, step[1] += t2 - t1, step[2] += t3 - t2, step[3] += t4 - t3;
-    if (i < tenth) early += t3 - t0;
-    if (i >= n - tenth) late += t3 - t0;
+    double t2 = Now();
+    append += t1 - t0, paint += t2 - t1;
+    if (i < tenth) early += t1 - t0, earlyPaint += t2 - t1;
+    if (i >= n - tenth) late += t1 - t0, latePaint += t2 - t1;
   }
-  // The box's own scroll bar is redrawn on every append: what one such update costs.
+  // A scroll bar is redrawn on every append: what one such update costs.
+  HWND box = static_cast<HWND>(ScanPage::TextIATResult->hwnd);
   HWND bar = CreateWindowExA(0, "SCROLLBAR", "", WS_CHILD | WS_VISIBLE | SBS_VERT, 0, 0, 17, 140, GetParent(box),
                              nullptr, GetModuleHandleA(nullptr), nullptr);
   tk::DoEvents();
@@ -161,18 +159,34 @@ void ProbeAppends(const std::vector<std::wstring>& lines) {
   printf("probe_scrollinfo_us=%.0f\n", (Now() - t) / 100 * 1e6);
   DestroyWindow(bar);
   printf(
-      "probe_appends=%u\nprobe_length_seconds=%.4f\nprobe_setsel_seconds=%.4f\nprobe_replacesel_seconds=%.4f\n"
-      "probe_paint_seconds=%.4f\nprobe_first_tenth_us=%.0f\nprobe_last_tenth_us=%.0f\nprobe_text_chars=%d\n",
-      (unsigned)n, step[0], step[1], step[2], step[3], early / tenth * 1e6, late / tenth * 1e6,
-      GetWindowTextLengthW(box));
+      "probe_appends=%u\nprobe_append_seconds=%.4f\nprobe_paint_seconds=%.4f\nprobe_first_tenth_us=%.0f\n"
+      "probe_last_tenth_us=%.0f\nprobe_first_tenth_paint_us=%.0f\nprobe_last_tenth_paint_us=%.0f\n"
+      "probe_text_chars=%u\n",
+      (unsigned)n, append, paint, early / tenth * 1e6, late / tenth * 1e6, earlyPaint / tenth * 1e6,
+      latePaint / tenth * 1e6, (unsigned)tk::Caption(ScanPage::TextIATResult).size());
 }
 
 // What the scan leaves beside the timing: kept lines and call meters.
 struct Run {
   std::wstring kept;
   Meter yields, statuses, results;
+  std::vector<std::pair<double, long>> appends;  // each result append of the scan: seconds, lines
   size_t queueMax = 0;
 };
+
+long LineCount(const std::wstring& text) {
+  long lines = 0;
+  for (size_t at = 0; (at = text.find(L"\r\n", at)) != std::wstring::npos; at += 2) lines++;
+  return lines;
+}
+
+// Seconds per line over the scan's appends from the first to the last given.
+double PerLine(const std::vector<std::pair<double, long>>& appends, size_t first, size_t last) {
+  double seconds = 0;
+  long lines = 0;
+  for (size_t i = first; i < last; i++) seconds += appends[i].first, lines += appends[i].second;
+  return lines ? seconds / lines : 0;
+}
 
 ModuleScanDisk::Sink MakeSink(const Options& o, Run* run) {
   ModuleScanDisk::Sink sink;
@@ -184,6 +198,12 @@ ModuleScanDisk::Sink MakeSink(const Options& o, Run* run) {
     sink.yield = Metered(sink.yield, &run->yields);
     sink.status = Metered(sink.status, &run->statuses);
     sink.result = Metered(sink.result, &run->results);
+    auto inner = sink.result;
+    sink.result = [run, inner](const std::wstring& lines) {
+      double t = Now();
+      inner(lines);
+      run->appends.emplace_back(Now() - t, LineCount(lines));
+    };
   }
   if (o.queue) {
     auto inner = sink.yield;
@@ -224,6 +244,11 @@ void PrintCounts(const Run& run, const std::vector<std::wstring>& flagged) {
   printf("yields=%ld\nyield_seconds=%.4f\nstatus=%ld\nstatus_seconds=%.4f\nresults=%ld\nresult_seconds=%.4f\n",
          run.yields.calls, run.yields.seconds, run.statuses.calls, run.statuses.seconds, run.results.calls,
          run.results.seconds);
+  // The scan's own appends, early and late: a cost that grows with the box's text shows here.
+  const size_t n = run.appends.size(), tenth = std::max<size_t>(1, n / 10);
+  if (n)
+    printf("append_first_tenth_us_per_line=%.0f\nappend_last_tenth_us_per_line=%.0f\nappend_tenth_calls=%u\n",
+           PerLine(run.appends, 0, tenth) * 1e6, PerLine(run.appends, n - tenth, n) * 1e6, (unsigned)tenth);
   // The version lookup is the walker's own, not the sink's: time it over the same files.
   double t = Now();
   for (const std::wstring& path : flagged) ModuleFileInfo::GetFileCompany(path);

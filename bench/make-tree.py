@@ -1,18 +1,27 @@
 #!/usr/bin/env python3
-"""make-tree.py --dlls SYSTEM32 --out DIR
+"""make-tree.py --dlls SYSTEM32 --fixtures FIXTURES --out DIR
 
 Writes the scan benchmark's trees into DIR, the same bytes on every run:
 
   tree/           about 100,000 files in 10,000 folders, the mix a user's disk holds
   tree.expected   the files a scan must list (UTF-8, "/" separators, sorted)
   tree.info       counts, key=value
+  many/ many.expected many.info
+                  20,000 files in 2,000 folders of which about 1,700 are listed:
+                  a disk full of findings, where a cost that grows with each
+                  result line shows. Some listed files carry a real version
+                  resource of another publisher than Microsoft, its text lengths
+                  counted in characters (fx_zh.dll) or in bytes (fx_zh_bytes.dll),
+                  the signature in the DOS stub; the others carry none
   mem-wide/ mem-chains/ mem-few/ mem-flat/
                   20,000 files each, in 20,000, 20,000, 20 and 1 folders that
                   queue at most about 20,000, 2,000, 20 and 1 at a time: the memory check
 
-Real PE files are copied from SYSTEM32 (Wine's own DLL folder). A tree is
-written beside its final place and renamed into it, and kept as long as its
-stamp (generator version, seed, the DLL folder's listing) still matches.
+Real PE files are copied from SYSTEM32 (Wine's own DLL folder), the fixture
+libraries from FIXTURES (the unit tests' build output). A tree is written
+beside its final place and renamed into it, and kept as long as its stamp
+(generator version, seed, the DLL folder's listing, the fixtures' bytes) still
+matches.
 """
 
 import argparse
@@ -71,6 +80,14 @@ CANDIDATE_KINDS = [("pe", 0.30), ("hook", 0.09), ("late", 0.05), ("plain", 0.56)
 HOOK_TEXTS = [b"SetWindowsHookExA", b"SetWindowsHookExW", b"SetWindowsHookA", b"SetWindowsHook"]
 # Source texts that mention the function: the signature in a file that is no candidate.
 SOURCE_WITH_SIGNATURE = 0.001
+# The tree with many findings: its own seed and size, and far more listed files.
+MANY_SEED = 20261211
+MANY_FOLDERS = 2000
+MANY_FILES = 20000
+MANY_CANDIDATE_SHARE = 0.12
+MANY_KINDS = [("hook", 0.40), ("fx_zh", 0.15), ("fx_zh_bytes", 0.15), ("pe", 0.15), ("plain", 0.15)]
+MANY_FIXTURES = ("fx_zh", "fx_zh_bytes")  # publisher 示例软件公司, text lengths in characters and in bytes
+STUB_AT = 0x4E  # the DOS stub's text: the signature lands in the head without breaking the file
 LOREM = (
     "Zorvane benchmark text. The quick brown fox jumps over the lazy dog. "
     "扫描目标 配置文件 日志记录 用户数据 0123456789\r\n"
@@ -104,7 +121,7 @@ def gbk_len(text):
     return len(text.encode("gbk"))
 
 
-def make_folders(rng):
+def make_folders(rng, count=FOLDERS):
     root = Folder("", 0)
     folders = [root]
     eligible = [root]
@@ -112,7 +129,7 @@ def make_folders(rng):
         f = Folder(root.child(root.unique(name, rng)), 1)
         folders.append(f)
         eligible.append(f)
-    while len(folders) - 1 < FOLDERS:
+    while len(folders) - 1 < count:
         parent = rng.choice(eligible)
         word = rng.choice(FOLDER_WORDS)
         if rng.random() < 0.3:
@@ -172,14 +189,17 @@ def place(data, text, at):
 
 
 class Writer:
-    def __init__(self, root, rng, small, named):
+    def __init__(self, root, rng, small, named, kinds=CANDIDATE_KINDS, fixtures=None):
         self.root = root
         self.rng = rng
         self.small = small
         self.named = named
+        self.kinds = kinds
+        self.fixtures = fixtures or {}  # name -> library bytes
         self.expected = []
         self.count = {k: 0 for k in ("files", "candidates", "pe", "pe_named", "hook", "late", "plain",
                                      "source_with_signature", "boundary_in", "boundary_out", "bytes")}
+        self.count.update({k: 0 for k in self.fixtures})
 
     def write(self, folder, name, data):
         rel = folder.child(name)
@@ -217,10 +237,13 @@ class Writer:
     def candidate_file(self, folder):
         rng = self.rng
         self.count["candidates"] += 1
-        kind = weighted(rng, CANDIDATE_KINDS)
+        kind = weighted(rng, self.kinds)
         self.count[kind] += 1
         if kind == "pe":
             self.pe_copy(folder)
+            return
+        if kind in self.fixtures:
+            self.fixture_copy(folder, self.fixtures[kind])
             return
         ext = weighted(rng, CANDIDATE_EXTS)
         stem = rng.choice(STEMS) + (str(rng.randrange(1, 100)) if rng.random() < 0.4 else "")
@@ -250,6 +273,14 @@ class Writer:
         rel = self.write(folder, self.name_for(folder, stem, ext), data)
         if SIGNATURE in data[:HEAD]:
             self.expected.append(rel)
+
+    def fixture_copy(self, folder, library):
+        """A library of another publisher with the signature in its DOS stub: listed, its publisher named."""
+        rng = self.rng
+        stem = rng.choice(STEMS) + (str(rng.randrange(1, 100)) if rng.random() < 0.4 else "")
+        data = place(library, rng.choice(HOOK_TEXTS), STUB_AT)
+        rel = self.write(folder, self.name_for(folder, stem, rng.choice([".dll", ".DLL", ".exe"])), data)
+        self.expected.append(rel)
 
     def pe_copy(self, folder):
         rng = self.rng
@@ -298,10 +329,22 @@ def commit(out, name, work):
     os.rename(work, final)
 
 
-def make_main(out, dll_dir):
-    rng = random.Random(SEED)
-    work = fresh(out, "tree")
-    folders = make_folders(rng)
+def many_stamp_of(dll_dir, fixtures):
+    h = hashlib.sha256()
+    h.update(f"{GENERATOR_VERSION} {MANY_SEED} {MANY_FOLDERS} {MANY_FILES} {MANY_KINDS}\n".encode())
+    for name in sorted(os.listdir(dll_dir)):
+        path = os.path.join(dll_dir, name)
+        if os.path.isfile(path):
+            h.update(f"{name} {os.path.getsize(path)}\n".encode())
+    for name in sorted(fixtures):
+        h.update(name.encode() + hashlib.sha256(fixtures[name]).digest())
+    return f"generator {GENERATOR_VERSION} seed {MANY_SEED} inputs {h.hexdigest()[:16]}"
+
+
+def write_tree(out, name, dll_dir, seed, folder_count, file_count, share, kinds=CANDIDATE_KINDS, fixtures=None):
+    rng = random.Random(seed)
+    work = fresh(out, name)
+    folders = make_folders(rng, folder_count)
     for f in folders[1:]:
         os.makedirs(os.path.join(work, f.rel))
     small, named = pe_sources(dll_dir)
@@ -309,22 +352,22 @@ def make_main(out, dll_dir):
         sys.exit(f"make-tree: no PE files in {dll_dir}")
     # Some folders hold many files, most hold a few.
     weights = [rng.paretovariate(1.2) for _ in folders]
-    owners = rng.choices(range(len(folders)), weights=weights, k=FILES)
-    w = Writer(work, rng, small, named)
+    owners = rng.choices(range(len(folders)), weights=weights, k=file_count)
+    w = Writer(work, rng, small, named, kinds, fixtures)
     for i in owners:
-        if rng.random() < CANDIDATE_SHARE:
+        if rng.random() < share:
             w.candidate_file(folders[i])
         else:
             w.plain_file(folders[i])
-    commit(out, "tree", work)
-    with open(os.path.join(out, "tree.expected"), "w", encoding="utf-8") as f:
+    commit(out, name, work)
+    with open(os.path.join(out, f"{name}.expected"), "w", encoding="utf-8") as f:
         f.writelines(rel + "\n" for rel in sorted(w.expected))
     info = dict(w.count)
     info.update(folders=len(folders) - 1, expected=len(w.expected),
                 dlls_naming_signature=len(named),
                 dlls_with_signature_in_head=sum(1 for s in small + named if 0 <= s[2] <= LAST_START),
                 named_dlls=" ".join(f"{n}@{at}" for n, _, at in named))
-    with open(os.path.join(out, "tree.info"), "w", encoding="utf-8") as f:
+    with open(os.path.join(out, f"{name}.info"), "w", encoding="utf-8") as f:
         f.writelines(f"{k}={v}\n" for k, v in info.items())
 
 
@@ -358,9 +401,30 @@ def make_memory_trees(out):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--dlls", required=True, help="Wine's DLL folder of the template prefix")
+    ap.add_argument("--fixtures", required=True, help="the unit tests' fixture libraries (fx_*.dll)")
     ap.add_argument("--out", required=True)
     args = ap.parse_args()
     os.makedirs(args.out, exist_ok=True)
+    fixtures = {}
+    for name in MANY_FIXTURES:
+        path = os.path.join(args.fixtures, name + ".dll")
+        if not os.path.isfile(path):
+            sys.exit(f"make-tree: no {path} (build the tests first)")
+        with open(path, "rb") as f:
+            fixtures[name] = f.read()
+    many_stamp = many_stamp_of(args.dlls, fixtures)
+    many_stamp_file = os.path.join(args.out, "many.stamp")
+    if (open(many_stamp_file).read().strip() if os.path.exists(many_stamp_file) else "") == many_stamp \
+            and os.path.isdir(os.path.join(args.out, "many")):
+        print(f"make-tree: tree with many findings up to date ({many_stamp})")
+    else:
+        if os.path.exists(many_stamp_file):
+            os.remove(many_stamp_file)
+        write_tree(args.out, "many", args.dlls, MANY_SEED, MANY_FOLDERS, MANY_FILES, MANY_CANDIDATE_SHARE,
+                   MANY_KINDS, fixtures)
+        with open(many_stamp_file, "w") as f:
+            f.write(many_stamp + "\n")
+        print(f"make-tree: wrote the tree with many findings ({many_stamp})")
     stamp = stamp_of(args.dlls)
     stamp_file = os.path.join(args.out, "tree.stamp")
     current = open(stamp_file).read().strip() if os.path.exists(stamp_file) else ""
@@ -369,7 +433,7 @@ def main():
         return
     if os.path.exists(stamp_file):
         os.remove(stamp_file)
-    make_main(args.out, args.dlls)
+    write_tree(args.out, "tree", args.dlls, SEED, FOLDERS, FILES, CANDIDATE_SHARE)
     make_memory_trees(args.out)
     with open(stamp_file, "w") as f:
         f.write(stamp + "\n")

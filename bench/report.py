@@ -2,8 +2,10 @@
 """report.py --out OUT --data DATA --rounds N: the table of a bench run (bench/run.sh).
 
 Reads OUT/NAME-R.txt (key=value) and OUT/NAME-R.paths (flagged files) of every
-round, prints the timing table, the walker's profile and its memory, and checks
-that the scanners flag the same files. Exits 1 when they do not.
+round, for the main tree and (names prefixed "many-") the tree with many
+findings, prints the timing table and the walker's profile with the trees side
+by side and the walker's memory, and checks per tree that the scanners flag the
+same files. Exits 1 when they do not.
 """
 
 import argparse
@@ -57,12 +59,30 @@ class Runs:
         return self.best_keys.get(key, "")
 
 
-def timing_table(rows, minimal):
-    print(f"{'scanner':<44} {'files':>7} {'flagged':>7} {'best s':>7} {'median s':>8} {'files/s':>8} {'vs minimal':>10}")
-    for label, runs in rows:
-        files = int(runs.value("files"))
-        print(f"{label:<44} {files:>7} {runs.value('flagged'):>7} {runs.best:>7.3f} "
-              f"{statistics.median(runs.seconds):>8.3f} {files / runs.best:>8.0f} {runs.best / minimal.best:>9.2f}x")
+TREES = (("main tree", "", "tree"), ("many findings", "many-", "many"))  # label, report prefix, data name
+
+
+def timing_table(trees):
+    """One row per scanner, the trees side by side: best seconds, median, ratio to the minimal loop."""
+    head = f"{'':<44}"
+    sub = f"{'scanner':<44}"
+    for label, t in trees.items():
+        files = t["walker"].value("files")
+        head += f" | {label + ' (' + files + ' files)':<40}"
+        sub += f" | {'flagged':>7} {'best s':>7} {'median s':>8} {'files/s':>7} {'vs min':>6}"
+    print(head)
+    print(sub)
+    for key, label in (("walker", "program's walker, page sink (Wine, 1 CPU)"),
+                       ("minimal", "minimal Win32 loop (Wine, 1 CPU)"),
+                       ("yara", "yara -r, every file (native)"),
+                       ("yara1", "yara -r -p 1, every file (native, 1 CPU)")):
+        line = f"{label:<44}"
+        for t in trees.values():
+            runs, minimal = t[key], t["minimal"]
+            files = int(runs.value("files"))
+            line += (f" | {runs.value('flagged'):>7} {runs.best:>7.3f} {statistics.median(runs.seconds):>8.3f} "
+                     f"{files / runs.best:>7.0f} {runs.best / minimal.best:>5.2f}x")
+        print(line)
 
 
 def check_sets(walker, minimal, yara, expected):
@@ -97,34 +117,47 @@ def check_sets(walker, minimal, yara, expected):
     return ok
 
 
-def profile(runs, minimal):
-    walker, bare, hidden, counted = runs["walker"], runs["bare"], runs["hidden"], runs["counted"]
-    c = counted.best_keys
+def profile(trees):
+    """Where the walker's time goes, the trees side by side (best of the rounds)."""
     print("\nwhere the walker's time goes (best of the rounds):")
-    print(f"  minimal Win32 loop                              {minimal.best:7.3f} s")
-    print(f"  walker, empty sink (no window work at all)      {bare.best:7.3f} s  {bare.best / minimal.best:5.2f}x  "
-          f"walker's own code {bare.best - minimal.best:+.3f} s")
-    print(f"  walker, page sink, window never shown           {hidden.best:7.3f} s  {hidden.best / minimal.best:5.2f}x")
-    print(f"  walker, page sink, scan page shown              {walker.best:7.3f} s  {walker.best / minimal.best:5.2f}x  "
-          f"window work {walker.best - bare.best:+.3f} s")
-    print(f"  counted run (page sink, shown)                  {counted.best:7.3f} s, of which:")
+    print(f"  {'':<48}" + "".join(f" | {label:>26}" for label in trees))
+
+    def row(label, cells):
+        print(f"  {label:<48}" + "".join(f" | {c:>26}" for c in cells))
+
+    ts = list(trees.values())
+    row("minimal Win32 loop", [f"{t['minimal'].best:.3f} s" for t in ts])
+    row("walker, empty sink (no window work at all)",
+        [f"{t['bare'].best:.3f} s {t['bare'].best / t['minimal'].best:5.2f}x" for t in ts])
+    row("walker, page sink, window never shown",
+        [f"{t['hidden'].best:.3f} s {t['hidden'].best / t['minimal'].best:5.2f}x" for t in ts])
+    row("walker, page sink, scan page shown",
+        [f"{t['walker'].best:.3f} s {t['walker'].best / t['minimal'].best:5.2f}x" for t in ts])
+    row("  window work (shown against empty sink)", [f"{t['walker'].best - t['bare'].best:+.3f} s" for t in ts])
+    row("counted run (page sink, shown), of which:", [f"{t['counted'].best:.3f} s" for t in ts])
     for label, calls, secs in (("message-loop turns (DoEvents)", "yields", "yield_seconds"),
                                ("label repaints", "status", "status_seconds"),
                                ("result appends", "results", "result_seconds"),
                                ("version lookups (timed apart)", "lookups", "lookup_seconds")):
-        n, t = int(c.get(calls, 0)), float(c.get(secs, 0))
-        per = f"{t / n * 1e6:8.0f} us each" if n else ""
-        print(f"    {label:<34} {n:>7} calls {t:7.3f} s {per}")
-    p = counted.keys[0]
-    if "probe_appends" in p:
-        n = int(p["probe_appends"])
-        print(f"  one append to the visible result box, {n} lines again ({p['probe_text_chars']} characters at the end):")
-        for label, key in (("GetWindowTextLengthA", "probe_length_seconds"), ("EM_SETSEL", "probe_setsel_seconds"),
-                           ("EM_REPLACESEL", "probe_replacesel_seconds"),
-                           ("the repaint in the next DoEvents", "probe_paint_seconds")):
-            print(f"    {label:<34} {float(p[key]) / n * 1e6:8.0f} us")
-        print(f"    first tenth {p['probe_first_tenth_us']} us, last tenth {p['probe_last_tenth_us']} us per append; "
-              f"one SetScrollInfo with redraw on a scroll bar: {p['probe_scrollinfo_us']} us")
+        cells = []
+        for t in ts:
+            c = t["counted"].best_keys
+            n, sec = int(c.get(calls, 0)), float(c.get(secs, 0))
+            cells.append(f"{n:>6} {sec:6.3f} s {sec / n * 1e6:6.0f} us" if n else f"{n:>6} {sec:6.3f} s")
+        row("  " + label, cells)
+    row("  scan's appends per line, first tenth of them",
+        [f"{t['counted'].value('append_first_tenth_us_per_line') or '-'} us" for t in ts])
+    row("  scan's appends per line, last tenth of them",
+        [f"{t['counted'].value('append_last_tenth_us_per_line') or '-'} us" for t in ts])
+    probes = [t["counted"].keys[0] for t in ts]
+    if all("probe_appends" in p for p in probes):
+        print("  the scan's lines appended again one at a time to the shown result box (tk::AppendText):")
+        row("  lines (characters in the box at the end)", [f"{p['probe_appends']} ({p['probe_text_chars']})" for p in probes])
+        row("    append per line, first tenth", [f"{p['probe_first_tenth_us']} us" for p in probes])
+        row("    append per line, last tenth", [f"{p['probe_last_tenth_us']} us" for p in probes])
+        row("    repaint after it, first tenth", [f"{p['probe_first_tenth_paint_us']} us" for p in probes])
+        row("    repaint after it, last tenth", [f"{p['probe_last_tenth_paint_us']} us" for p in probes])
+        row("    one SetScrollInfo with redraw", [f"{p['probe_scrollinfo_us']} us" for p in probes])
 
 
 MEMORY_TREES = (("mem-flat", 1), ("mem-few", 20), ("mem-chains", 20000), ("mem-wide", 20000), ("mem-main", 10000))
@@ -162,35 +195,32 @@ def main():
     ap.add_argument("--rounds", type=int, required=True)
     args = ap.parse_args()
     out, rounds = args.out, args.rounds
-    walker = Runs(out, "walker", rounds, True)
-    minimal = Runs(out, "minimal", rounds, True)
-    yara = Runs(out, "yara", rounds, False)
-    yara1 = Runs(out, "yara1", rounds, False)
-    rows = [
-        ("program's walker, page sink (Wine, 1 CPU)", walker),
-        ("minimal Win32 loop (Wine, 1 CPU)", minimal),
-        ("yara -r, every file (native)", yara),
-        ("yara -r -p 1, every file (native, 1 CPU)", yara1),
-    ]
+    trees = {}
+    for label, prefix, _ in TREES:
+        trees[label] = {name: Runs(out, prefix + name, rounds, name not in ("yara", "yara1"))
+                        for name in ("walker", "minimal", "yara", "yara1", "bare", "hidden", "counted")}
     loads = [open(os.path.join(out, f"load-{w}")).read().strip() for w in ("start", "end")]
     print(f"\nload average at the start {loads[0]}, at the end {loads[1]} (other work on the machine slows the rows)")
-    timing_table(rows, minimal)
-    ratio = walker.best / minimal.best
-    print(f"\nwalker / minimal loop: {ratio:.2f}x (target {TARGET_RATIO}x: {'met' if ratio <= TARGET_RATIO else 'missed'}); "
-          f"walker / yara -r: {walker.best / yara.best:.2f}x (target below 1: "
-          f"{'met' if walker.best < yara.best else 'missed'})")
-    print(f"walker publisher column: {walker.value('publisher_unknown')} of {walker.value('flagged')} lines say 未知; "
-          f"not examinable: {walker.value('not_examinable')}")
-    with open(os.path.join(args.data, "tree.expected"), encoding="utf-8") as f:
-        expected = [line.rstrip("\n") for line in f if line.strip()]
-    ok = check_sets(walker, minimal, yara, expected)
-    variants = {name: Runs(out, name, rounds, True) for name in ("bare", "hidden", "counted")}
-    for name, runs in variants.items():
-        if any(set(p) != set(walker.paths[0]) for p in runs.paths):
-            print(f"MISMATCH: the walker's {name} runs flagged other files than its timed runs")
-            ok = False
-    profile(dict(variants, walker=walker), minimal)
-    memory(out, walker, minimal)
+    timing_table(trees)
+    ok = True
+    for (label, _, data_name), t in zip(TREES, trees.values()):
+        walker, minimal, yara = t["walker"], t["minimal"], t["yara"]
+        ratio = walker.best / minimal.best
+        print(f"\n{label}: walker / minimal loop: {ratio:.2f}x (target {TARGET_RATIO}x: "
+              f"{'met' if ratio <= TARGET_RATIO else 'missed'}); walker / yara -r: {walker.best / yara.best:.2f}x "
+              f"(target below 1: {'met' if walker.best < yara.best else 'missed'})")
+        print(f"{label}: walker publisher column: {walker.value('publisher_unknown')} of {walker.value('flagged')} "
+              f"lines say 未知; not examinable: {walker.value('not_examinable')}")
+        with open(os.path.join(args.data, f"{data_name}.expected"), encoding="utf-8") as f:
+            expected = [line.rstrip("\n") for line in f if line.strip()]
+        ok = check_sets(walker, minimal, yara, expected) and ok
+        for name in ("bare", "hidden", "counted"):
+            if any(set(p) != set(walker.paths[0]) for p in t[name].paths):
+                print(f"MISMATCH: {label}: the walker's {name} runs flagged other files than its timed runs")
+                ok = False
+    profile(trees)
+    main_tree = trees[TREES[0][0]]
+    memory(out, main_tree["walker"], main_tree["minimal"])
     sys.exit(0 if ok else 1)
 
 

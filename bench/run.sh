@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# run.sh BUILD_DIR: what "make bench" calls. Times three scans of one generated
-# tree in the same run and prints a table (bench/report.py):
+# run.sh BUILD_DIR: what "make bench" calls. Times three scans of each of two
+# generated trees (the main one, and one with many findings where a cost that
+# grows with the result lines shows) in the same run and prints a table with
+# the trees side by side (bench/report.py):
 #   the scan page's walker under Wine (ScanBench.exe, the page's own sink),
 #   a minimal Win32 loop under Wine (MinimalWalk.exe),
 #   yara -r natively over every file, with the match bounded to the first 32000 bytes.
@@ -32,7 +34,8 @@ bench="$BUILD_DIR/bench"
 data="$bench/data"
 out="$bench/out"
 pfx="$bench/prefix"
-python3 "$here/make-tree.py" --dlls "$BUILD_DIR/wine/template/drive_c/windows/system32" --out "$data"
+python3 "$here/make-tree.py" --dlls "$BUILD_DIR/wine/template/drive_c/windows/system32" \
+  --fixtures "$BUILD_DIR/tests/bin/unit/fixtures" --out "$data"
 
 [ ! -d "$pfx" ] || zv_prefix_end "$pfx"   # a bench run that was cut short
 rm -rf "$pfx" "$out"
@@ -46,6 +49,7 @@ ln -s "$data/mem-wide" "$pfx/dosdevices/e:"
 ln -s "$data/mem-chains" "$pfx/dosdevices/f:"
 ln -s "$data/mem-few" "$pfx/dosdevices/g:"
 ln -s "$data/mem-flat" "$pfx/dosdevices/h:"
+ln -s "$data/many" "$pfx/dosdevices/i:"
 # The bench program beside the install image, as the program itself runs (skin, sounds).
 mkdir -p "$pfx/drive_c/bench/out"
 cp -a "$BUILD_DIR/dist/." "$pfx/drive_c/bench/"
@@ -86,35 +90,43 @@ wine_to() {
   tr -d '\r' <"$out/$name.txt" >"$out/$name.tmp" && mv "$out/$name.tmp" "$out/$name.txt"
   mv "$pfx/drive_c/bench/out/$name.paths" "$out/$name.paths"
 }
-minimal() { wine_to "$1" MinimalWalk.exe 'D:\'; }
-walker() { local name="$1"; shift; wine_to "$name" ScanBench.exe 'D:\' "$@"; }
-# yara_to NAME COMMAND...: yara over every file of the tree, timed from outside.
+# The trees: their folder under $data, the drive the Wine runs see them on, and
+# the prefix of their report names ("" for the main tree, "many-").
+drive_of() { [ "$1" = tree ] && echo 'D:\' || echo 'I:\'; }
+prefix_of() { [ "$1" = tree ] && echo "" || echo "$1-"; }
+minimal() { wine_to "$(prefix_of "$1")$2" MinimalWalk.exe "$(drive_of "$1")"; }
+walker() { local tree="$1" name="$2"; shift 2; wine_to "$(prefix_of "$tree")$name" ScanBench.exe "$(drive_of "$tree")" "$@"; }
+# yara_to TREE NAME COMMAND...: yara over every file of the tree, timed from outside.
 yara_to() {
-  local name="$1"; shift
+  local tree="$1" name="$(prefix_of "$1")$2"; shift 2
   local t0 t1 rc=0
   t0="$(date +%s.%N)"
-  "$@" -r "$rule" "$data/tree" >"$out/$name.raw" 2>"$out/$name.err" || rc=$?
+  "$@" -r "$rule" "$data/$tree" >"$out/$name.raw" 2>"$out/$name.err" || rc=$?
   t1="$(date +%s.%N)"
   [ "$rc" = 0 ] || { echo "bench: yara failed ($rc), see $out/$name.err" >&2; exit 1; }
-  sed -n "s|^HookSignature $data/tree/||p" "$out/$name.raw" >"$out/$name.paths"
-  printf 'files=%s\nflagged=%s\nseconds=%s\n' "$(grep -m1 '^files=' "$data/tree.info" | cut -d= -f2)" \
+  sed -n "s|^HookSignature $data/$tree/||p" "$out/$name.raw" >"$out/$name.paths"
+  printf 'files=%s\nflagged=%s\nseconds=%s\n' "$(grep -m1 '^files=' "$data/$tree.info" | cut -d= -f2)" \
     "$(wc -l <"$out/$name.paths")" "$(awk "BEGIN { printf \"%.4f\", $t1 - $t0 }")" >"$out/$name.txt"
 }
 
-echo "bench: tree $data/tree ($(grep -m1 '^files=' "$data/tree.info" | cut -d= -f2) files), Wine runs on CPU $cpu," \
+count_of() { grep -m1 "^$2=" "$data/$1.info" | cut -d= -f2; }
+echo "bench: trees $data/tree ($(count_of tree files) files, $(count_of tree expected) to list) and" \
+  "$data/many ($(count_of many files) files, $(count_of many expected) to list), Wine runs on CPU $cpu," \
   "$rounds rounds after a warm-up; load average $(cut -d' ' -f1-3 /proc/loadavg)"
 cut -d' ' -f1-3 /proc/loadavg >"$out/load-start"
 for r in $(seq 0 "$rounds"); do
-  minimal "minimal-$r"
-  walker "walker-$r"
-  yara_to "yara-$r" yara
-  yara_to "yara1-$r" taskset -c "$cpu" yara -p 1
-  [ "$r" != 0 ] || continue
-  # Where the walker's time goes: without the window's work, with the window
-  # never shown, and with each call of the page's sink counted and timed.
-  walker "bare-$r" --sink none
-  walker "hidden-$r" --hidden
-  walker "counted-$r" --sink counted $([ "$r" != 1 ] || echo --probe-appends)
+  for tree in tree many; do
+    minimal "$tree" "minimal-$r"
+    walker "$tree" "walker-$r"
+    yara_to "$tree" "yara-$r" yara
+    yara_to "$tree" "yara1-$r" taskset -c "$cpu" yara -p 1
+    [ "$r" != 0 ] || continue
+    # Where the walker's time goes: without the window's work, with the window
+    # never shown, and with each call of the page's sink counted and timed.
+    walker "$tree" "bare-$r" --sink none
+    walker "$tree" "hidden-$r" --hidden
+    walker "$tree" "counted-$r" --sink counted $([ "$r" != 1 ] || echo --probe-appends)
+  done
   echo "bench: round $r of $rounds done"
 done
 # Memory: trees of 20,000 files that queue at most about 1, 20, 2,000 and 20,000
