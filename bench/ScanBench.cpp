@@ -9,7 +9,7 @@
 //   --sink none     no message loop, no label, results only kept (the walker alone)
 //   --hidden        the window is loaded but never shown
 //   --queue         samples the folder queue's length at each message-loop turn
-//   --probe-appends after the scan, appends its lines again one at a time, timed
+//   --probe-appends after the scan, appends its lines again, one at a time and in batches, timed
 //
 // Prints key=value lines: files, flagged, seconds, memory in KB, and the counts.
 #include <windows.h>
@@ -127,27 +127,81 @@ std::vector<std::wstring> ResultLines(const std::wstring& text) {
   return lines;
 }
 
-// Appends the lines again to the emptied result box one at a time through the
-// page's own call (tk::AppendText), timing each append and the repaint that
-// follows: for the first and the last tenth of the lines, so that a cost which
-// grows with the text already in the box shows.
-void ProbeAppends(const std::vector<std::wstring>& lines) {
-  tk::SetCaption(ScanPage::TextIATResult, L"");
-  tk::DoEvents();
-  const size_t n = lines.size(), tenth = std::max<size_t>(1, n / 10);
+// Per line, the cost of appending LINES in batches of BATCH lines through
+// APPEND and of the repaint that follows, over the first and the last tenth of
+// the full batches (a short last batch would show its fixed cost, not the
+// box's): a cost which grows with the text already in the box shows as a last
+// tenth dearer than the first.
+struct Pass {
   double append = 0, paint = 0, early = 0, late = 0, earlyPaint = 0, latePaint = 0;
-  for (size_t i = 0; i < n; i++) {
+};
+
+Pass TimeAppends(const std::vector<std::wstring>& lines, size_t batch,
+                 const std::function<void(const std::wstring&)>& append) {
+  Pass p;
+  const size_t n = lines.size(), batches = (n + batch - 1) / batch, full = n / batch;
+  const size_t tenth = std::max<size_t>(1, full / 10);
+  size_t earlyLines = 0, lateLines = 0;
+  for (size_t b = 0; b < batches; b++) {
+    std::wstring text;
+    size_t first = b * batch, last = std::min(n, first + batch);
+    for (size_t i = first; i < last; i++) text += lines[i] + L"\r\n";
     double t0 = Now();
-    tk::AppendText(ScanPage::TextIATResult, lines[i] + L"\r\n");
+    append(text);
     double t1 = Now();
     tk::DoEvents();
     double t2 = Now();
-    append += t1 - t0, paint += t2 - t1;
-    if (i < tenth) early += t1 - t0, earlyPaint += t2 - t1;
-    if (i >= n - tenth) late += t1 - t0, latePaint += t2 - t1;
+    p.append += t1 - t0, p.paint += t2 - t1;
+    if (b < tenth) p.early += t1 - t0, p.earlyPaint += t2 - t1, earlyLines += last - first;
+    if (b < full && b + tenth >= full) p.late += t1 - t0, p.latePaint += t2 - t1, lateLines += last - first;
   }
-  // A scroll bar is redrawn on every append: what one such update costs.
+  p.early /= std::max<size_t>(1, earlyLines), p.earlyPaint /= std::max<size_t>(1, earlyLines);
+  p.late /= std::max<size_t>(1, lateLines), p.latePaint /= std::max<size_t>(1, lateLines);
+  return p;
+}
+
+void PrintPass(const char* name, const Pass& p) {
+  printf(
+      "probe_%s_first_tenth_us=%.0f\nprobe_%s_last_tenth_us=%.0f\nprobe_%s_first_tenth_paint_us=%.0f\n"
+      "probe_%s_last_tenth_paint_us=%.0f\n",
+      name, p.early * 1e6, name, p.late * 1e6, name, p.earlyPaint * 1e6, name, p.latePaint * 1e6);
+}
+
+// Appends the scan's lines again to the emptied result box through the page's
+// own call (tk::AppendText): one at a time, then in batches of 100 as a scan
+// that finds lines quickly appends them. Then, to show where an append's time
+// goes, one at a time into a twin of the box without its scroll bar.
+void ProbeAppends(const std::vector<std::wstring>& lines) {
+  auto page = [](const std::wstring& text) { tk::AppendText(ScanPage::TextIATResult, text); };
+  tk::SetCaption(ScanPage::TextIATResult, L"");
+  tk::DoEvents();
+  Pass single = TimeAppends(lines, 1, page);
+  unsigned chars = (unsigned)tk::Caption(ScanPage::TextIATResult).size();
+  tk::SetCaption(ScanPage::TextIATResult, L"");
+  tk::DoEvents();
+  Pass batched = TimeAppends(lines, 100, page);
+
   HWND box = static_cast<HWND>(ScanPage::TextIATResult->hwnd);
+  RECT r;
+  GetWindowRect(box, &r);
+  MapWindowPoints(nullptr, GetParent(box), reinterpret_cast<POINT*>(&r), 2);
+  DWORD style = (DWORD)GetWindowLongW(box, GWL_STYLE) & ~(DWORD)WS_VSCROLL;
+  ShowWindow(box, SW_HIDE);
+  HWND twin =
+      CreateWindowExW((DWORD)GetWindowLongW(box, GWL_EXSTYLE), L"EDIT", L"", style, r.left, r.top, r.right - r.left,
+                      r.bottom - r.top, GetParent(box), nullptr, GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(twin, WM_SETFONT, SendMessageW(box, WM_GETFONT, 0, 0), FALSE);
+  SendMessageW(twin, EM_SETLIMITTEXT, 0, 0);
+  tk::DoEvents();
+  Pass bare = TimeAppends(lines, 1, [twin](const std::wstring& text) {
+    int end = GetWindowTextLengthW(twin);
+    SendMessageW(twin, EM_SETSEL, (WPARAM)end, (LPARAM)end);
+    SendMessageW(twin, EM_REPLACESEL, FALSE, (LPARAM)text.c_str());
+  });
+  DestroyWindow(twin);
+  ShowWindow(box, SW_SHOW);
+
+  // A scroll bar is redrawn on every append: what one such update costs.
   HWND bar = CreateWindowExA(0, "SCROLLBAR", "", WS_CHILD | WS_VISIBLE | SBS_VERT, 0, 0, 17, 140, GetParent(box),
                              nullptr, GetModuleHandleA(nullptr), nullptr);
   tk::DoEvents();
@@ -158,12 +212,10 @@ void ProbeAppends(const std::vector<std::wstring>& lines) {
   }
   printf("probe_scrollinfo_us=%.0f\n", (Now() - t) / 100 * 1e6);
   DestroyWindow(bar);
-  printf(
-      "probe_appends=%u\nprobe_append_seconds=%.4f\nprobe_paint_seconds=%.4f\nprobe_first_tenth_us=%.0f\n"
-      "probe_last_tenth_us=%.0f\nprobe_first_tenth_paint_us=%.0f\nprobe_last_tenth_paint_us=%.0f\n"
-      "probe_text_chars=%u\n",
-      (unsigned)n, append, paint, early / tenth * 1e6, late / tenth * 1e6, earlyPaint / tenth * 1e6,
-      latePaint / tenth * 1e6, (unsigned)tk::Caption(ScanPage::TextIATResult).size());
+  printf("probe_appends=%u\nprobe_text_chars=%u\n", (unsigned)lines.size(), chars);
+  PrintPass("single", single);
+  PrintPass("batched", batched);
+  PrintPass("noscrollbar", bare);
 }
 
 // What the scan leaves beside the timing: kept lines and call meters.
@@ -180,12 +232,12 @@ long LineCount(const std::wstring& text) {
   return lines;
 }
 
-// Seconds per line over the scan's appends from the first to the last given.
-double PerLine(const std::vector<std::pair<double, long>>& appends, size_t first, size_t last) {
+// Seconds per line over the scan's appends from the first to the last given, and their lines.
+std::pair<double, long> PerLine(const std::vector<std::pair<double, long>>& appends, size_t first, size_t last) {
   double seconds = 0;
   long lines = 0;
   for (size_t i = first; i < last; i++) seconds += appends[i].first, lines += appends[i].second;
-  return lines ? seconds / lines : 0;
+  return {lines ? seconds / lines : 0, lines};
 }
 
 ModuleScanDisk::Sink MakeSink(const Options& o, Run* run) {
@@ -246,9 +298,13 @@ void PrintCounts(const Run& run, const std::vector<std::wstring>& flagged) {
          run.results.seconds);
   // The scan's own appends, early and late: a cost that grows with the box's text shows here.
   const size_t n = run.appends.size(), tenth = std::max<size_t>(1, n / 10);
-  if (n)
-    printf("append_first_tenth_us_per_line=%.0f\nappend_last_tenth_us_per_line=%.0f\nappend_tenth_calls=%u\n",
-           PerLine(run.appends, 0, tenth) * 1e6, PerLine(run.appends, n - tenth, n) * 1e6, (unsigned)tenth);
+  if (n) {
+    std::pair<double, long> early = PerLine(run.appends, 0, tenth), late = PerLine(run.appends, n - tenth, n);
+    printf(
+        "append_first_tenth_us_per_line=%.0f\nappend_first_tenth_lines=%ld\nappend_last_tenth_us_per_line=%.0f\n"
+        "append_last_tenth_lines=%ld\n",
+        early.first * 1e6, early.second, late.first * 1e6, late.second);
+  }
   // The version lookup is the walker's own, not the sink's: time it over the same files.
   double t = Now();
   for (const std::wstring& path : flagged) ModuleFileInfo::GetFileCompany(path);

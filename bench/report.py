@@ -145,18 +145,21 @@ def profile(trees):
             n, sec = int(c.get(calls, 0)), float(c.get(secs, 0))
             cells.append(f"{n:>6} {sec:6.3f} s {sec / n * 1e6:6.0f} us" if n else f"{n:>6} {sec:6.3f} s")
         row("  " + label, cells)
-    row("  scan's appends per line, first tenth of them",
-        [f"{t['counted'].value('append_first_tenth_us_per_line') or '-'} us" for t in ts])
-    row("  scan's appends per line, last tenth of them",
-        [f"{t['counted'].value('append_last_tenth_us_per_line') or '-'} us" for t in ts])
+    for which in ("first", "last"):
+        row(f"  scan's appends per line, {which} tenth of them",
+            [f"{t['counted'].value(f'append_{which}_tenth_us_per_line') or '-'} us "
+             f"({t['counted'].value(f'append_{which}_tenth_lines') or '-'} lines)" for t in ts])
     probes = [t["counted"].keys[0] for t in ts]
     if all("probe_appends" in p for p in probes):
-        print("  the scan's lines appended again one at a time to the shown result box (tk::AppendText):")
+        print("  the scan's lines appended again to the shown result box (tk::AppendText), per line:")
         row("  lines (characters in the box at the end)", [f"{p['probe_appends']} ({p['probe_text_chars']})" for p in probes])
-        row("    append per line, first tenth", [f"{p['probe_first_tenth_us']} us" for p in probes])
-        row("    append per line, last tenth", [f"{p['probe_last_tenth_us']} us" for p in probes])
-        row("    repaint after it, first tenth", [f"{p['probe_first_tenth_paint_us']} us" for p in probes])
-        row("    repaint after it, last tenth", [f"{p['probe_last_tenth_paint_us']} us" for p in probes])
+        for name, label in (("single", "one at a time"), ("batched", "in batches of 100"),
+                            ("noscrollbar", "one at a time, twin box without scroll bar")):
+            print(f"    {label}:")
+            for part, what in (("", "append"), ("_paint", "repaint after it")):
+                row(f"      {what}, first tenth / last tenth",
+                    [f"{p[f'probe_{name}_first_tenth{part}_us']} / {p[f'probe_{name}_last_tenth{part}_us']} us"
+                     for p in probes])
         row("    one SetScrollInfo with redraw", [f"{p['probe_scrollinfo_us']} us" for p in probes])
 
 
