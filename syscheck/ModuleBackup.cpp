@@ -315,11 +315,8 @@ Place ValuePlace(Reg::Root root, const std::wstring& path, const std::wstring& n
 }
 
 Place KeyPlace(Reg::Root root, const std::wstring& path, Reg::View view) {
-  Place place;
-  place.root = root;
-  place.path = path;
+  Place place = ValuePlace(root, path, std::wstring(), view);
   place.wholeKey = true;
-  place.view = view;
   return place;
 }
 
