@@ -38,7 +38,7 @@ void ImageOK_MouseMove(const tk::Mouse&) { Skin::Hover({ImageOK[0], ImageOK[1]})
 void Design(tk::Form& form) {
   Page = &form;
   PictureKyAsk = tk::AddPicture(form, L"PictureKyAsk", "PANEL_ASK", 8, 122, 558, 214);
-  TextKyFile = tk::AddText(form, PictureKyAsk, L"TextKyFile", 84, 88, 192, 21, false);
+  TextKyFile = tk::AddText(form, PictureKyAsk, L"TextKyFile", 84, 88, 192, 21, tk::TextLines::One);
   ImageOK[0] = tk::AddImage(form, PictureKyAsk, L"ImageOK", 0, "QUERY_0", tk::Twips(5280), tk::Twips(1320), L"查询");
   ImageOK[1] = tk::AddImage(form, PictureKyAsk, L"ImageOK", 1, "QUERY_1", 352, 150, L"查询");
   Label1 = tk::AddLabel(form, PictureKyAsk, L"Label1", L"文件名：", 24, 92, 60, 16);

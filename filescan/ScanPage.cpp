@@ -46,7 +46,7 @@ void Design(tk::Form& form) {
   CommandSelectFolder->Click = CommandSelectFolder_Click;
   CommandScan->Click = CommandScan_Click;
   CommandStopScan->Click = CommandStopScan_Click;
-  TextIATResult = tk::AddText(form, PictureKyScan, L"TextIATResult", 12, 40, 534, 140, true);
+  TextIATResult = tk::AddText(form, PictureKyScan, L"TextIATResult", 12, 40, 534, 140, tk::TextLines::Whole);
   LabelTarget = tk::AddLabel(form, PictureKyScan, L"LabelTarget", kAllDrives, 84, 14, 250, 16);
   LabelScanState = tk::AddLabel(form, PictureKyScan, L"LabelScanState", L"扫描状态：未进行扫描。", 12, 190, 534, 16);
   LabelTargetToScan = tk::AddLabel(form, PictureKyScan, L"LabelTargetToScan", L"扫描目标：", 12, 14, 70, 16);

@@ -50,7 +50,7 @@ std::wstring InputBox(Form& owner, const std::wstring& prompt, const std::wstrin
     AddLabel(f, nullptr, L"LabelPrompt", state.promptText, 12, 10, 260, 60);
     Control* ok = AddButton(f, nullptr, L"CommandOK", L"确定", 280, 10, 68, 24);
     Control* cancel = AddButton(f, nullptr, L"CommandCancel", L"取消", 280, 40, 68, 24);
-    state.text = AddText(f, nullptr, L"TextInput", 12, 84, 336, 22, false);
+    state.text = AddText(f, nullptr, L"TextInput", 12, 84, 336, 22, TextLines::One);
     ok->Click = [&state]() {
       state.result = Caption(state.text);
       Unload(state.form);

@@ -311,6 +311,15 @@ void CenterOn(HWND hwnd, HWND owner) {
   SetWindowPos(hwnd, nullptr, std::max(0, x), std::max(0, y), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+DWORD TextStyle(TextLines lines) {
+  switch (lines) {
+    case TextLines::One: return ES_AUTOHSCROLL;
+    case TextLines::Wrapped: return ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL;
+    case TextLines::Whole: return ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL;
+  }
+  return ES_AUTOHSCROLL;
+}
+
 }  // namespace
 
 void SetApplicationTitle(const std::wstring& title) { g_title = title; }
@@ -529,9 +538,8 @@ Control* AddPicture(Form& form, const std::wstring& name, const std::string& bit
 }
 
 Control* AddText(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height,
-                 bool multiLine) {
-  DWORD style = WS_TABSTOP | WS_BORDER | WS_CLIPSIBLINGS |
-                (multiLine ? ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL : ES_AUTOHSCROLL);  // long lines wrap
+                 TextLines lines) {
+  DWORD style = WS_TABSTOP | WS_BORDER | WS_CLIPSIBLINGS | TextStyle(lines);
   Control* c = Add(form, container, Kind::Text, name, -1, L"EDIT", style, WS_EX_CLIENTEDGE, L"", x, y, width, height);
   if (c->hwnd) SendMessageW(H(c->hwnd), EM_SETLIMITTEXT, 0, 0);  // no 32 KB cap on long results
   return c;

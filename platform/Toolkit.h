@@ -152,8 +152,12 @@ Control* AddImage(Form& form, Control* container, const std::wstring& name, int 
                   int y, const std::wstring& caption = std::wstring());
 Control* AddPicture(Form& form, const std::wstring& name, const std::string& bitmap, int x, int y, int width,
                     int height);
+// One line; several lines that wrap at the box's width; or several lines kept
+// whole, with a horizontal scroll bar: lines appended to such a box cost the
+// same however many it holds, as no line is ever laid out again.
+enum class TextLines { One, Wrapped, Whole };
 Control* AddText(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height,
-                 bool multiLine);
+                 TextLines lines);
 // `multiSelect`: rows are picked with Shift and Ctrl as in a file list.
 Control* AddList(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height,
                  bool multiSelect = false);

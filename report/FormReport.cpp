@@ -49,7 +49,7 @@ void AddPair(tk::Form& f, tk::Control* images[2], const wchar_t* name, const wch
 }
 
 void Design(tk::Form& f) {
-  TextReport = tk::AddText(f, nullptr, L"TextReport", 8, 8, 404, 252, true);
+  TextReport = tk::AddText(f, nullptr, L"TextReport", 8, 8, 404, 252, tk::TextLines::Wrapped);
   AddPair(f, ImageViewHistory, L"ImageViewHistory", L"历史记录", "HISTORY_0", "HISTORY_1", 4920, 4080,
           ImageViewHistory_MouseDown);
   AddPair(f, ImageSave, L"ImageSave", L"保存", "SAVE_0", "SAVE_1", 3600, 4080, ImageSave_MouseDown);

@@ -73,8 +73,8 @@ TEST_F(Platform, ControlsKeepTextOutsideTheCodePage) {
   tk::Control *label = nullptr, *line = nullptr, *box = nullptr, *list = nullptr, *button = nullptr;
   form.Design = [&](tk::Form& f) {
     label = tk::AddLabel(f, nullptr, L"Label", L"", 0, 0, 220, 16);
-    line = tk::AddText(f, nullptr, L"Line", 0, 20, 220, 20, false);
-    box = tk::AddText(f, nullptr, L"Box", 0, 44, 220, 100, true);
+    line = tk::AddText(f, nullptr, L"Line", 0, 20, 220, 20, tk::TextLines::One);
+    box = tk::AddText(f, nullptr, L"Box", 0, 44, 220, 100, tk::TextLines::Wrapped);
     list = tk::AddList(f, nullptr, L"List", 0, 148, 220, 50);
     button = tk::AddButton(f, nullptr, L"Button", L"\u0905 OK", 230, 0, 80, 24);
   };
@@ -104,6 +104,40 @@ TEST_F(Platform, ControlsKeepTextOutsideTheCodePage) {
   tk::MsgBox(form, texts[2], tk::Icon::Information);
   EXPECT_EQ(std::vector<std::wstring>{texts[2]}, answerer.messages);
   EXPECT_EQ(texts[1], tk::InputBox(form, texts[0], L"", L""));
+  tk::Unload(form);
+  testsupport::Pump();
+}
+
+// A box of whole lines never wraps: each appended line stays one line however
+// long, the view follows the newest line and starts at the left of it.
+TEST_F(Platform, WholeLinesBoxKeepsEachLineWholeAndShowsTheNewest) {
+  tk::Form form;
+  form.name = L"Probe";
+  form.width = 320;
+  form.height = 200;
+  tk::Control* box = nullptr;
+  form.Design = [&](tk::Form& f) { box = tk::AddText(f, nullptr, L"Box", 0, 0, 220, 100, tk::TextLines::Whole); };
+  tk::Load(form);
+  tk::Show(form);
+  ASSERT_TRUE(form.loaded);
+  HWND hwnd = (HWND)box->hwnd;
+  EXPECT_TRUE(GetWindowLongW(hwnd, GWL_STYLE) & WS_HSCROLL);
+  const std::wstring line = L" 可疑文件：C:\\" + std::wstring(120, L'资') + L"\\hook.dll | 文件发行者：未知";
+  std::wstring all;
+  for (int batch = 0; batch < 5; batch++) {
+    std::wstring text;
+    for (int i = 0; i < 10; i++) text += line + L"\r\n";
+    tk::AppendText(box, text);
+    all += text;
+    testsupport::Pump();
+  }
+  EXPECT_EQ(all, tk::Caption(box));
+  EXPECT_EQ(51, SendMessageW(hwnd, EM_GETLINECOUNT, 0, 0));  // 50 lines and the empty one after them
+  EXPECT_GT(SendMessageW(hwnd, EM_GETFIRSTVISIBLELINE, 0, 0), 40);
+  LRESULT lastLine = SendMessageW(hwnd, EM_LINEINDEX, 49, 0);
+  RECT format;
+  SendMessageW(hwnd, EM_GETRECT, 0, (LPARAM)&format);
+  EXPECT_EQ(format.left, (short)LOWORD(SendMessageW(hwnd, EM_POSFROMCHAR, (WPARAM)lastLine, 0)));
   tk::Unload(form);
   testsupport::Pump();
 }
