@@ -7,9 +7,9 @@ Writes the scan benchmark's trees into DIR, the same bytes on every run:
   tree.expected   the files a scan must list (UTF-8, "/" separators, sorted)
   tree.info       counts, key=value
   many/ many.expected many.info
-                  20,000 files in 2,000 folders of which about 1,700 are listed:
-                  a disk full of findings, where a cost that grows with each
-                  result line shows. Some listed files carry a real version
+                  the main tree's size and share of candidates, but about 1,600
+                  of its files are listed: a disk with many findings, where a
+                  cost that grows with each result line shows. Some listed files carry a real version
                   resource of another publisher than Microsoft, its text lengths
                   counted in characters (fx_zh.dll) or in bytes (fx_zh_bytes.dll),
                   the signature in the DOS stub; the others carry none
@@ -82,10 +82,10 @@ HOOK_TEXTS = [b"SetWindowsHookExA", b"SetWindowsHookExW", b"SetWindowsHookA", b"
 SOURCE_WITH_SIGNATURE = 0.001
 # The tree with many findings: its own seed and size, and far more listed files.
 MANY_SEED = 20261211
-MANY_FOLDERS = 2000
-MANY_FILES = 20000
-MANY_CANDIDATE_SHARE = 0.12
-MANY_KINDS = [("hook", 0.40), ("fx_zh", 0.15), ("fx_zh_bytes", 0.15), ("pe", 0.15), ("plain", 0.15)]
+MANY_FOLDERS = FOLDERS
+MANY_FILES = FILES
+MANY_CANDIDATE_SHARE = CANDIDATE_SHARE
+MANY_KINDS = [("hook", 0.11), ("fx_zh", 0.06), ("fx_zh_bytes", 0.06), ("pe", 0.30), ("late", 0.05), ("plain", 0.42)]
 MANY_FIXTURES = ("fx_zh", "fx_zh_bytes")  # publisher 示例软件公司, text lengths in characters and in bytes
 STUB_AT = 0x4E  # the DOS stub's text: the signature lands in the head without breaking the file
 LOREM = (
