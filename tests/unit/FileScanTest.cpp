@@ -7,11 +7,14 @@
 #include "filescan/ModuleFileInfo.h"
 #include "filescan/ModuleScanDisk.h"
 #include "platform/Text.h"
+#include "platform/Version.h"
 #include "tests/unit/TestSupport.h"
 
 namespace {
 
+using testsupport::ExpectTheSystemsVersionBlock;
 using testsupport::ReadFileBytes;
+using testsupport::ScanHead;
 using testsupport::WriteFileBytes;
 
 const std::string kSignature = testsupport::HookSignature();
@@ -120,6 +123,22 @@ TEST(Publisher, ByteCountedTextStaysInsideItsNode) {
       {"text longer than the node even in bytes", node + 2, std::string("\x2E\x00", 2)},
   };
   ExpectNoCompanyAfterEach(good, damages);
+}
+
+TEST(VersionBlock, TheFilesBytesGiveTheSystemsBlockForEveryImageAtHand) {
+  wchar_t system[MAX_PATH];
+  ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  std::vector<std::wstring> paths = testsupport::Images(system),
+                            fixtures = testsupport::Images(testsupport::TestFolder() + L"\\fixtures");
+  paths.insert(paths.end(), fixtures.begin(), fixtures.end());
+  for (const std::wstring& path : paths) {
+    Version::Answer answer = ExpectTheSystemsVersionBlock(path, ScanHead(path));
+    // What the linker writes is plain enough to be read from its bytes.
+    bool linked = path.find(L"\\fx_") != std::wstring::npos;
+    if (linked) {
+      EXPECT_NE(Version::Answer::kAskSystem, answer) << Text::ToAnsi(path);
+    }
+  }
 }
 
 class Walker : public ::testing::Test {
