@@ -9,11 +9,8 @@
 namespace ModuleFileInfo {
 namespace {
 constexpr size_t kMaxCompanyBytes = 1024;
-}  // namespace
 
-std::wstring GetFileCompany(const std::wstring& path) {
-  std::string block;
-  if (!Version::ReadBlock(path, &block)) return {};
+std::wstring CompanyOf(const std::string& block) {
   size_t offset = 0, available = 0;
   if (!Version::Query(block, L"\\VarFileInfo\\Translation", &offset, &available) || available < 4) return {};
   uint16_t language, codePage;
@@ -29,6 +26,18 @@ std::wstring GetFileCompany(const std::wstring& path) {
   size_t nul = text.find(L'\0');
   if (nul == std::wstring::npos) return {};
   return text.substr(0, nul);
+}
+
+}  // namespace
+
+std::wstring GetFileCompany(const std::wstring& path) {
+  std::string block;
+  return Version::ReadBlock(path, &block) ? CompanyOf(block) : std::wstring();
+}
+
+std::wstring GetFileCompany(const std::wstring& path, const std::string& head) {
+  std::string block;
+  return Version::ReadBlock(path, head, &block) ? CompanyOf(block) : std::wstring();
 }
 
 }  // namespace ModuleFileInfo

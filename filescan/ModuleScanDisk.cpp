@@ -123,7 +123,7 @@ Examination ExamineFile(const std::wstring& path) {
   examination.read = true;
   if (head.find(kSignature) == std::string::npos) return examination;
   // The version lookup may load a library: it reaches the real System32 by its alias.
-  std::wstring company = ModuleFileInfo::GetFileCompany(Files::RealSystemAlias(path));
+  std::wstring company = ModuleFileInfo::GetFileCompany(Files::RealSystemAlias(path), head);
   if (Text::Trim(company).empty()) company = L"未知";
   if (company.find(L"Microsoft") != std::wstring::npos) return examination;
   examination.suspicious = true;

@@ -34,6 +34,24 @@ static bool Failed(unsigned long* error) {
   return false;
 }
 
+// Reads up to `capacity` bytes from `offset` on, each read positioned by itself.
+static bool ReadUpTo(HANDLE file, uint64_t offset, size_t capacity, std::string* bytes, unsigned long* error) {
+  std::string buffer(capacity, '\0');
+  size_t total = 0;
+  while (total < capacity) {
+    DWORD wanted = (DWORD)(capacity - total), read = 0;
+    OVERLAPPED at = {};
+    at.Offset = (DWORD)(offset + total);
+    at.OffsetHigh = (DWORD)((offset + total) >> 32);
+    if (!ReadFile(file, &buffer[total], wanted, &read, &at) && GetLastError() != ERROR_HANDLE_EOF) return Failed(error);
+    total += read;
+    if (read < wanted) break;  // a short read is the end of a file; spare the call that returns 0
+  }
+  buffer.resize(total);
+  bytes->swap(buffer);
+  return true;
+}
+
 bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes, unsigned long* error) {
   ScopedHandle file(OpenForReading(path));
   if (!file.Valid()) return Failed(error);
@@ -43,18 +61,17 @@ bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes, uns
   size_t capacity = maxBytes;
   if (maxBytes > (1u << 20) && GetFileSizeEx(file.Get(), &size) && (unsigned long long)size.QuadPart < maxBytes)
     capacity = (size_t)size.QuadPart;
-  std::string buffer(capacity, '\0');
-  size_t total = 0;
-  maxBytes = capacity;
-  while (total < maxBytes) {
-    DWORD wanted = (DWORD)(maxBytes - total), read = 0;
-    if (!ReadFile(file.Get(), &buffer[total], wanted, &read, nullptr)) return Failed(error);
-    total += read;
-    if (read < wanted) break;  // a short read is the end of a file; spare the call that returns 0
-  }
-  buffer.resize(total);
-  bytes->swap(buffer);
-  return true;
+  return ReadUpTo(file.Get(), 0, capacity, bytes, error);
+}
+
+Reader::~Reader() {
+  if (file_ && file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+}
+
+bool Reader::ReadAt(uint64_t offset, size_t maxBytes, std::string* bytes, unsigned long* error) {
+  if (!file_ || file_ == INVALID_HANDLE_VALUE) file_ = OpenForReading(path_);
+  if (file_ == INVALID_HANDLE_VALUE) return Failed(error);
+  return ReadUpTo(file_, offset, maxBytes, bytes, error);
 }
 
 namespace {

@@ -1,6 +1,7 @@
-// File facilities: a file's first bytes, the quoted-text list format, and
+// File facilities: a file's first bytes or any of them, the quoted-text list format, and
 // replacing a text file safely. Paths are UTF-16; the files hold ANSI text.
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,6 +12,21 @@ namespace Files {
 // shared with writers and deleters. False when the file cannot be opened or read;
 // then `error`, when given, holds the system's error code.
 bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes, unsigned long* error = nullptr);
+// A file opened as ReadHead opens it, at its first read, and read anywhere while it
+// lives: each read after the first costs a fraction of opening the file again.
+class Reader {
+ public:
+  explicit Reader(const std::wstring& path) : path_(path) {}
+  ~Reader();
+  Reader(const Reader&) = delete;
+  Reader& operator=(const Reader&) = delete;
+  // At most `maxBytes` from `offset` on: fewer, or none, where the file ends first.
+  bool ReadAt(uint64_t offset, size_t maxBytes, std::string* bytes, unsigned long* error = nullptr);
+
+ private:
+  std::wstring path_;
+  void* file_ = nullptr;
+};
 // A list of double-quoted entries ("" inside one stands for a quote), one a line.
 // An entry the code page cannot carry as it is (a character outside it, a line
 // break, a literal "&#") is written with Text::Escape and marked with one "&" after

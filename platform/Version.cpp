@@ -2,19 +2,31 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
+#include "platform/Files.h"
 #include "platform/Folders.h"
 #include "platform/Text.h"
 
 namespace Version {
 namespace {
 
-uint16_t Word(const std::string& block, size_t at) {
+uint16_t Word(const char* at) {
   uint16_t value;
-  memcpy(&value, block.data() + at, 2);
+  memcpy(&value, at, 2);
   return value;
 }
+
+uint32_t Dword(const char* at) {
+  uint32_t value;
+  memcpy(&value, at, 4);
+  return value;
+}
+
+uint16_t Word(const std::string& block, size_t at) { return Word(block.data() + at); }
 
 size_t Align4(size_t at) { return (at + 3) & ~size_t(3); }
 
@@ -59,9 +71,218 @@ bool NodeWellFormed(const std::string& block, size_t begin, size_t end, int dept
   return true;
 }
 
+// Bytes beyond the head come a window at a time: the headers, or a resource tree
+// and a small block, in one read.
+constexpr size_t kWindowBytes = 8192;
+constexpr uint32_t kLargestBlock = 1 << 20;
+// As many sections as the oldest loaders take; a hostile count would make a large read.
+constexpr size_t kMostSections = 96;
+// The high bit of an entry's target marks a subdirectory, that of its name a string.
+constexpr uint32_t kSubdirectory = 0x80000000, kNamed = 0x80000000;
+constexpr uint16_t kVersionType = 16, kVersionName = 1;
+
+// A file's bytes: the head already read, and one window read on demand beyond it.
+class FileBytes {
+ public:
+  FileBytes(const std::wstring& path, const std::string& head) : reader_(path), head_(head) {}
+  // `length` bytes at `offset`, valid until the next call; null where the file ends first.
+  const char* At(uint64_t offset, size_t length) {
+    if (offset + length <= head_.size()) return head_.data() + offset;
+    if (offset >= windowAt_ && offset + length <= windowAt_ + window_.size())
+      return window_.data() + (offset - windowAt_);
+    std::string bytes;
+    if (!reader_.ReadAt(offset, std::max(length, kWindowBytes), &bytes) || bytes.size() < length) return nullptr;
+    window_.swap(bytes);
+    windowAt_ = offset;
+    return window_.data();
+  }
+
+ private:
+  Files::Reader reader_;
+  const std::string& head_;
+  std::string window_;
+  uint64_t windowAt_ = 0;
+};
+
+struct Section {
+  uint32_t va, virtualSize, rawSize, rawPointer;
+};
+
+// Where a section's bytes are the file's whichever way a system maps it: inside
+// both its raw data and its virtual size, from raw data placed on a 512-byte boundary.
+uint64_t SureEnd(const Section& s) {
+  if (s.rawPointer % 512) return s.va;
+  uint32_t size = s.virtualSize && s.virtualSize < s.rawSize ? s.virtualSize : s.rawSize;
+  return (uint64_t)s.va + size;
+}
+
+// The first section whose raw data holds `rva`, as the loaders pick it.
+const Section* Holding(const std::vector<Section>& sections, uint32_t rva) {
+  for (const Section& s : sections)
+    if (rva >= s.va && rva - s.va < s.rawSize) return &s;
+  return nullptr;
+}
+
+struct Image {
+  std::vector<Section> sections;
+  uint32_t resourceVa = 0, resourceSize = 0;
+};
+
+// The sections, in rising order without overlaps: otherwise a loader that maps
+// the image could see other bytes at an address than the file's.
+bool ReadSections(FileBytes& bytes, uint64_t at, size_t count, Image* image) {
+  const char* table = count && count <= kMostSections ? bytes.At(at, count * 40) : nullptr;
+  if (!table) return false;
+  for (size_t i = 0; i < count; i++) {
+    const char* s = table + i * 40;
+    image->sections.push_back({Dword(s + 12), Dword(s + 8), Dword(s + 16), Dword(s + 20)});
+  }
+  for (size_t i = 1; i < count; i++) {
+    const Section& before = image->sections[i - 1];
+    if (image->sections[i].va < (uint64_t)before.va + std::max(before.virtualSize, before.rawSize)) return false;
+  }
+  return true;
+}
+
+// The headers of a plain PE image (32- or 64-bit); false for anything else.
+bool ReadImage(FileBytes& bytes, Image* image) {
+  const char* dos = bytes.At(0, 0x40);
+  if (!dos) return false;
+  int32_t lfanew = (int32_t)Dword(dos + 0x3C);
+  const char* nt = lfanew >= 0x40 ? bytes.At(lfanew, 24) : nullptr;
+  if (!nt || memcmp(nt, "PE\0\0", 4) != 0) return false;
+  size_t sectionCount = Word(nt + 6), optionalSize = Word(nt + 20);
+  const char* optional = optionalSize >= 2 ? bytes.At(lfanew + 24, optionalSize) : nullptr;
+  if (!optional) return false;
+  size_t directories = Word(optional) == 0x10b ? 96 : Word(optional) == 0x20b ? 112 : 0;
+  // The resource directory is the third; the count of directories precedes them.
+  if (!directories || optionalSize < directories + 3 * 8 || Dword(optional + directories - 4) < 3) return false;
+  uint32_t headersSize = Dword(optional + 60);
+  image->resourceVa = Dword(optional + directories + 16);
+  image->resourceSize = Dword(optional + directories + 20);
+  // Inside the headers a loader reads the tree at its address, not through a section.
+  if (image->resourceVa && image->resourceVa < headersSize) return false;
+  return ReadSections(bytes, lfanew + 24 + optionalSize, sectionCount, image);
+}
+
+// The resource tree, read only within its section's sure bytes and the size the headers give it.
+struct Tree {
+  FileBytes& bytes;
+  uint64_t root;
+  uint32_t size;
+  const char* At(uint32_t offset, size_t length) {
+    if (offset > size || length > size - offset) return nullptr;
+    return bytes.At(root + offset, length);
+  }
+};
+
+enum class Lookup { kFound, kAbsent, kOdd };
+
+// The ID entry `id` of the directory at `offset`, as a subdirectory or as data. Its
+// IDs must rise strictly, so that every search finds what a search in halves finds;
+// an entry of the other kind is odd: one system passes it over, another takes it.
+Lookup FindId(Tree& tree, uint32_t offset, uint16_t id, bool subdirectory, uint32_t* target) {
+  const char* dir = tree.At(offset, 16);
+  if (!dir) return Lookup::kOdd;
+  size_t named = Word(dir + 12), ids = Word(dir + 14);
+  const char* entries = tree.At(offset + 16, (named + ids) * 8);
+  if (!entries) return Lookup::kOdd;
+  Lookup found = Lookup::kAbsent;
+  for (size_t i = named; i < named + ids; i++) {
+    uint32_t name = Dword(entries + i * 8);
+    if (name > 0xFFFF || (i > named && name <= Dword(entries + i * 8 - 8))) return Lookup::kOdd;
+    if (name != id) continue;
+    *target = Dword(entries + i * 8 + 4);
+    found = ((*target & kSubdirectory) != 0) == subdirectory ? Lookup::kFound : Lookup::kOdd;
+  }
+  return found;
+}
+
+// The names of the root's named types, kept: their text lies past the rest of the tree.
+bool ReadTypeNames(Tree& tree, std::vector<uint32_t>* names) {
+  const char* dir = tree.At(0, 16);
+  size_t count = dir ? Word(dir + 12) : 0;
+  const char* entries = dir ? tree.At(16, count * 8) : nullptr;
+  if (!entries) return false;
+  for (size_t i = 0; i < count; i++) names->push_back(Dword(entries + i * 8));
+  return true;
+}
+
+// Whether one of the types is "MUI": newer systems then take the version text from
+// a language file beside the image.
+Lookup FindMuiType(Tree& tree, const std::vector<uint32_t>& names) {
+  for (uint32_t name : names) {
+    const char* length = (name & kNamed) ? tree.At(name & ~kNamed, 2) : nullptr;
+    if (!length) return Lookup::kOdd;
+    if (Word(length) != 3) continue;
+    const char* text = tree.At((name & ~kNamed) + 2, 6);
+    if (!text) return Lookup::kOdd;
+    std::wstring type = {(wchar_t)Word(text), (wchar_t)Word(text + 2), (wchar_t)Word(text + 4)};
+    if (Text::Upper(type) == L"MUI") return Lookup::kFound;
+  }
+  return Lookup::kAbsent;
+}
+
+// Where the data of type 16, name 1 lies, when its only language is a data entry:
+// every order of languages a system tries then picks it.
+Answer FindVersionData(Tree& tree, uint32_t* rva, uint32_t* size) {
+  std::vector<uint32_t> types;
+  if (!ReadTypeNames(tree, &types)) return Answer::kAskSystem;
+  uint32_t names = 0, languages = 0;
+  Lookup type = FindId(tree, 0, kVersionType, true, &names);
+  if (type != Lookup::kFound) return type == Lookup::kAbsent ? Answer::kNone : Answer::kAskSystem;
+  Lookup name = FindId(tree, names & ~kSubdirectory, kVersionName, true, &languages);
+  if (name != Lookup::kFound) return name == Lookup::kAbsent ? Answer::kNone : Answer::kAskSystem;
+  const char* dir = tree.At(languages & ~kSubdirectory, 16 + 8);
+  if (!dir || Word(dir + 12) != 0 || Word(dir + 14) != 1 || (Dword(dir + 20) & kSubdirectory))
+    return Answer::kAskSystem;
+  const char* entry = tree.At(Dword(dir + 20), 16);
+  if (!entry) return Answer::kAskSystem;
+  *rva = Dword(entry);
+  *size = Dword(entry + 4);
+  return FindMuiType(tree, types) == Lookup::kAbsent ? Answer::kBlock : Answer::kAskSystem;
+}
+
+// What the system's calls fill in: a buffer twice the resource and four bytes more,
+// the resource at its start and "FE2X" after the block, for its ANSI calls.
+std::string AsTheSystemHandsItOut(const char* data, uint32_t size) {
+  std::string buffer(size_t(size) * 2 + 4, '\0');
+  memcpy(&buffer[0], data, size);
+  size_t length = Word(buffer, 0);
+  if (length + 4 <= buffer.size()) memcpy(&buffer[length], "FE2X", 4);
+  return buffer;
+}
+
 }  // namespace
 
-bool ReadBlock(const std::wstring& path, std::string* block) {
+Answer ReadBlockFromBytes(const std::wstring& path, const std::string& head, std::string* block) {
+  FileBytes bytes(path, head);
+  const char* start = bytes.At(0, 2);
+  if (!start) return Answer::kAskSystem;
+  if (memcmp(start, "MZ", 2) != 0) {
+    const char* compressed = bytes.At(0, 4);  // older systems expand such a file first
+    return compressed && memcmp(compressed, "SZDD", 4) == 0 ? Answer::kAskSystem : Answer::kNone;
+  }
+  Image image;
+  if (!ReadImage(bytes, &image)) return Answer::kAskSystem;
+  if (!image.resourceVa && !image.resourceSize) return Answer::kNone;
+  const Section* home = Holding(image.sections, image.resourceVa);
+  if (!home || image.resourceSize < 16 || image.resourceVa >= SureEnd(*home)) return Answer::kAskSystem;
+  uint32_t size = (uint32_t)std::min<uint64_t>(image.resourceSize, SureEnd(*home) - image.resourceVa);
+  Tree tree{bytes, home->rawPointer + uint64_t(image.resourceVa - home->va), size};
+  uint32_t rva = 0, dataSize = 0;
+  Answer found = FindVersionData(tree, &rva, &dataSize);
+  if (found != Answer::kBlock) return found;
+  const Section* section = Holding(image.sections, rva);
+  if (!section || !dataSize || dataSize > kLargestBlock || rva + uint64_t(dataSize) > SureEnd(*section))
+    return Answer::kAskSystem;
+  const char* data = bytes.At(section->rawPointer + uint64_t(rva - section->va), dataSize);
+  if (!data) return Answer::kAskSystem;
+  *block = AsTheSystemHandsItOut(data, dataSize);
+  return Answer::kBlock;
+}
+
+bool ReadBlockBySystem(const std::wstring& path, std::string* block) {
   std::string ansi = Text::ToAnsi(path);
   bool ansiFits = Folders::FitsAnsiCalls(path);
   std::wstring wide = L"\\\\?\\" + path;
@@ -76,6 +297,14 @@ bool ReadBlock(const std::wstring& path, std::string* block) {
   block->swap(buffer);
   return true;
 }
+
+bool ReadBlock(const std::wstring& path, const std::string& head, std::string* block) {
+  Answer answer = ReadBlockFromBytes(path, head, block);
+  if (answer == Answer::kAskSystem) return ReadBlockBySystem(path, block);
+  return answer == Answer::kBlock;
+}
+
+bool ReadBlock(const std::wstring& path, std::string* block) { return ReadBlock(path, std::string(), block); }
 
 bool WellFormed(const std::string& block) {
   if (block.size() < 6) return false;

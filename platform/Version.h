@@ -4,8 +4,19 @@
 
 namespace Version {
 
-// The file's version block, or false when it has none or cannot be read.
+// The file's version block as the system's version calls hand it back, or false
+// when it has none or cannot be read. A plain PE image is read from its own bytes
+// (loading it as a library costs several times more); anything else is left to the system.
 bool ReadBlock(const std::wstring& path, std::string* block);
+// The same, given the file's first bytes as already read (any number of them): a
+// file whose version resource lies within them is not opened again.
+bool ReadBlock(const std::wstring& path, const std::string& head, std::string* block);
+// What the file's bytes alone say, without the system's calls: its block, that it
+// has none, or that only the system can tell.
+enum class Answer { kBlock, kNone, kAskSystem };
+Answer ReadBlockFromBytes(const std::wstring& path, const std::string& head, std::string* block);
+// The block as the system's version calls read it.
+bool ReadBlockBySystem(const std::wstring& path, std::string* block);
 // True when every node of the block lies within its parent and the block.
 bool WellFormed(const std::string& block);
 // Looks a value up; `offset` is where it starts inside the block and `available`

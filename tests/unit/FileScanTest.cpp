@@ -7,11 +7,14 @@
 #include "filescan/ModuleFileInfo.h"
 #include "filescan/ModuleScanDisk.h"
 #include "platform/Text.h"
+#include "platform/Version.h"
 #include "tests/unit/TestSupport.h"
 
 namespace {
 
+using testsupport::ExpectTheSystemsVersionBlock;
 using testsupport::ReadFileBytes;
+using testsupport::ScanHead;
 using testsupport::WriteFileBytes;
 
 const std::string kSignature = testsupport::HookSignature();
@@ -120,6 +123,49 @@ TEST(Publisher, ByteCountedTextStaysInsideItsNode) {
       {"text longer than the node even in bytes", node + 2, std::string("\x2E\x00", 2)},
   };
   ExpectNoCompanyAfterEach(good, damages);
+}
+
+TEST(VersionBlock, TheFilesBytesGiveTheSystemsBlockForEveryImageAtHand) {
+  wchar_t system[MAX_PATH];
+  ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  std::vector<std::wstring> paths = testsupport::Images(system),
+                            fixtures = testsupport::Images(testsupport::TestFolder() + L"\\fixtures");
+  paths.insert(paths.end(), fixtures.begin(), fixtures.end());
+  for (const std::wstring& path : paths) {
+    Version::Answer answer = ExpectTheSystemsVersionBlock(path, ScanHead(path));
+    // What the linker writes is plain enough to be read from its bytes.
+    bool linked = path.find(L"\\fx_") != std::wstring::npos && path.find(L"\\fx_lay_") == std::wstring::npos;
+    if (linked) {
+      EXPECT_NE(Version::Answer::kAskSystem, answer) << Text::ToAnsi(path);
+    }
+  }
+}
+
+TEST(VersionBlock, OddLayoutsAreLeftToTheSystem) {
+  using Version::Answer;
+  struct Case {
+    const wchar_t* fixture;
+    Answer answer;
+  } cases[] = {
+      {L"lay_plain", Answer::kBlock},
+      {L"lay_far", Answer::kBlock},  // past the scan's head: read at its place
+      {L"none", Answer::kNone},      // an image without resources
+      {L"lay_no_version", Answer::kNone},
+      {L"lay_text", Answer::kNone},
+      {L"lay_szdd", Answer::kAskSystem},  // compressed: older systems expand it first
+      {L"lay_dos", Answer::kAskSystem},   // MZ without PE
+      {L"lay_ne", Answer::kAskSystem},
+      {L"lay_two_languages", Answer::kAskSystem},
+      {L"lay_mui", Answer::kAskSystem},
+      {L"lay_outside", Answer::kAskSystem},
+      {L"lay_truncated", Answer::kAskSystem},
+  };
+  for (const Case& c : cases) {
+    std::wstring path = Fixture(c.fixture);
+    EXPECT_EQ(c.answer, ExpectTheSystemsVersionBlock(path, ScanHead(path))) << Text::ToAnsi(c.fixture);
+  }
+  std::wstring pastHead = Fixture(L"lay_far");
+  EXPECT_EQ(L"Layout Test Ltd", ModuleFileInfo::GetFileCompany(pastHead, ScanHead(pastHead)));
 }
 
 class Walker : public ::testing::Test {

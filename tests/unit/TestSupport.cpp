@@ -1,6 +1,10 @@
 #include "tests/unit/TestSupport.h"
 
+#include <gtest/gtest.h>
+
+#include "platform/Files.h"
 #include "platform/System.h"
+#include "platform/Text.h"
 #include "platform/Toolkit.h"
 
 namespace testsupport {
@@ -208,6 +212,38 @@ void PlaceHookLibrary(const std::wstring& fixture, const std::wstring& path) {
   if (bytes.size() < 0x4E + signature.size()) return;  // no fixture: the caller's checks fail
   bytes.replace(0x4E, signature.size(), signature);
   WriteFileBytes(path, bytes);
+}
+
+std::string ScanHead(const std::wstring& path) {
+  std::string head;
+  Files::ReadHead(path, 32000, &head);
+  return head;
+}
+
+std::vector<std::wstring> Images(const std::wstring& folder) {
+  std::vector<std::wstring> paths;
+  for (const wchar_t* pattern : {L"\\*.dll", L"\\*.exe"}) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + pattern).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) continue;
+    do {
+      paths.push_back(folder + L"\\" + data.cFileName);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  return paths;
+}
+
+Version::Answer ExpectTheSystemsVersionBlock(const std::wstring& path, const std::string& head) {
+  std::string bySystem, block, fromBytes;
+  bool found = Version::ReadBlockBySystem(path, &bySystem);
+  EXPECT_EQ(found, Version::ReadBlock(path, &block)) << Text::ToAnsi(path);
+  EXPECT_TRUE(block == bySystem) << Text::ToAnsi(path);
+  Version::Answer answer = Version::ReadBlockFromBytes(path, head, &fromBytes);
+  if (answer == Version::Answer::kAskSystem) return answer;
+  EXPECT_EQ(found, answer == Version::Answer::kBlock) << Text::ToAnsi(path);
+  EXPECT_TRUE(fromBytes == bySystem) << Text::ToAnsi(path);
+  return answer;
 }
 
 }  // namespace testsupport

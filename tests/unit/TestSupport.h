@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Version.h"
+
 namespace testsupport {
 
 // Deletes a registry key and everything below it.
@@ -63,5 +65,13 @@ std::string HookSignature();
 std::wstring FixtureLibrary(const std::wstring& name);
 // A copy of a fixture library with the signature in its DOS stub (its first bytes).
 void PlaceHookLibrary(const std::wstring& fixture, const std::wstring& path);
+// What the scan has read of a file when it asks for the publisher.
+std::string ScanHead(const std::wstring& path);
+// The .dll and .exe files of a folder.
+std::vector<std::wstring> Images(const std::wstring& folder);
+// Reads the file's version block through the system's calls, through Version::ReadBlock
+// and from its bytes after `head`: wherever the bytes answer, all say the same, to
+// the byte. Returns what the bytes said.
+Version::Answer ExpectTheSystemsVersionBlock(const std::wstring& path, const std::string& head);
 
 }  // namespace testsupport

@@ -1,6 +1,7 @@
 // 64-bit Windows, in the 64-bit prefix only: the checks examine both registry
 // views (a shared key once), clean in the view of the finding and mark the 32-bit
-// view; the scan reaches the real System32; the memory check ends 64-bit processes.
+// view; the scan reaches the real System32 and reads its version blocks; the memory
+// check ends 64-bit processes.
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
@@ -10,6 +11,7 @@
 #include "frame/ModuleSetAutoRun.h"
 #include "frame/SettingsStore.h"
 #include "monitor/ModuleOnTimeScan.h"
+#include "platform/Files.h"
 #include "platform/System.h"
 #include "syscheck/Detection.h"
 #include "syscheck/ModuleAutoRun.h"
@@ -293,6 +295,30 @@ TEST_F(Wow64, ScanReachesTheRealSystemFolderAndListsEachFileOnce) {
   Wow64DisableWow64FsRedirection(&former);
   for (const Case& c : cases) DeleteFileW(c.path.c_str());
   Wow64RevertWow64FsRedirection(former);
+}
+
+// The real System32's 64-bit images, reached by their alias as the scan reaches them:
+// read from their bytes, their version blocks are the system's own.
+TEST_F(Wow64, VersionBlocksOfTheRealSystemFolderReadFromTheirBytes) {
+  wchar_t windows[MAX_PATH];
+  GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  const std::wstring folder = std::wstring(windows) + L"\\system32";
+  std::vector<std::wstring> paths;
+  {
+    Files::RealSystemFolder real;
+    paths = testsupport::Images(folder);
+  }
+  size_t blocks = 0;
+  for (const std::wstring& path : paths) {
+    std::string head;
+    {
+      Files::RealSystemFolder real;
+      head = testsupport::ScanHead(path);
+    }
+    ASSERT_EQ("MZ", head.substr(0, 2)) << testing::PrintToString(path);
+    blocks += testsupport::ExpectTheSystemsVersionBlock(Files::RealSystemAlias(path), head) == Version::Answer::kBlock;
+  }
+  EXPECT_GT(blocks, 0u);
 }
 
 }  // namespace
