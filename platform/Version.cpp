@@ -277,8 +277,7 @@ Answer ReadBlockFromBytes(const std::wstring& path, const std::string& head, std
   // No section holds it: the system's own calls would read unmapped memory and
   // take the program down, so such an image has no version block.
   if (!section) return Answer::kNone;
-  if (!dataSize || dataSize > kLargestBlock || rva + uint64_t(dataSize) > SureEnd(*section))
-    return Answer::kAskSystem;
+  if (!dataSize || dataSize > kLargestBlock || rva + uint64_t(dataSize) > SureEnd(*section)) return Answer::kAskSystem;
   const char* data = bytes.At(section->rawPointer + uint64_t(rva - section->va), dataSize);
   if (!data) return Answer::kAskSystem;
   *block = AsTheSystemHandsItOut(data, dataSize);
