@@ -28,6 +28,7 @@
 #include "filescan/ModuleScanDisk.h"
 #include "filescan/ScanPage.h"
 #include "frame/FormMain.h"
+#include "platform/Files.h"
 #include "platform/System.h"
 #include "platform/Text.h"
 #include "platform/Toolkit.h"
@@ -167,11 +168,22 @@ void PrintPass(const char* name, const Pass& p) {
       name, p.early * 1e6, name, p.late * 1e6, name, p.earlyPaint * 1e6, name, p.latePaint * 1e6);
 }
 
+// The lines dealt into `batches` piles, one after another: the walk finds deeper,
+// longer paths last, and a line's layout costs with its length, so that every
+// stretch of the probe holds the same mix and only the box's own growth shows.
+std::vector<std::wstring> Dealt(const std::vector<std::wstring>& lines, size_t batches) {
+  std::vector<std::wstring> dealt;
+  for (size_t pile = 0; pile < batches; pile++)
+    for (size_t i = pile; i < lines.size(); i += batches) dealt.push_back(lines[i]);
+  return dealt;
+}
+
 // Appends the scan's lines again to the emptied result box through the page's
 // own call (tk::AppendText): one at a time, then in batches of 100 as a scan
 // that finds lines quickly appends them. Then, to show where an append's time
-// goes, one at a time into a twin of the box without its scroll bar.
-void ProbeAppends(const std::vector<std::wstring>& lines) {
+// goes, one at a time into a twin of the box without its scroll bars.
+void ProbeAppends(const std::vector<std::wstring>& scanned) {
+  const std::vector<std::wstring> lines = Dealt(scanned, (scanned.size() + 99) / 100);
   auto page = [](const std::wstring& text) { tk::AppendText(ScanPage::TextIATResult, text); };
   tk::SetCaption(ScanPage::TextIATResult, L"");
   tk::DoEvents();
@@ -185,7 +197,7 @@ void ProbeAppends(const std::vector<std::wstring>& lines) {
   RECT r;
   GetWindowRect(box, &r);
   MapWindowPoints(nullptr, GetParent(box), reinterpret_cast<POINT*>(&r), 2);
-  DWORD style = (DWORD)GetWindowLongW(box, GWL_STYLE) & ~(DWORD)WS_VSCROLL;
+  DWORD style = (DWORD)GetWindowLongW(box, GWL_STYLE) & ~(DWORD)(WS_VSCROLL | WS_HSCROLL);
   ShowWindow(box, SW_HIDE);
   HWND twin =
       CreateWindowExW((DWORD)GetWindowLongW(box, GWL_EXSTYLE), L"EDIT", L"", style, r.left, r.top, r.right - r.left,
@@ -201,7 +213,7 @@ void ProbeAppends(const std::vector<std::wstring>& lines) {
   DestroyWindow(twin);
   ShowWindow(box, SW_SHOW);
 
-  // A scroll bar is redrawn on every append: what one such update costs.
+  // The scroll bars are redrawn on every append: what one such update costs.
   HWND bar = CreateWindowExA(0, "SCROLLBAR", "", WS_CHILD | WS_VISIBLE | SBS_VERT, 0, 0, 17, 140, GetParent(box),
                              nullptr, GetModuleHandleA(nullptr), nullptr);
   tk::DoEvents();
@@ -296,19 +308,32 @@ void PrintCounts(const Run& run, const std::vector<std::wstring>& flagged) {
   printf("yields=%ld\nyield_seconds=%.4f\nstatus=%ld\nstatus_seconds=%.4f\nresults=%ld\nresult_seconds=%.4f\n",
          run.yields.calls, run.yields.seconds, run.statuses.calls, run.statuses.seconds, run.results.calls,
          run.results.seconds);
-  // The scan's own appends, early and late: a cost that grows with the box's text shows here.
-  const size_t n = run.appends.size(), tenth = std::max<size_t>(1, n / 10);
+  // The scan's own appends that hold the first and the last tenth of its lines: a
+  // cost that grows with the box's text shows as a last tenth dearer than the first.
+  const size_t n = run.appends.size();
+  long total = 0;
+  for (const auto& a : run.appends) total += a.second;
+  size_t early = 0, late = n;
+  for (long lines = 0; early < n && lines * 10 < total; early++) lines += run.appends[early].second;
+  for (long lines = 0; late > 0 && lines * 10 < total; late--) lines += run.appends[late - 1].second;
   if (n) {
-    std::pair<double, long> early = PerLine(run.appends, 0, tenth), late = PerLine(run.appends, n - tenth, n);
+    std::pair<double, long> first = PerLine(run.appends, 0, early), last = PerLine(run.appends, late, n);
     printf(
         "append_first_tenth_us_per_line=%.0f\nappend_first_tenth_lines=%ld\nappend_last_tenth_us_per_line=%.0f\n"
         "append_last_tenth_lines=%ld\n",
-        early.first * 1e6, early.second, late.first * 1e6, late.second);
+        first.first * 1e6, first.second, last.first * 1e6, last.second);
   }
-  // The version lookup is the walker's own, not the sink's: time it over the same files.
-  double t = Now();
-  for (const std::wstring& path : flagged) ModuleFileInfo::GetFileCompany(path);
-  printf("lookups=%u\nlookup_seconds=%.4f\n", (unsigned)flagged.size(), Now() - t);
+  // The version lookup is the walker's own, not the sink's: time it over the same
+  // files as the walker makes it, from the head it has read.
+  double seconds = 0;
+  for (const std::wstring& path : flagged) {
+    std::string head;
+    Files::ReadHead(path, 32000, &head);
+    double t = Now();
+    ModuleFileInfo::GetFileCompany(path, head);
+    seconds += Now() - t;
+  }
+  printf("lookups=%u\nlookup_seconds=%.4f\n", (unsigned)flagged.size(), seconds);
 }
 
 }  // namespace

@@ -146,15 +146,16 @@ def profile(trees):
             cells.append(f"{n:>6} {sec:6.3f} s {sec / n * 1e6:6.0f} us" if n else f"{n:>6} {sec:6.3f} s")
         row("  " + label, cells)
     for which in ("first", "last"):
-        row(f"  scan's appends per line, {which} tenth of them",
+        row(f"  scan's appends with its {which} tenth of lines",
             [f"{t['counted'].value(f'append_{which}_tenth_us_per_line') or '-'} us "
              f"({t['counted'].value(f'append_{which}_tenth_lines') or '-'} lines)" for t in ts])
     probes = [t["counted"].keys[0] for t in ts]
     if all("probe_appends" in p for p in probes):
-        print("  the scan's lines appended again to the shown result box (tk::AppendText), per line:")
+        print("  the scan's lines, dealt so that every stretch holds the same mix of lengths, appended again")
+        print("  to the shown result box (tk::AppendText), per line:")
         row("  lines (characters in the box at the end)", [f"{p['probe_appends']} ({p['probe_text_chars']})" for p in probes])
         for name, label in (("single", "one at a time"), ("batched", "in batches of 100"),
-                            ("noscrollbar", "one at a time, twin box without scroll bar")):
+                            ("noscrollbar", "one at a time, twin box without scroll bars")):
             print(f"    {label}:")
             for part, what in (("", "append"), ("_paint", "repaint after it")):
                 row(f"      {what}, first tenth / last tenth",
