@@ -263,6 +263,14 @@ Answer ReadBlockFromBytes(const std::wstring& path, const std::string& head, std
     const char* compressed = bytes.At(0, 4);  // older systems expand such a file first
     return compressed && memcmp(compressed, "SZDD", 4) == 0 ? Answer::kAskSystem : Answer::kNone;
   }
+  const char* dos = bytes.At(0, 0x40);
+  const char* signature = dos ? bytes.At(uint32_t(Dword(dos + 0x3C)), 4) : nullptr;
+  if (!signature) return Answer::kAskSystem;
+  // Only an image or an older library ("NE", "LE", "LX") can hold a block: for any
+  // other header the loader refuses the file and the system's own reader gives up.
+  if (memcmp(signature, "PE\0\0", 4) != 0 && memcmp(signature, "NE", 2) != 0 && memcmp(signature, "LE", 2) != 0 &&
+      memcmp(signature, "LX", 2) != 0)
+    return Answer::kNone;
   Image image;
   if (!ReadImage(bytes, &image)) return Answer::kAskSystem;
   if (!image.resourceVa && !image.resourceSize) return Answer::kNone;

@@ -154,7 +154,7 @@ TEST(VersionBlock, OddLayoutsAreLeftToTheSystem) {
       {L"lay_no_version", Answer::kNone},
       {L"lay_text", Answer::kNone},
       {L"lay_szdd", Answer::kAskSystem},  // compressed: older systems expand it first
-      {L"lay_dos", Answer::kAskSystem},   // MZ without PE
+      {L"lay_dos", Answer::kNone},        // MZ leading to no image header: the system gives up too
       {L"lay_ne", Answer::kAskSystem},
       {L"lay_two_languages", Answer::kAskSystem},
       {L"lay_mui", Answer::kAskSystem},
