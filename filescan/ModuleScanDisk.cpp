@@ -25,9 +25,9 @@ const char kSignature[] = "SetWindowsHook";
 constexpr double kYieldEveryMs = 15;
 constexpr double kStatusEveryMs = 100;
 // Each append to the result box redraws both its scroll bars, ~10 ms under Wine:
-// lines found close together are appended together, each within half a second of
+// lines found close together are appended together, each well within a second of
 // being found (the first at once), and all of them before the scan ends.
-constexpr double kResultsEveryMs = 500;
+constexpr double kResultsEveryMs = 750;
 
 double LastYield;
 double LastStatus;
