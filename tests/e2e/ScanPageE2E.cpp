@@ -1,6 +1,7 @@
 // The suspicious-file scan page as a user meets it: start, results, stop.
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 #include "tests/driver/UiDriver.h"
 
@@ -77,6 +78,44 @@ TEST_F(ScanPage, AllDrivesScanListsTheHookLibraryAndResultsAccumulate) {
   long second = ScannedCount(FinishScan());
   EXPECT_GE(second, first - 5);
   EXPECT_EQ(2, Count(ui::TextOf(ResultBox()), line));
+}
+
+// The result lines are the user's to keep: each stays one line however long, the
+// box scrolls sideways to show the rest of it, and what is selected is copied.
+TEST_F(ScanPage, ResultLinesStayWholeScrollSidewaysAndCopy) {
+  std::vector<std::wstring> folders{L"C:\\scanwide"};
+  for (int i = 0; i < 4; i++) folders.push_back(folders.back() + L"\\一个名字很长的文件夹" + std::to_wstring(i));
+  for (const std::wstring& f : folders) CreateDirectoryW(f.c_str(), nullptr);
+  const std::wstring deep = folders.back() + L"\\deep.dll";
+  ui::WriteFileBytes(deep, "MZ" + ui::HookSignature());
+  ui::PostButton(scan);
+  FinishScan();
+  HWND box = ResultBox();
+  std::wstring text = ui::TextOf(box);
+  const std::wstring line = L" 可疑文件：" + deep + L" | 文件发行者：未知\r\n";
+  EXPECT_EQ(1, Count(text, line));
+  EXPECT_EQ(Count(text, L"\r\n") + 1, SendMessageW(box, EM_GETLINECOUNT, 0, 0));  // no line wraps
+
+  // The long line reaches past the box's right edge; scrolled to the right, its
+  // start moves out on the left.
+  RECT client;
+  GetClientRect(box, &client);
+  LRESULT start = (LRESULT)text.find(line), end = start + (LRESULT)line.size() - 2;
+  EXPECT_GT((short)LOWORD(SendMessageW(box, EM_POSFROMCHAR, (WPARAM)end - 1, 0)), client.right);
+  SendMessageW(box, WM_HSCROLL, SB_RIGHT, 0);
+  EXPECT_LT((short)LOWORD(SendMessageW(box, EM_POSFROMCHAR, (WPARAM)start, 0)), 0);
+
+  SendMessageW(box, EM_SETSEL, 0, -1);
+  SendMessageW(box, WM_COPY, 0, 0);
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  const wchar_t* copied = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
+  EXPECT_EQ(text, copied ? std::wstring(copied) : L"");
+  if (copied) GlobalUnlock(data);
+  CloseClipboard();
+
+  DeleteFileW(deep.c_str());
+  for (auto f = folders.rbegin(); f != folders.rend(); ++f) RemoveDirectoryW(f->c_str());
 }
 
 TEST_F(ScanPage, StopEndsTheScanWithTheCountSoFar) {
