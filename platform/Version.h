@@ -7,7 +7,7 @@ namespace Version {
 // The file's version block as the system's version calls hand it back, or false
 // when it has none or cannot be read. A plain PE image, and a file that is no image
 // or older library at all, is read from its own bytes (loading it as a library costs
-// a hundred times more); anything else is left to the system.
+// many times more); anything else is left to the system.
 bool ReadBlock(const std::wstring& path, std::string* block);
 // The same, given the file's first bytes as already read (any number of them): a
 // file whose version resource lies within them is not opened again.
