@@ -16,8 +16,14 @@ std::vector<std::wstring> Rows(HWND list) {
   std::vector<std::wstring> rows;
   LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
   for (int i = 0; i < count; i++) {
-    std::wstring row((size_t)SendMessageW(list, LB_GETTEXTLEN, i, 0) + 1, L'\0');
-    row.resize((size_t)SendMessageW(list, LB_GETTEXT, i, (LPARAM)&row[0]));
+    // The program may take a row away while it is read: what is left is read, and
+    // the callers wait until the rows are what they expect.
+    LRESULT length = SendMessageW(list, LB_GETTEXTLEN, i, 0);
+    if (length == LB_ERR) break;
+    std::wstring row((size_t)length + 256, L'\0');
+    LRESULT copied = SendMessageW(list, LB_GETTEXT, i, (LPARAM)&row[0]);
+    if (copied == LB_ERR || copied >= (LRESULT)row.size()) break;
+    row.resize((size_t)copied);
     rows.push_back(row);
   }
   return rows;
