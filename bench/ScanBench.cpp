@@ -328,7 +328,7 @@ void PrintCounts(const Run& run, const std::vector<std::wstring>& flagged) {
   double seconds = 0;
   for (const std::wstring& path : flagged) {
     std::string head;
-    Files::ReadHead(path, 32000, &head);
+    Files::ReadHead(path, ModuleScanDisk::kHeadBytes, &head);
     double t = Now();
     ModuleFileInfo::GetFileCompany(path, head);
     seconds += Now() - t;

@@ -302,13 +302,18 @@ class Writer:
             self.expected.append(rel)
 
 
-def stamp_of(dll_dir):
-    h = hashlib.sha256()
-    h.update(f"{GENERATOR_VERSION} {SEED} {FOLDERS} {FILES}\n".encode())
+def hash_dll_listing(h, dll_dir):
+    """The DLL folder's names and sizes: the real PE files a tree copies."""
     for name in sorted(os.listdir(dll_dir)):
         path = os.path.join(dll_dir, name)
         if os.path.isfile(path):
             h.update(f"{name} {os.path.getsize(path)}\n".encode())
+
+
+def stamp_of(dll_dir):
+    h = hashlib.sha256()
+    h.update(f"{GENERATOR_VERSION} {SEED} {FOLDERS} {FILES}\n".encode())
+    hash_dll_listing(h, dll_dir)
     return f"generator {GENERATOR_VERSION} seed {SEED} dlls {h.hexdigest()[:16]}"
 
 
@@ -331,11 +336,8 @@ def commit(out, name, work):
 
 def many_stamp_of(dll_dir, fixtures):
     h = hashlib.sha256()
-    h.update(f"{GENERATOR_VERSION} {MANY_SEED} {MANY_FOLDERS} {MANY_FILES} {MANY_KINDS}\n".encode())
-    for name in sorted(os.listdir(dll_dir)):
-        path = os.path.join(dll_dir, name)
-        if os.path.isfile(path):
-            h.update(f"{name} {os.path.getsize(path)}\n".encode())
+    h.update(f"{GENERATOR_VERSION} {MANY_SEED} {MANY_FOLDERS} {MANY_FILES} {MANY_CANDIDATE_SHARE} {MANY_KINDS}\n".encode())
+    hash_dll_listing(h, dll_dir)
     for name in sorted(fixtures):
         h.update(name.encode() + hashlib.sha256(fixtures[name]).digest())
     return f"generator {GENERATOR_VERSION} seed {MANY_SEED} inputs {h.hexdigest()[:16]}"

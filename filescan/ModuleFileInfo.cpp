@@ -30,11 +30,6 @@ std::wstring CompanyOf(const std::string& block) {
 
 }  // namespace
 
-std::wstring GetFileCompany(const std::wstring& path) {
-  std::string block;
-  return Version::ReadBlock(path, &block) ? CompanyOf(block) : std::wstring();
-}
-
 std::wstring GetFileCompany(const std::wstring& path, const std::string& head) {
   std::string block;
   return Version::ReadBlock(path, head, &block) ? CompanyOf(block) : std::wstring();

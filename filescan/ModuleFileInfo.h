@@ -6,8 +6,7 @@ namespace ModuleFileInfo {
 
 // "CompanyName" of the string table of the first translation, as stored;
 // empty when there is none or the block is damaged.
-std::wstring GetFileCompany(const std::wstring& path);
-// The same for a file whose first bytes the caller has already read.
-std::wstring GetFileCompany(const std::wstring& path, const std::string& head);
+// `head`: the file's first bytes when the caller has already read them.
+std::wstring GetFileCompany(const std::wstring& path, const std::string& head = std::string());
 
 }  // namespace ModuleFileInfo

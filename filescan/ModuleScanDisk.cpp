@@ -17,7 +17,6 @@ std::deque<std::wstring> lstdirs;
 
 namespace {
 
-constexpr size_t kHeadBytes = 32000;
 const char kSignature[] = "SetWindowsHook";
 // A message-loop turn costs ~60-170 us and a label repaint ~500 us under Wine: taken
 // on a clock, the window stays as responsive and the walk is not slowed. Ten

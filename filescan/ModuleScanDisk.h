@@ -21,6 +21,9 @@ struct Sink {
   std::function<void()> yield;                            // handle pending window messages
 };
 
+// How much of a candidate the scan reads: the signature must lie within it.
+constexpr size_t kHeadBytes = 32000;
+
 // The hook-signature test on one file, whatever its name.
 struct Examination {
   bool read = false;        // false: the file could not be opened or read

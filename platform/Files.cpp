@@ -64,14 +64,10 @@ bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes, uns
   return ReadUpTo(file.Get(), 0, capacity, bytes, error);
 }
 
-Reader::~Reader() {
-  if (file_ && file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-}
-
 bool Reader::ReadAt(uint64_t offset, size_t maxBytes, std::string* bytes, unsigned long* error) {
-  if (!file_ || file_ == INVALID_HANDLE_VALUE) file_ = OpenForReading(path_);
-  if (file_ == INVALID_HANDLE_VALUE) return Failed(error);
-  return ReadUpTo(file_, offset, maxBytes, bytes, error);
+  if (!file_.Valid()) file_.Reset(OpenForReading(path_));
+  if (!file_.Valid()) return Failed(error);
+  return ReadUpTo(file_.Get(), offset, maxBytes, bytes, error);
 }
 
 namespace {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ScopedHandle.h"
+
 namespace Files {
 
 // Reads at most `maxBytes` from the start of a file, opened for reading only and
@@ -17,15 +19,12 @@ bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes, uns
 class Reader {
  public:
   explicit Reader(const std::wstring& path) : path_(path) {}
-  ~Reader();
-  Reader(const Reader&) = delete;
-  Reader& operator=(const Reader&) = delete;
   // At most `maxBytes` from `offset` on: fewer, or none, where the file ends first.
   bool ReadAt(uint64_t offset, size_t maxBytes, std::string* bytes, unsigned long* error = nullptr);
 
  private:
   std::wstring path_;
-  void* file_ = nullptr;
+  ScopedHandle file_{nullptr};
 };
 // A list of double-quoted entries ("" inside one stands for a quote), one a line.
 // An entry the code page cannot carry as it is (a character outside it, a line

@@ -268,9 +268,10 @@ Answer ReadBlockFromBytes(const std::wstring& path, const std::string& head, std
   if (!signature) return Answer::kAskSystem;
   // Only an image or an older library ("NE", "LE", "LX") can hold a block: for any
   // other header the loader refuses the file and the system's own reader gives up.
-  if (memcmp(signature, "PE\0\0", 4) != 0 && memcmp(signature, "NE", 2) != 0 && memcmp(signature, "LE", 2) != 0 &&
-      memcmp(signature, "LX", 2) != 0)
-    return Answer::kNone;
+  if (memcmp(signature, "PE\0\0", 4) != 0) {
+    bool older = !memcmp(signature, "NE", 2) || !memcmp(signature, "LE", 2) || !memcmp(signature, "LX", 2);
+    return older ? Answer::kAskSystem : Answer::kNone;
+  }
   Image image;
   if (!ReadImage(bytes, &image)) return Answer::kAskSystem;
   if (!image.resourceVa && !image.resourceSize) return Answer::kNone;
@@ -313,8 +314,6 @@ bool ReadBlock(const std::wstring& path, const std::string& head, std::string* b
   if (answer == Answer::kAskSystem) return ReadBlockBySystem(path, block);
   return answer == Answer::kBlock;
 }
-
-bool ReadBlock(const std::wstring& path, std::string* block) { return ReadBlock(path, std::string(), block); }
 
 bool WellFormed(const std::string& block) {
   if (block.size() < 6) return false;

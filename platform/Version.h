@@ -8,8 +8,7 @@ namespace Version {
 // when it has none or cannot be read. A plain PE image, and a file that is no image
 // or older library at all, is read from its own bytes (loading it as a library costs
 // many times more); anything else is left to the system.
-bool ReadBlock(const std::wstring& path, std::string* block);
-// The same, given the file's first bytes as already read (any number of them): a
+// `head`: the file's first bytes as already read (any number of them, none too): a
 // file whose version resource lies within them is not opened again.
 bool ReadBlock(const std::wstring& path, const std::string& head, std::string* block);
 // What the file's bytes alone say, without the system's calls: its block, that it

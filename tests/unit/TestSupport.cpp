@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "filescan/ModuleScanDisk.h"
 #include "platform/Files.h"
 #include "platform/System.h"
 #include "platform/Text.h"
@@ -216,7 +217,7 @@ void PlaceHookLibrary(const std::wstring& fixture, const std::wstring& path) {
 
 std::string ScanHead(const std::wstring& path) {
   std::string head;
-  Files::ReadHead(path, 32000, &head);
+  Files::ReadHead(path, ModuleScanDisk::kHeadBytes, &head);
   return head;
 }
 
@@ -237,7 +238,7 @@ std::vector<std::wstring> Images(const std::wstring& folder) {
 Version::Answer ExpectTheSystemsVersionBlock(const std::wstring& path, const std::string& head) {
   std::string bySystem, block, fromBytes;
   bool found = Version::ReadBlockBySystem(path, &bySystem);
-  EXPECT_EQ(found, Version::ReadBlock(path, &block)) << Text::ToAnsi(path);
+  EXPECT_EQ(found, Version::ReadBlock(path, std::string(), &block)) << Text::ToAnsi(path);
   EXPECT_TRUE(block == bySystem) << Text::ToAnsi(path);
   Version::Answer answer = Version::ReadBlockFromBytes(path, head, &fromBytes);
   if (answer == Version::Answer::kAskSystem) return answer;
