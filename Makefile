@@ -1,13 +1,15 @@
 # Quick start on Debian 12 (as root): `make run`, `make test`.
+# Two builds from one source: build/ is the 64-bit build (x86-64), the main one that
+# runs and is tested; build/x86/ the 32-bit build (i686) for 32-bit Windows.
 BUILD := $(CURDIR)/build
-PRESET := mingw-i686
+BUILD32 := $(BUILD)/x86
 JOBS ?= 2
 # WERROR=1 treats warnings as errors (CI asks for it); without it they stay warnings.
 # Either way the choice is applied to an already configured build folder too.
 WERROR ?=
 werror := $(if $(filter 1 ON on yes true,$(WERROR)),ON,OFF)
 
-.PHONY: all build setup configure run test dist bench clean
+.PHONY: all build build32 setup configure run test dist bench clean
 
 all: build
 
@@ -16,22 +18,39 @@ setup:
 
 configure: setup
 	@test -f $(BUILD)/build.ninja && grep -qx 'ZORVANE_WERROR:BOOL=$(werror)' $(BUILD)/CMakeCache.txt \
-	  || cmake --preset $(PRESET) -DZORVANE_WERROR=$(werror) >/dev/null
+	  || cmake --preset mingw-x86_64 -DZORVANE_WERROR=$(werror) >/dev/null
+	@test -f $(BUILD32)/build.ninja && grep -qx 'ZORVANE_WERROR:BOOL=$(werror)' $(BUILD32)/CMakeCache.txt \
+	  || cmake --preset mingw-i686 -DZORVANE_WERROR=$(werror) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD)
 	@bash scripts/make-prefix.sh $(BUILD)
 
+# The 32-bit build with its tests, so that it never stops compiling.
+build32: configure
+	@cmake --build $(BUILD32)
+
 run: build
 	@bash scripts/run.sh $(BUILD)
 
-test: build
+# Every suite against the 64-bit build; the 32-bit build's suites too where this
+# host runs 32-bit programs (decided by trying its loader).
+test: build build32
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@if bash scripts/host-runs-32bit.sh; then \
+	  WINE_ARCH=win32 bash scripts/make-prefix.sh $(BUILD32) >/dev/null && \
+	  cd $(BUILD32) && ctest --output-on-failure -j $(JOBS); \
+	else \
+	  echo "test: this host runs no 32-bit programs: the 32-bit build was compiled, its suites did not run"; \
+	fi
 
-# The release: build/Zorvane-3.3-setup.exe (and the install image build/dist/).
+# The releases: build/Zorvane-3.3-setup.exe (64-bit, install image build/dist/) and
+# build/Zorvane-3.3-setup-x86.exe (32-bit, install image build/x86/dist/).
 dist: configure
 	@cmake --build $(BUILD) --target setup_exe
-	@ls -l $(BUILD)/Zorvane-*-setup.exe
+	@cmake --build $(BUILD32) --target setup_exe
+	@cp $(BUILD32)/Zorvane-*-setup-x86.exe $(BUILD)/
+	@ls -l $(BUILD)/Zorvane-*-setup*.exe
 
 # Times the scan against a minimal Win32 loop and yara; reports only, never part of test.
 bench: build

@@ -34,14 +34,14 @@ bench="$BUILD_DIR/bench"
 data="$bench/data"
 out="$bench/out"
 pfx="$bench/prefix"
-python3 "$here/make-tree.py" --dlls "$BUILD_DIR/wine/template/drive_c/windows/system32" \
+python3 "$here/make-tree.py" --dlls "$ZV_TEMPLATE/drive_c/windows/system32" \
   --fixtures "$BUILD_DIR/tests/bin/unit/fixtures" --out "$data"
 
 [ ! -d "$pfx" ] || zv_prefix_end "$pfx"   # a bench run that was cut short
 rm -rf "$pfx" "$out"
 mkdir -p "$out"
 # Full copy, never hard links: the wineserver rewrites system.reg in place.
-cp -a "$BUILD_DIR/wine/template/." "$pfx/"
+cp -a "$ZV_TEMPLATE/." "$pfx/"
 rm -f "$pfx/.zorvane-template"
 # The drives must exist before this prefix's wineserver first starts.
 ln -s "$data/tree" "$pfx/dosdevices/d:"
@@ -68,7 +68,7 @@ zv_xvfb_start
 export WINEPREFIX="$pfx"
 cd "$pfx/drive_c/bench"
 # "-p60", not "-p 60": with a space the number is dropped and the server stays forever.
-taskset -c "$cpu" wineserver -p60 </dev/null
+taskset -c "$cpu" "$ZV_WINESERVER" -p60 </dev/null
 
 rule="$bench/hook.yar"
 cat >"$rule" <<'EOF'
@@ -85,7 +85,7 @@ EOF
 # report lands in $out/NAME.txt and the flagged paths in $out/NAME.paths.
 wine_to() {
   local name="$1" prog="$2" root="$3"; shift 3
-  timeout -k 5 900 taskset -c "$cpu" wine "C:\\bench\\$prog" "$root" "C:\\bench\\out\\$name.paths" "$@" \
+  timeout -k 5 900 taskset -c "$cpu" "$ZV_WINE" "C:\\bench\\$prog" "$root" "C:\\bench\\out\\$name.paths" "$@" \
     >"$out/$name.txt" 2>"$out/$name.err" </dev/null || { echo "bench: $prog failed, see $out/$name.err" >&2; exit 1; }
   tr -d '\r' <"$out/$name.txt" >"$out/$name.tmp" && mv "$out/$name.tmp" "$out/$name.txt"
   mv "$pfx/drive_c/bench/out/$name.paths" "$out/$name.paths"

@@ -3,7 +3,15 @@
 # ZORVANE_IMAGE_FOLDERS), written here as NSIS macros.
 find_program(MAKENSIS makensis REQUIRED PATHS "C:/Program Files (x86)/NSIS" "C:/Program Files/NSIS")
 
-set(SETUP_EXE ${CMAKE_BINARY_DIR}/Zorvane-${ZORVANE_VERSION}-setup.exe)
+# The 64-bit build's setup is the main one; the 32-bit build's is named "-x86" and
+# carries NSIS's 32-bit stub, which 32-bit Windows runs.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(SETUP_EXE ${CMAKE_BINARY_DIR}/Zorvane-${ZORVANE_VERSION}-setup.exe)
+  set(SETUP_TARGET amd64-unicode)
+else()
+  set(SETUP_EXE ${CMAKE_BINARY_DIR}/Zorvane-${ZORVANE_VERSION}-setup-x86.exe)
+  set(SETUP_TARGET x86-unicode)
+endif()
 set(SETUP_FILES ${CMAKE_BINARY_DIR}/release/files.nsh)
 
 set(install_lines)
@@ -38,7 +46,7 @@ file(CONFIGURE OUTPUT ${SETUP_FILES} CONTENT "@SETUP_FILE_MACROS@" @ONLY)
 
 list(TRANSFORM ZORVANE_SHIPPED PREPEND ${CMAKE_SOURCE_DIR}/assets/ OUTPUT_VARIABLE shipped_sources)
 add_custom_command(OUTPUT ${SETUP_EXE}
-  COMMAND ${MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${ZORVANE_VERSION} -DOUTFILE=${SETUP_EXE}
+  COMMAND ${MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${ZORVANE_VERSION} -DOUTFILE=${SETUP_EXE} -DTARGET=${SETUP_TARGET}
     -DASSETS=${CMAKE_SOURCE_DIR}/assets -DFILES=${SETUP_FILES} ${CMAKE_SOURCE_DIR}/release/Zorvane.nsi
   DEPENDS ${CMAKE_SOURCE_DIR}/release/Zorvane.nsi ${SETUP_FILES} ${CMAKE_SOURCE_DIR}/assets/app.ico
     $<TARGET_FILE:Quorrel2006> ${shipped_sources}

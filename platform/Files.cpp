@@ -420,6 +420,7 @@ bool Remove(const std::wstring& path, unsigned long* error) {
 
 namespace {
 
+#ifndef _WIN64
 using Disable = BOOL(WINAPI*)(void**);
 using Revert = BOOL(WINAPI*)(void*);
 
@@ -433,9 +434,18 @@ bool StartsWithFolder(const std::wstring& path, const std::wstring& folder) {
   if (path.size() <= folder.size() || path[folder.size()] != L'\\') return false;
   return Text::Lower(path.substr(0, folder.size())) == Text::Lower(folder);
 }
+#endif
 
 }  // namespace
 
+// A 64-bit program is never redirected: it has nothing to turn off and no alias.
+#ifdef _WIN64
+RealSystemFolder::RealSystemFolder() = default;
+
+RealSystemFolder::~RealSystemFolder() = default;
+
+std::wstring RealSystemAlias(const std::wstring& path) { return path; }
+#else
 RealSystemFolder::RealSystemFolder() {
   static const Disable disable = System::IsWow64() ? Lookup<Disable>("Wow64DisableWow64FsRedirection") : nullptr;
   off_ = disable && disable(&former_);
@@ -457,5 +467,6 @@ std::wstring RealSystemAlias(const std::wstring& path) {
   if (!StartsWithFolder(path, system32)) return path;
   return base + L"\\Sysnative" + path.substr(system32.size());
 }
+#endif
 
 }  // namespace Files

@@ -68,8 +68,9 @@ bool CreateFolder(const std::wstring& path);
 bool Remove(const std::wstring& path, unsigned long* error);
 
 // While it lives, this thread's file calls reach the real System32 of 64-bit
-// Windows instead of SysWOW64; nothing on 32-bit Windows. Keep it around listings
-// and reads only: a library loaded meanwhile would be the 64-bit one.
+// Windows instead of SysWOW64; nothing on 32-bit Windows, nor in the 64-bit build,
+// which is never redirected. Keep it around listings and reads only: a library
+// loaded meanwhile would be the 64-bit one.
 class RealSystemFolder {
  public:
   RealSystemFolder();
@@ -82,8 +83,9 @@ class RealSystemFolder {
   bool off_ = false;
 };
 // The name under which the calls that load libraries (the version lookup) reach
-// the file `path` names in the real System32: <Windows>\Sysnative\... on 64-bit
-// Windows; any other path is its own.
+// the file `path` names in the real System32: <Windows>\Sysnative\... for the
+// 32-bit build on 64-bit Windows; any other path (and every path of the 64-bit
+// build) is its own.
 std::wstring RealSystemAlias(const std::wstring& path);
 
 }  // namespace Files

@@ -10,7 +10,7 @@
 namespace NotifyIcon {
 
 // The record must be the leading part of the system's structure, field for field.
-static_assert(sizeof(Record) == kRecordSize, "the first notify-icon layout is 88 bytes");
+static_assert(sizeof(Record) == kRecordSize && kRecordSize == NOTIFYICONDATAA_V1_SIZE, "the first notify-icon layout");
 static_assert(offsetof(Record, hWnd) == offsetof(NOTIFYICONDATAA, hWnd), "hWnd");
 static_assert(offsetof(Record, uID) == offsetof(NOTIFYICONDATAA, uID), "uID");
 static_assert(offsetof(Record, uFlags) == offsetof(NOTIFYICONDATAA, uFlags), "uFlags");

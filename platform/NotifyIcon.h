@@ -1,6 +1,6 @@
-// The notification-area icon: its record in the first, 88-byte ANSI layout
-// (NOTIFYICONDATAA version 1), which every shell accepts, and the one call
-// that adds or deletes it.
+// The notification-area icon: its record in the first ANSI layout
+// (NOTIFYICONDATAA version 1: 88 bytes in a 32-bit program, 104 in a 64-bit one),
+// which every shell accepts, and the one call that adds or deletes it.
 #pragma once
 #include <cstdint>
 
@@ -16,7 +16,7 @@ struct Record {
   char szTip[64];  // ANSI bytes, NUL-terminated
 };
 
-constexpr uint32_t kRecordSize = 88;
+constexpr uint32_t kRecordSize = sizeof(void*) == 8 ? 104 : 88;
 
 // Actions (NIM_*) and the fields a record carries (NIF_*).
 constexpr unsigned Add = 0;

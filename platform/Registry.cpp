@@ -232,7 +232,7 @@ std::wstring Value::Text() const {
 // A key missing from a view takes its sharing from its nearest parent both views
 // hold: the views share or split whole subtrees, and a check may create the key.
 std::vector<View> ViewsOf(Root root, const std::wstring& path) {
-  if (!System::IsWow64()) return {Own};
+  if (!System::Is64BitWindows()) return {Own};
   for (std::wstring key = path;; key = Parent(key)) {
     std::wstring native, wow;
     if (FullName(root, key, Bits64, &native) && FullName(root, key, Bits32, &wow))
@@ -241,7 +241,11 @@ std::vector<View> ViewsOf(Root root, const std::wstring& path) {
   }
 }
 
-View NativeView() { return System::IsWow64() ? Bits64 : Own; }
+View NativeView() { return System::Is64BitWindows() ? Bits64 : Own; }
+
+bool Reaches64(View view) { return view == Bits64 || (view == Own && sizeof(void*) == 8); }
+
+View View32() { return System::Is64BitWindows() ? Bits32 : Own; }
 
 long Open(Root root, const std::wstring& path, Key* key, View view) { return OpenBelow(H(root), path, key, view); }
 

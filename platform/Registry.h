@@ -10,16 +10,19 @@
 
 namespace Reg {
 
-// The predefined root keys: plain values, never opened or closed.
-enum Root : uintptr_t {
-  ClassesRoot = 0x80000000u,
-  CurrentUser = 0x80000001u,
-  LocalMachine = 0x80000002u,
+// The predefined root keys: plain values, never opened or closed. They are the
+// 32-bit numbers 0x80000000... sign-extended, as the system's handles are in a
+// 64-bit program; files keep their low 32 bits.
+enum Root : intptr_t {
+  ClassesRoot = -0x7FFFFFFF - 1,  // 0x80000000
+  CurrentUser = -0x7FFFFFFF,      // 0x80000001
+  LocalMachine = -0x7FFFFFFE,     // 0x80000002
 };
 
-// Which registry a call reaches on 64-bit Windows, where a 32-bit program's reads
-// of HKLM\Software and of the class registrations go to a 32-bit view of their
-// own. Own adds no flag: the calls are exactly those of 32-bit Windows.
+// Which registry a call reaches on 64-bit Windows, where HKLM\Software and the class
+// registrations have a 64-bit and a 32-bit view (Wow6432Node). Own adds no flag:
+// the program's own view, the 32-bit one for the 32-bit build and the 64-bit one
+// for the 64-bit build.
 enum View : unsigned long {
   Own = 0,
   Bits64 = 0x0100,  // KEY_WOW64_64KEY
@@ -52,6 +55,11 @@ std::vector<View> ViewsOf(Root root, const std::wstring& path);
 // Where the program writes what Windows itself should read: the 64-bit view on
 // 64-bit Windows, else Own.
 View NativeView();
+// Whether calls in `view` reach the 64-bit registry of 64-bit Windows (Own does in
+// the 64-bit build).
+bool Reaches64(View view);
+// The view that reaches the 32-bit registry: Bits32 on 64-bit Windows, else Own.
+View View32();
 
 constexpr long Ok = 0;
 constexpr long NotFound = 2;

@@ -160,6 +160,9 @@ unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 
 // IsWow64Process is missing before XP SP2, where there is no 64-bit Windows either.
 bool IsWow64() {
+#ifdef _WIN64
+  return false;
+#else
   static const bool wow64 = [] {
     using IsWow64Process = BOOL(WINAPI*)(HANDLE, BOOL*);
     auto isWow64Process = reinterpret_cast<IsWow64Process>(
@@ -168,6 +171,15 @@ bool IsWow64() {
     return isWow64Process && isWow64Process(GetCurrentProcess(), &answer) && answer;
   }();
   return wow64;
+#endif
+}
+
+bool Is64BitWindows() {
+#ifdef _WIN64
+  return true;
+#else
+  return IsWow64();
+#endif
 }
 
 }  // namespace System

@@ -40,8 +40,11 @@ std::wstring BrowseForFolder(void* ownerWindow, const std::wstring& title);
 std::wstring BrowseForFile(void* ownerWindow, const std::wstring& title);
 // The id of this process.
 unsigned long CurrentProcessId();
-// This 32-bit program runs on 64-bit Windows (WOW64), where the registry has two
-// views and System32 is redirected to SysWOW64. Asked once.
+// Windows is 64-bit: the registry has two views (the 64-bit one and the 32-bit
+// one under Wow6432Node). Always so for the 64-bit build; the 32-bit build asks once.
+bool Is64BitWindows();
+// This is the 32-bit build on 64-bit Windows (WOW64), where System32 is redirected
+// to SysWOW64. Never so for the 64-bit build, which sees every folder as it is.
 bool IsWow64();
 
 }  // namespace System

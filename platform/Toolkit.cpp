@@ -470,7 +470,7 @@ void* IconHandle(const Form& form) {
 
 WindowProc ReplaceWindowProc(Form& form, WindowProc procedure) {
   if (!form.hwnd) return nullptr;
-  LONG previous = SetWindowLongA(H(form.hwnd), GWL_WNDPROC, reinterpret_cast<LONG>(procedure));
+  LONG_PTR previous = SetWindowLongPtrA(H(form.hwnd), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure));
   return reinterpret_cast<WindowProc>(previous);
 }
 

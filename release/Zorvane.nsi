@@ -1,7 +1,8 @@
 ; The setup program and its uninstaller. CMake runs makensis with -D for OUTFILE,
-; VERSION, ASSETS and FILES (the install image's file list, generated from the same
+; VERSION, TARGET (amd64-unicode for the 64-bit build, x86-unicode for the 32-bit
+; one), ASSETS and FILES (the install image's file list, generated from the same
 ; CMake list the dist target copies).
-Unicode true
+Target ${TARGET}
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# make-prefix.sh BUILD_DIR: builds the template Wine prefix $BUILD_DIR/wine/template
-# (with WINE_ARCH=win64: the 64-bit $BUILD_DIR/wine/template64) once (again only
+# make-prefix.sh BUILD_DIR: builds the template Wine prefix $BUILD_DIR/wine/template64
+# (with WINE_ARCH=win32: the 32-bit $BUILD_DIR/wine/template) once (again only
 # when the Wine version changes). Test and sandbox prefixes are
 # copies of it. It is built aside and renamed into place, so a half-made
 # template is never used.
@@ -13,7 +13,7 @@ export BUILD_DIR
 tpl="$ZV_TEMPLATE"
 marker="$tpl/.zorvane-template"
 # Bump the recipe number when the template's settings change, so old templates are remade.
-version="$(wine --version) recipe 2"
+version="$("$ZV_WINE" --version) $WINEARCH recipe 3"
 mkdir -p "$BUILD_DIR/wine"
 
 # Parallel callers wait here for the one that builds.
@@ -49,14 +49,14 @@ build() {
     '[HKEY_CURRENT_USER\Control Panel\Desktop\WindowMetrics]' \
     '"MenuFont"=hex:f4,ff,ff,ff,00,00,00,00,00,00,00,00,00,00,00,00,90,01,00,00,00,00,00,86,00,00,00,00,54,00,61,00,68,00,6f,00,6d,00,61,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00' '' |
     iconv -f UTF-8 -t GBK >"$work/drive_c/windows/temp/zorvane.reg"
-  wine regedit /S 'C:\windows\temp\zorvane.reg'
+  "$ZV_WINE" regedit /S 'C:\windows\temp\zorvane.reg'
   rm -f "$work/drive_c/windows/temp/zorvane.reg"
 
   # Without these, caption buttons draw as "0 1 r".
   cp /usr/share/wine/fonts/{marlett,tahoma,tahomabd}.ttf "$work/drive_c/windows/Fonts/"
 
   # Let the wineserver exit on its own: that is when it writes the registry files.
-  timeout 120 wineserver -w || { echo "make-prefix: wineserver did not exit, killing it" >&2; wineserver -k || true; sleep 2; }
+  timeout 120 "$ZV_WINESERVER" -w || { echo "make-prefix: wineserver did not exit, killing it" >&2; "$ZV_WINESERVER" -k || true; sleep 2; }
   zv_xvfb_stop
   rm -f "$work/dosdevices/z:"   # Z: is the Linux root: a drive scan would walk it all
   # The user's Desktop, Documents, ... are links to the Linux home: make them plain folders.

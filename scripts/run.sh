@@ -14,7 +14,7 @@ sb="$BUILD_DIR/sandbox"
 caption="Zorvane v3.3"
 [ ! -d "$sb" ] || zv_prefix_end "$sb"   # an old sandbox may still have a wineserver
 rm -rf "$sb"
-cp -a "$BUILD_DIR/wine/template" "$sb"   # a full copy, never hard links
+cp -a "$ZV_TEMPLATE" "$sb"   # a full copy, never hard links
 rm -f "$sb/.zorvane-template"
 cp -a "$BUILD_DIR/dist" "$sb/drive_c/Zorvane"
 export WINEPREFIX="$sb"
@@ -30,21 +30,21 @@ trap cleanup EXIT
 trap 'exit 130' INT; trap 'exit 143' TERM; trap 'exit 129' HUP
 
 if [ -n "${DISPLAY:-}" ]; then
-  wine 'C:\Zorvane\Quorrel2006.exe' || echo "run: Quorrel2006.exe exited with $?" >&2
+  "$ZV_WINE" 'C:\Zorvane\Quorrel2006.exe' || echo "run: Quorrel2006.exe exited with $?" >&2
   exit 0
 fi
 
 zv_xvfb_start
 # Start the server first: two wine commands starting together in a new prefix
 # can each make their own socket folder, and one of them then cannot connect.
-wineserver -p60 </dev/null
+"$ZV_WINESERVER" -p60 </dev/null
 # The demo's tools (UI driver, stand-in process) live on C: beside the program.
 cp -a "$BUILD_DIR/tools" "$sb/drive_c/tools"
 mkdir -p "$BUILD_DIR/shots" "$sb/drive_c/demo"
-timeout -k 5 600 wine 'C:\Zorvane\Quorrel2006.exe' &
+timeout -k 5 600 "$ZV_WINE" 'C:\Zorvane\Quorrel2006.exe' &
 pid=$!
 # The demo prints what it does; on "SHOT name" this script captures the screen.
-timeout -k 5 300 wine 'C:\tools\demo.exe' | while IFS= read -r line; do
+timeout -k 5 300 "$ZV_WINE" 'C:\tools\demo.exe' | while IFS= read -r line; do
   line="${line%$'\r'}"
   case "$line" in
     "SHOT "*)
@@ -55,7 +55,7 @@ timeout -k 5 300 wine 'C:\tools\demo.exe' | while IFS= read -r line; do
     *) echo "$line" ;;
   esac
 done
-wine 'C:\tools\uidriver.exe' close "$caption" 10000 || true
+"$ZV_WINE" 'C:\tools\uidriver.exe' close "$caption" 10000 || true
 rc=0
 wait "$pid" || rc=$?
 pid=""

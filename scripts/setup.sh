@@ -5,9 +5,15 @@ set -euo pipefail
 
 need_pkgs=(
   cmake ninja-build make python3 g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
-  clang-format googletest xvfb x11-utils imagemagick fonts-wqy-zenhei fonts-wine locales
-  wine wine32:i386 wine64 g++-mingw-w64-x86-64 nsis
+  g++-mingw-w64-x86-64 clang-format googletest xvfb x11-utils imagemagick fonts-wqy-zenhei
+  fonts-wine locales wine64 nsis
 )
+# The 32-bit Wine loader only where the kernel runs 32-bit programs: elsewhere it
+# cannot start, and the 32-bit build is compiled but not run.
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+if bash "$here/host-runs-32bit.sh" --kernel; then
+  need_pkgs+=(wine32:i386)
+fi
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
@@ -17,7 +23,7 @@ for p in "${need_pkgs[@]}"; do
 done
 
 if [ ${#missing[@]} -gt 0 ]; then
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [[ " ${missing[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386
   fi
   echo "setup: installing ${missing[*]}"

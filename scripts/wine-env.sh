@@ -2,8 +2,11 @@
 # Source this (". scripts/wine-env.sh") with BUILD_DIR set to the absolute build
 # folder (default: the repo's build/). It sets up the environment every Wine
 # call needs. Callers choose their own WINEPREFIX; this never touches ~/.wine.
-# WINE_ARCH=win64 (opt-in) picks the 64-bit template, for the tests of 64-bit
-# Windows (both registry views, the real System32); the rest uses win32.
+# WINE_ARCH picks the prefix: win64 (the default) is the 64-bit template that the
+# 64-bit build runs in; win32 the 32-bit one of the 32-bit build's suites, which
+# needs a host that runs 32-bit programs (scripts/host-runs-32bit.sh tells).
+# Wine is always called by its loader's path, "$ZV_WINE": Debian's /usr/bin/wine
+# picks the 32-bit loader whenever its file exists, even where it cannot run.
 # No "set -euo pipefail" here: a sourced file would change the caller's shell.
 
 BUILD_DIR="${BUILD_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}"
@@ -24,22 +27,18 @@ export LOCPATH="$BUILD_DIR/locale"
 # variables are for the Wine processes, so hush that warning.
 { export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8; } 2>/dev/null
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-case "${WINE_ARCH:-win32}" in
-  win32) export WINEARCH=win32; ZV_TEMPLATE="$BUILD_DIR/wine/template" ;;
-  win64) export WINEARCH=win64; ZV_TEMPLATE="$BUILD_DIR/wine/template64" ;;
+case "${WINE_ARCH:-win64}" in
+  win32) export WINEARCH=win32 ZV_WINE=/usr/lib/wine/wine; ZV_TEMPLATE="$BUILD_DIR/wine/template" ;;
+  win64) export WINEARCH=win64 ZV_WINE=/usr/lib/wine/wine64; ZV_TEMPLATE="$BUILD_DIR/wine/template64" ;;
   *) echo "WINE_ARCH must be win32 or win64" >&2; return 2 ;;
 esac
+# The loader Wine starts further programs with (64-bit Wine finds the 32-bit one
+# beside it for a 32-bit program); Debian's wrapper starts the 64-bit server.
+export WINELOADER="$ZV_WINE" ZV_WINESERVER=/usr/lib/wine/wineserver
 unset WINEPREFIX
 
-# zv_wineboot: makes the prefix. Debian's "wine" picks the 32-bit loader, which
-# cannot make a 64-bit prefix: that takes wine64 by its own path.
-zv_wineboot() {
-  if [ "$WINEARCH" = win64 ]; then
-    WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64 wineboot -i
-  else
-    wineboot -i
-  fi
-}
+# zv_wineboot: makes the prefix with the loader of its width.
+zv_wineboot() { "$ZV_WINE" wineboot -i; }
 
 # zv_xvfb_start: starts a private Xvfb on a free display (Xvfb picks it and
 # writes the number to a pipe) and exports DISPLAY; its pid lands in ZV_XVFB_PID.
@@ -68,7 +67,7 @@ zv_xvfb_stop() {
 # the socket folder Debian's Wine made for it under $TMPDIR (named in PREFIX/wineserver).
 zv_prefix_end() {
   local sd
-  WINEPREFIX="$1" wineserver -k 2>/dev/null || true
+  WINEPREFIX="$1" "$ZV_WINESERVER" -k 2>/dev/null || true
   sd="$(cat "$1/wineserver" 2>/dev/null || true)"
   case "$sd" in
     wine-?*/*|*..*) ;;                          # not a plain folder name: leave it

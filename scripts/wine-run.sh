@@ -2,7 +2,7 @@
 # wine-run.sh [--keep] [--timeout SECS] PROGRAM.exe [ARGS...]
 # Runs one Windows program headless in a fresh copy of the template prefix, as
 # C:\test\PROGRAM.exe (working folder C:\test; $BUILD_DIR/dist, if any, is C:\dist).
-# With WINE_ARCH=win64 the copy is of the 64-bit template.
+# The copy is of the 64-bit template, or with WINE_ARCH=win32 of the 32-bit one.
 # Passes its stdout/stderr through and exits with its exit code (124: timeout).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -73,9 +73,9 @@ exec 8>&-
 export WINEPREFIX="$pfx"
 cd "$pfx/drive_c/test"
 # "-p60", not "-p 60": with a space the number is dropped and the server stays forever.
-taskset -c "$cpu" wineserver -p60 </dev/null
+taskset -c "$cpu" "$ZV_WINESERVER" -p60 </dev/null
 # In the background so that a signal to this script is handled at once.
-timeout -k 5 "$secs" taskset -c "$cpu" wine "C:\\test\\$(basename "$prog")" "$@" &
+timeout -k 5 "$secs" taskset -c "$cpu" "$ZV_WINE" "C:\\test\\$(basename "$prog")" "$@" &
 wpid=$!
 rc=0
 wait "$wpid" || rc=$?

@@ -83,7 +83,7 @@ void WriteChange(std::string* out, const Change& change) {
   snprintf(root, sizeof root, "%08X", (unsigned)place.root);
   Line(out, "place", place.wholeKey ? "key" : "value");
   Line(out, "root", root);
-  Line(out, "view", place.view == Reg::Bits64 ? "64" : "32");
+  Line(out, "view", Reg::Reaches64(place.view) ? "64" : "32");
   Line(out, "path", Hex(place.path));
   if (!place.wholeKey) Line(out, "name", Hex(place.name));
   WriteState(out, "before", place, change.before);
@@ -197,17 +197,21 @@ bool ReadState(Reader* in, const char* label, const Place& place, State* state, 
 bool ReadRoot(Reader* in, Reg::Root* root) {
   std::string hex, bytes;
   if (!in->Field("root", &hex) || hex.size() != 8 || !Unhex(hex, &bytes)) return false;
-  unsigned long number = std::stoul(hex, nullptr, 16);
-  if (number != Reg::ClassesRoot && number != Reg::CurrentUser && number != Reg::LocalMachine) return false;
-  *root = (Reg::Root)number;
-  return true;
+  uint32_t number = (uint32_t)std::stoul(hex, nullptr, 16);
+  for (Reg::Root known : {Reg::ClassesRoot, Reg::CurrentUser, Reg::LocalMachine}) {
+    if (number != (uint32_t)known) continue;
+    *root = known;
+    return true;
+  }
+  return false;
 }
 
-// The 32-bit program's own view is the 32-bit one, on either Windows.
+// The file names the registry, not the build that wrote it: either build restores
+// a backup of the other in the same view.
 bool ReadView(Reader* in, Reg::View* view) {
   std::string bits;
   if (!in->Field("view", &bits) || (bits != "32" && bits != "64")) return false;
-  *view = bits == "64" ? Reg::Bits64 : Reg::Own;
+  *view = bits == "64" ? Reg::Bits64 : Reg::View32();
   return true;
 }
 

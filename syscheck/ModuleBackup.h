@@ -12,8 +12,9 @@
 //   then per change:
 //     place value | place key
 //     root <hex of the root key>   80000000 classes, 80000001 user, 80000002 machine
-//     view 32 | view 64            the registry view: 32 is the program's own (the only
-//                                  one of 32-bit Windows), 64 that of 64-bit Windows
+//     view 32 | view 64            the registry view: 64 is the 64-bit registry of 64-bit
+//                                  Windows, 32 the 32-bit one (the only one of 32-bit
+//                                  Windows); the same in files of either build
 //     path <hex>                   the key's path, UTF-16LE as hex
 //     name <hex>                   a value place only
 //     before <state>               what the place held before the CLEAN

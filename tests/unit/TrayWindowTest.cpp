@@ -24,7 +24,7 @@ HWND MainHwnd() { return (HWND)FormMain::Get().hwnd; }
 // Whether the shell holds an icon for this window: a modify that changes nothing.
 bool IconPresent(HWND hwnd) {
   NOTIFYICONDATAA probe = {};
-  probe.cbSize = 88;
+  probe.cbSize = NOTIFYICONDATAA_V1_SIZE;
   probe.hWnd = hwnd;
   return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
 }
@@ -84,8 +84,9 @@ class TrayWindow : public ::testing::Test {
 TEST_F(TrayWindow, LoadAddsTheIconAndInstallsTheProcedure) {
   HWND main = MainHwnd();
   const NotifyIcon::Record& icon = ModuleMain::TrayIconData;
-  EXPECT_EQ(88u, sizeof icon);
-  EXPECT_EQ(88u, icon.cbSize);
+  // The first layout: 88 bytes in a 32-bit program, 104 in a 64-bit one.
+  EXPECT_EQ(sizeof(void*) == 8 ? 104u : 88u, sizeof icon);
+  EXPECT_EQ(sizeof icon, icon.cbSize);
   EXPECT_EQ((void*)main, icon.hWnd);
   EXPECT_EQ(0u, icon.uID);
   EXPECT_EQ(7u, icon.uFlags);
