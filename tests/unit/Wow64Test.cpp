@@ -1,8 +1,9 @@
-// 64-bit Windows, in the 64-bit prefix only: the checks examine both registry
-// views (a shared key once), clean in the view of the finding and mark the 32-bit
-// view; the scan reaches the real System32 and reads its version blocks; the memory
-// check ends 64-bit processes.
+// 64-bit Windows, in the 64-bit prefix only, for either build: the checks examine
+// both registry views (a shared key once), clean in the view of the finding and
+// mark the 32-bit view; the scan reaches the real System32 and reads its version
+// blocks, and walks SysWOW64 once; the memory check ends processes of either width.
 #include <algorithm>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "monitor/ModuleOnTimeScan.h"
 #include "platform/Files.h"
 #include "platform/System.h"
+#include "platform/Text.h"
 #include "syscheck/Detection.h"
 #include "syscheck/ModuleAutoRun.h"
 #include "syscheck/ModuleBHO.h"
@@ -32,6 +34,16 @@ const wchar_t kBho[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\explorer\
 const wchar_t kWindows[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 const wchar_t kMark[] = L" [32位]";
 const REGSAM k64 = KEY_WOW64_64KEY, k32 = KEY_WOW64_32KEY;
+
+// Hook libraries and stand-ins of each width: the build's own and those the other
+// compiler made beside it.
+#ifdef _WIN64
+const wchar_t kZh64[] = L"fx_zh", kMs64[] = L"fx_ms", kZh32[] = L"fx32_zh";
+const wchar_t kSleeper64[] = L"sleeper.exe", kSleeper32[] = L"sleeper32.exe";
+#else
+const wchar_t kZh64[] = L"fx64_zh", kMs64[] = L"fx64_ms", kZh32[] = L"fx_zh";
+const wchar_t kSleeper64[] = L"sleeper64.exe", kSleeper32[] = L"sleeper.exe";
+#endif
 
 void Set(HKEY root, const std::wstring& path, REGSAM view, const std::wstring& name, const std::wstring& text) {
   HKEY key;
@@ -72,7 +84,8 @@ size_t Count(const std::vector<std::wstring>& lines, const std::wstring& text) {
 class Wow64 : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(System::IsWow64()) << "runs in the 64-bit prefix only";
+    ASSERT_TRUE(System::Is64BitWindows()) << "runs in the 64-bit prefix only";
+    ASSERT_EQ(sizeof(void*) == 4, System::IsWow64()) << "only the 32-bit build is redirected";
     DeleteFileW(TrustList::Path().c_str());
     checksupport::ClearReport();
   }
@@ -162,6 +175,48 @@ TEST_F(Wow64, BackupRestoresIntoTheViewOfTheFinding) {
   }
 }
 
+// Hex of a text as UTF-16LE, upper-case, as backups hold names and data.
+std::string Utf16Hex(const std::wstring& text, bool withNul) {
+  std::string hex;
+  char byte[3];
+  for (size_t i = 0; i < text.size() + (withNul ? 1 : 0); i++) {
+    wchar_t c = i < text.size() ? text[i] : L'\0';
+    for (int b : {c & 0xFF, (c >> 8) & 0xFF}) {
+      std::snprintf(byte, sizeof byte, "%02X", b);
+      hex += byte;
+    }
+  }
+  return hex;
+}
+
+// A backup file is the same whichever build wrote it: one written word for word as
+// the other build writes it (a cleaned Run value of each view) restores into its view.
+TEST_F(Wow64, BackupOfEitherBuildRestoresIntoItsView) {
+  unsigned long error = 0;
+  for (const ModuleBackup::Backup& b : ModuleBackup::List()) ModuleBackup::Delete(b, &error);
+  struct Case {
+    const char* view;
+    REGSAM written, other;
+  } cases[] = {{"32", k32, k64}, {"64", k64, k32}};
+  for (const Case& c : cases) {
+    const std::wstring command = L"C:\\WINDOWS\\x.exe";
+    std::string text =
+        "Zorvane registry backup 1\r\ntime 2026-12-10 14:03:22\r\ntag " + Utf16Hex(L"RFU", false) + "\r\nsubject " +
+        Utf16Hex(command, false) + "\r\nchanges 1\r\nplace value\r\nroot 80000002\r\nview " + c.view + "\r\npath " +
+        Utf16Hex(kRun, false) + "\r\nname " + Utf16Hex(L"zvx", false) + "\r\nbefore present\r\ntype 1\r\ndata " +
+        Utf16Hex(command, true) + "\r\nafter absent\r\nend\r\n";
+    CreateDirectoryW(ModuleBackup::Folder().c_str(), nullptr);
+    testsupport::WriteFileBytes(ModuleBackup::Folder() + L"\\other-build.bak", text);
+    std::vector<ModuleBackup::Backup> backups = ModuleBackup::List();
+    ASSERT_EQ(1u, backups.size()) << c.view;
+    ASSERT_FALSE(backups[0].damaged) << c.view;
+    ASSERT_TRUE(ModuleBackup::Restore(backups[0], &error)) << error;
+    EXPECT_EQ(command, Get(HKEY_LOCAL_MACHINE, kRun, c.written, L"zvx")) << c.view;
+    EXPECT_EQ(L"-", Get(HKEY_LOCAL_MACHINE, kRun, c.other, L"zvx")) << c.view;
+    Remove(HKEY_LOCAL_MACHINE, kRun, c.written, L"zvx");
+  }
+}
+
 int Alarms;
 void CountAlarm(const std::wstring&) { Alarms++; }
 
@@ -232,24 +287,41 @@ TEST_F(Wow64, AppInitListOfEachViewEmptiedInItsView) {
   }
 }
 
-// A 64-bit process named in the list is found by the memory check and ended, and
-// KillProcessByName ends one as well.
-TEST_F(Wow64, NativeProcessesFoundAndEnded) {
-  testsupport::WriteFileBytes(testsupport::TestFolder() + L"\\blkt.dat", "\"ZVTROJ64.EXE\"\r\n");
-  PROCESS_INFORMATION found = testsupport::StartSleeper(L"C:\\sandbox", L"zvtroj64.exe", L"sleeper64.exe");
-  PROCESS_INFORMATION killed = testsupport::StartSleeper(L"C:\\sandbox", L"zvkill64.exe", L"sleeper64.exe");
-  ASSERT_TRUE(testsupport::Alive(found));
-  ASSERT_TRUE(testsupport::Alive(killed));
-  BOOL wow = TRUE;
-  IsWow64Process(found.hProcess, &wow);
-  EXPECT_FALSE(wow) << "the stand-in is a 64-bit process";
-  std::vector<std::wstring> warnings = Run(ModuleProcess::CheckMemory, {L"CLEAN"});
-  EXPECT_EQ(1u, Count(warnings, L"zvtroj64.exe"));
-  EXPECT_TRUE(testsupport::WaitFor([&] { return !testsupport::Alive(found); }));
-  EXPECT_TRUE(ModuleProcess::KillProcessByName(L"zvkill64.exe"));
-  EXPECT_TRUE(testsupport::WaitFor([&] { return !testsupport::Alive(killed); }));
-  testsupport::EndProcess(found);
-  testsupport::EndProcess(killed);
+// Processes of either width named in the list are found by the memory check and
+// ended, and KillProcessByName ends them as well. A host that runs no 32-bit
+// program leaves the 32-bit case out, and says so.
+TEST_F(Wow64, ProcessesOfEitherWidthFoundAndEnded) {
+  struct Case {
+    const wchar_t* program;
+    const wchar_t* found;
+    const wchar_t* killed;
+    BOOL wow;
+  } cases[] = {
+      {kSleeper64, L"zvtroj64.exe", L"zvkill64.exe", FALSE},
+      {kSleeper32, L"zvtroj32.exe", L"zvkill32.exe", TRUE},
+  };
+  for (const Case& c : cases) {
+    std::string list = "\"" + Text::ToAnsi(Text::Upper(c.found)) + "\"\r\n";
+    testsupport::WriteFileBytes(testsupport::TestFolder() + L"\\blkt.dat", list);
+    PROCESS_INFORMATION found = testsupport::StartSleeper(L"C:\\sandbox", c.found, c.program);
+    PROCESS_INFORMATION killed = testsupport::StartSleeper(L"C:\\sandbox", c.killed, c.program);
+    if (c.wow && !testsupport::Alive(found)) {
+      std::printf("Wow64: this host runs no 32-bit program: the 32-bit process case did not run\n");
+      continue;
+    }
+    ASSERT_TRUE(testsupport::Alive(found)) << c.found;
+    ASSERT_TRUE(testsupport::Alive(killed)) << c.killed;
+    BOOL wow = !c.wow;
+    IsWow64Process(found.hProcess, &wow);
+    EXPECT_EQ(c.wow, wow) << c.found;
+    std::vector<std::wstring> warnings = Run(ModuleProcess::CheckMemory, {L"CLEAN"});
+    EXPECT_EQ(1u, Count(warnings, c.found));
+    EXPECT_TRUE(testsupport::WaitFor([&] { return !testsupport::Alive(found); })) << c.found;
+    EXPECT_TRUE(ModuleProcess::KillProcessByName(c.killed));
+    EXPECT_TRUE(testsupport::WaitFor([&] { return !testsupport::Alive(killed); })) << c.killed;
+    testsupport::EndProcess(found);
+    testsupport::EndProcess(killed);
+  }
   DeleteFileW((testsupport::TestFolder() + L"\\blkt.dat").c_str());
 }
 
@@ -264,19 +336,17 @@ TEST_F(Wow64, ScanReachesTheRealSystemFolderAndListsEachFileOnce) {
     std::wstring path;
     bool listed;
   } cases[] = {
-      {L"fx64_zh", base + L"\\system32\\zvhook64.dll", true},
-      {L"fx64_ms", base + L"\\system32\\zvms64.dll", false},
-      {L"fx_zh", base + L"\\syswow64\\zvhook32.dll", true},
+      {kZh64, base + L"\\system32\\zvhook64.dll", true},
+      {kMs64, base + L"\\system32\\zvms64.dll", false},
+      {kZh32, base + L"\\syswow64\\zvhook32.dll", true},
   };
-  void* former = nullptr;
-  ASSERT_TRUE(Wow64DisableWow64FsRedirection(&former));
   for (const Case& c : cases) {
+    Files::RealSystemFolder real;
     std::string bytes = testsupport::ReadFileBytes(testsupport::TestFolder() + L"\\fixtures\\" + c.fixture + L".dll");
     ASSERT_GT(bytes.size(), 0x60u);
     bytes.replace(0x4E, 14, "SetWindowsHook");
     testsupport::WriteFileBytes(c.path, bytes);
   }
-  Wow64RevertWow64FsRedirection(former);
   std::vector<std::wstring> lines;
   ModuleScanDisk::Sink sink;
   sink.result = [&](const std::wstring& text) {
@@ -292,9 +362,8 @@ TEST_F(Wow64, ScanReachesTheRealSystemFolderAndListsEachFileOnce) {
     }
   }
   EXPECT_EQ(0u, Count(lines, base + L"\\system32\\zvhook32.dll"));
-  Wow64DisableWow64FsRedirection(&former);
+  Files::RealSystemFolder real;
   for (const Case& c : cases) DeleteFileW(c.path.c_str());
-  Wow64RevertWow64FsRedirection(former);
 }
 
 // The real System32's 64-bit images, reached by their alias as the scan reaches them:
