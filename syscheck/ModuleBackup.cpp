@@ -400,10 +400,11 @@ bool Restore(const Backup& backup, unsigned long* error) {
 
 bool Delete(const Backup& backup, unsigned long* error) { return Files::Remove(backup.file, error); }
 
+// A place of the 32-bit view on 64-bit Windows is marked as its finding was.
 std::wstring Describe(const Place& place) {
   std::wstring text = std::wstring(RootName(place.root)) + L"\\" + place.path;
-  if (place.wholeKey) return text;
-  return text + L" : " + (place.name.empty() ? L"(默认)" : place.name);
+  if (!place.wholeKey) text += L" : " + (place.name.empty() ? std::wstring(L"(默认)") : place.name);
+  return place.view == Reg::Bits32 ? text + L" [32位]" : text;
 }
 
 std::string Format(const Backup& backup) {

@@ -210,6 +210,8 @@ TEST_F(Wow64, BackupOfEitherBuildRestoresIntoItsView) {
     std::vector<ModuleBackup::Backup> backups = ModuleBackup::List();
     ASSERT_EQ(1u, backups.size()) << c.view;
     ASSERT_FALSE(backups[0].damaged) << c.view;
+    EXPECT_EQ(std::wstring(L"HKLM\\") + kRun + L" : zvx" + (c.written == k32 ? kMark : L""),
+              ModuleBackup::Describe(backups[0].changes.at(0).place));
     ASSERT_TRUE(ModuleBackup::Restore(backups[0], &error)) << error;
     EXPECT_EQ(command, Get(HKEY_LOCAL_MACHINE, kRun, c.written, L"zvx")) << c.view;
     EXPECT_EQ(L"-", Get(HKEY_LOCAL_MACHINE, kRun, c.other, L"zvx")) << c.view;
