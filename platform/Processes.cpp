@@ -14,7 +14,7 @@ bool Snapshot(std::vector<Entry>* entries) {
   if (!snapshot.Valid()) return false;
   std::vector<Entry> taken;
   PROCESSENTRY32 entry = {};
-  entry.dwSize = sizeof entry;  // 296 in the ANSI layout
+  entry.dwSize = sizeof entry;  // the ANSI layout: 296 bytes in a 32-bit program, 304 in a 64-bit one
   for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry)) {
     entry.szExeFile[MAX_PATH - 1] = '\0';
     taken.push_back({entry.th32ProcessID, Text::FromAnsi(entry.szExeFile)});
