@@ -2,6 +2,11 @@
 ; VERSION, TARGET (amd64-unicode for the 64-bit build, x86-unicode for the 32-bit
 ; one), ASSETS and FILES (the install image's file list, generated from the same
 ; CMake list the dist target copies).
+;
+; Each setup keeps its installation in the registry view of its own width: the
+; 64-bit one in the 64-bit registry and the 64-bit Program Files, the 32-bit one in
+; the 32-bit registry (Wow6432Node on 64-bit Windows) and its Program Files. The
+; 64-bit setup also takes over an installation of the 32-bit one.
 Target ${TARGET}
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
@@ -25,10 +30,21 @@ SetCompressor /SOLID lzma
 ; Exit code of a silent run that found the program still running after the wait.
 !define EXIT_STILL_RUNNING 3
 
+; The registry view the installation lives in.
+!if "${TARGET}" == "amd64-unicode"
+  !define OWN_VIEW 64
+!else
+  !define OWN_VIEW 32
+!endif
+
 Name "Zorvane ${VERSION}"
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES\Zorvane"
-; An upgrade goes where the last installation went.
+!if ${OWN_VIEW} == 64
+  InstallDir "$PROGRAMFILES64\Zorvane"
+!else
+  InstallDir "$PROGRAMFILES\Zorvane"
+!endif
+; An upgrade goes where the last installation went (read in the setup's own view).
 InstallDirRegKey HKLM "${UNINST_KEY}" "InstallLocation"
 BrandingText "Zorvane ${VERSION}"
 ShowInstDetails show
@@ -77,13 +93,13 @@ wait:
       SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=2000
     ${EndIf}
   ${EndIf}
-  System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${MUTEX}") i.r0'
+  System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${MUTEX}") p.r0'
   ${If} $0 = 0
     Pop $1
     Pop $0
     Return
   ${EndIf}
-  System::Call 'kernel32::CloseHandle(i r0)'
+  System::Call 'kernel32::CloseHandle(p r0)'
   IntOp $1 $1 + 1
   ${If} $1 < 100
     Sleep 200
@@ -102,6 +118,38 @@ FunctionEnd
 !insertmacro CLOSE_RUNNING ""
 !insertmacro CLOSE_RUNNING "un."
 
+; Removes a Run value only when it starts the program in `folder`: another
+; installation's entry is not ours. Sets $1 to 1 when it removed it.
+!macro REMOVE_RUN_OF root folder
+  ReadRegStr $0 ${root} "${RUN_KEY}" "${RUN_VALUE}"
+  ${If} $0 == '"${folder}\${EXE}"'
+  ${OrIf} $0 == "${folder}\${EXE}"
+    DeleteRegValue ${root} "${RUN_KEY}" "${RUN_VALUE}"
+    StrCpy $1 1
+  ${EndIf}
+!macroend
+
+; The program may have written its entry in either hive and, on 64-bit Windows,
+; either view. Ends in the setup's own view; $1 is 1 when an entry was removed.
+!macro REMOVE_RUN_VALUES folder
+  StrCpy $1 0
+  !insertmacro REMOVE_RUN_OF HKLM "${folder}"
+  !insertmacro REMOVE_RUN_OF HKCU "${folder}"
+  !if ${OWN_VIEW} == 64
+    SetRegView 32
+    !insertmacro REMOVE_RUN_OF HKLM "${folder}"
+    !insertmacro REMOVE_RUN_OF HKCU "${folder}"
+    SetRegView 64
+  !else
+    ${If} ${RunningX64}
+      SetRegView 64
+      !insertmacro REMOVE_RUN_OF HKLM "${folder}"
+      !insertmacro REMOVE_RUN_OF HKCU "${folder}"
+      SetRegView 32
+    ${EndIf}
+  !endif
+!macroend
+
 Section "Zorvane ${VERSION}（必需）" SecProgram
   SectionIn RO
   Call CloseRunning
@@ -118,6 +166,106 @@ SectionEnd
 
 Section /o "开机时自动运行" SecAutoRun
 SectionEnd
+
+!if ${OWN_VIEW} == 64
+; The folder of the 32-bit setup's installation this one replaces, found by .onInit;
+; empty when there is none.
+Var Folder32
+
+; Moves what is under one folder into another, subfolders included. A name already
+; taken there is left where it was, so nothing is overwritten; the source folder goes
+; when it ends empty. Call with the source and then the destination pushed.
+Function MoveTree
+  Exch $R1
+  Exch
+  Exch $R0
+  Push $R2
+  Push $R3
+  ${If} ${FileExists} "$R0\*.*"
+    CreateDirectory "$R1"
+    FindFirst $R2 $R3 "$R0\*.*"
+    ${DoWhile} $R3 != ""
+      ${If} $R3 == "."
+      ${OrIf} $R3 == ".."
+        ; the folder itself and its parent
+      ${ElseIf} ${FileExists} "$R0\$R3\*.*"
+        Push "$R0\$R3"
+        Push "$R1\$R3"
+        Call MoveTree
+      ${ElseIfNot} ${FileExists} "$R1\$R3"
+        ClearErrors
+        Rename "$R0\$R3" "$R1\$R3"
+        ${If} ${Errors}
+          DetailPrint "无法移动 $R0\$R3，已留在原处。"
+        ${EndIf}
+      ${Else}
+        DetailPrint "$R1\$R3 已存在，$R0\$R3 留在原处。"
+      ${EndIf}
+      FindNext $R2 $R3
+    ${Loop}
+    FindClose $R2
+    RMDir "$R0"
+  ${EndIf}
+  Pop $R3
+  Pop $R2
+  Pop $R0
+  Pop $R1
+FunctionEnd
+
+; An installation of the 32-bit setup becomes this one: its trust list, logs and
+; backups move into this folder, its program files, programs-list entry and
+; start-with-Windows entries go. The settings are the same for both programs.
+Section "-32-bit installation"
+  ${If} $Folder32 != ""
+    ${If} $Folder32 != $INSTDIR
+      DetailPrint "正在从 $Folder32 移入信任列表、日志和备份..."
+      ${If} ${FileExists} "$INSTDIR\Allow.dat"
+        DetailPrint "$INSTDIR\Allow.dat 已存在，$Folder32\Allow.dat 留在原处。"
+      ${Else}
+        Rename "$Folder32\Allow.dat" "$INSTDIR\Allow.dat"
+      ${EndIf}
+      Push "$Folder32\log"
+      Push "$INSTDIR\log"
+      Call MoveTree
+      Push "$Folder32\backup"
+      Push "$INSTDIR\backup"
+      Call MoveTree
+      !insertmacro ZORVANE_REMOVE_FILES "$Folder32"
+      Delete "$Folder32\Uninstall.exe"
+      RMDir "$Folder32"  ; only when empty: whatever could not move keeps it
+    ${EndIf}
+    SetRegView 32
+    DeleteRegKey HKLM "${UNINST_KEY}"
+    SetRegView 64
+    ; With the option on, the new program's entry takes the old one's place at once,
+    ; as the program itself would write it at its next start.
+    !insertmacro REMOVE_RUN_VALUES "$Folder32"
+    ${If} $1 = 1
+    ${AndIf} ${SectionIsSelected} ${SecAutoRun}
+      WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\${EXE}"'
+    ${EndIf}
+  ${EndIf}
+SectionEnd
+
+; Finds an installation of the 32-bit setup. Without a 64-bit installation to upgrade
+; and without /D=, one in a folder the user chose is upgraded there; one in the 32-bit
+; Program Files moves to the 64-bit one.
+Function FindInstallation32
+  SetRegView 32
+  ReadRegStr $Folder32 HKLM "${UNINST_KEY}" "InstallLocation"
+  SetRegView 64
+  ${If} $Folder32 == ""
+    Return
+  ${EndIf}
+  ReadRegStr $0 HKLM "${UNINST_KEY}" "InstallLocation"
+  ReadRegStr $1 HKLM "Software\Microsoft\Windows\CurrentVersion" "ProgramFilesDir (x86)"
+  ${If} $0 == ""
+  ${AndIf} $INSTDIR == "$PROGRAMFILES64\Zorvane"
+  ${AndIf} $Folder32 != "$1\Zorvane"
+    StrCpy $INSTDIR $Folder32
+  ${EndIf}
+FunctionEnd
+!endif
 
 Section "-Settings and programs list"
   ; The program's first start seeds these defaults over whatever it finds unless
@@ -155,6 +303,10 @@ SectionEnd
 ; The box starts as the user left the option; /AUTORUN=1 or /AUTORUN=0 decides it
 ; for a deployment.
 Function .onInit
+  !if ${OWN_VIEW} == 64
+    SetRegView 64
+    Call FindInstallation32
+  !endif
   ReadRegStr $0 HKCU "${SETTINGS_KEY}" "CheckAutoRun"
   ${If} $0 == "1"
     !insertmacro SelectSection ${SecAutoRun}
@@ -171,19 +323,15 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
-; Removes a Run value only when it starts this installation's program: another
-; installation's entry is not ours.
-!macro REMOVE_OWN_RUN root
-  ReadRegStr $0 ${root} "${RUN_KEY}" "${RUN_VALUE}"
-  ${If} $0 == '"$INSTDIR\${EXE}"'
-  ${OrIf} $0 == "$INSTDIR\${EXE}"
-    DeleteRegValue ${root} "${RUN_KEY}" "${RUN_VALUE}"
-  ${EndIf}
-!macroend
+!if ${OWN_VIEW} == 64
+Function un.onInit
+  SetRegView 64
+FunctionEnd
+!endif
 
 Section "-un.Program"
   Call un.CloseRunning
-  !insertmacro ZORVANE_REMOVE_FILES
+  !insertmacro ZORVANE_REMOVE_FILES "$INSTDIR"
   Delete "$INSTDIR\Uninstall.exe"
 
   SetShellVarContext all
@@ -192,17 +340,7 @@ Section "-un.Program"
   Delete "${MENU_FOLDER}\卸载 Zorvane.lnk"
   RMDir "${MENU_FOLDER}"
 
-  ; The program may have written its entry in either hive and, on 64-bit Windows,
-  ; either view.
-  !insertmacro REMOVE_OWN_RUN HKLM
-  !insertmacro REMOVE_OWN_RUN HKCU
-  ${If} ${RunningX64}
-    SetRegView 64
-    !insertmacro REMOVE_OWN_RUN HKLM
-    !insertmacro REMOVE_OWN_RUN HKCU
-    SetRegView 32
-  ${EndIf}
-
+  !insertmacro REMOVE_RUN_VALUES "$INSTDIR"
   DeleteRegKey HKLM "${UNINST_KEY}"
   RMDir "$INSTDIR"  ; only when empty: the user's data keeps the folder
 SectionEnd

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -12,7 +13,11 @@
 
 namespace {
 
+#ifdef _WIN64
 const wchar_t kSetup[] = L"C:\\test\\Zorvane-3.3-setup.exe";
+#else
+const wchar_t kSetup[] = L"C:\\test\\Zorvane-3.3-setup-x86.exe";
+#endif
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zorvane";
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kSection[] = L"Software\\VB and VBA Program Settings\\57302\\quorrel2006";
@@ -39,6 +44,35 @@ bool Installed() {
   bool found = false;
   Uninstall(L"QuietUninstallString", &found);
   return found;
+}
+
+// A value in one registry view: KEY_WOW64_64KEY or KEY_WOW64_32KEY (on 32-bit Windows
+// both reach its only registry).
+std::wstring ViewText(REGSAM view, HKEY root, const std::wstring& path, const wchar_t* name, bool* found = nullptr) {
+  if (found) *found = false;
+  wchar_t data[1024] = {};
+  DWORD size = sizeof data - sizeof(wchar_t);
+  HKEY key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) return {};
+  LONG rc = RegQueryValueExW(key, name, nullptr, nullptr, (BYTE*)data, &size);
+  RegCloseKey(key);
+  if (rc != ERROR_SUCCESS) return {};
+  if (found) *found = true;
+  return data;
+}
+
+bool ViewHolds(REGSAM view, HKEY root, const std::wstring& path, const wchar_t* name) {
+  bool found = false;
+  ViewText(view, root, path, name, &found);
+  return found;
+}
+
+void SetViewText(REGSAM view, HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text) {
+  HKEY key;
+  if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return;
+  RegSetValueExW(key, name, 0, REG_SZ, (const BYTE*)text.c_str(), (DWORD)(text.size() + 1) * sizeof(wchar_t));
+  RegCloseKey(key);
 }
 
 DWORD Dword(const wchar_t* name) {
@@ -110,6 +144,11 @@ void ExpectInstalledIn(const std::wstring& folder) {
   EXPECT_LT(0u, Dword(L"EstimatedSize"));
   EXPECT_EQ(1u, Dword(L"NoModify"));
   EXPECT_EQ(1u, Dword(L"NoRepair"));
+#ifdef _WIN64
+  // The 64-bit setup's entry is in the 64-bit registry only.
+  EXPECT_EQ(folder, ViewText(KEY_WOW64_64KEY, HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation"));
+  EXPECT_FALSE(ViewHolds(KEY_WOW64_32KEY, HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation"));
+#endif
 }
 
 void WriteUserData(const std::wstring& folder) {
@@ -203,6 +242,8 @@ TEST_F(Uninstaller, SilentUninstallRemovesTheProgramAndKeepsTheUsersData) {
   ASSERT_EQ(0, InstallSilently(L"/D=" + folder));
   WriteUserData(folder);
   ui::SetRegText(HKEY_CURRENT_USER, kRunKey, L"Quorrel", L"\"" + folder + L"\\Quorrel2006.exe\"");
+  // An entry an earlier program wrote in the 32-bit registry, without quotes.
+  SetViewText(KEY_WOW64_32KEY, HKEY_LOCAL_MACHINE, kRunKey, L"Quorrel", folder + L"\\Quorrel2006.exe");
 
   UninstallSilently(folder);
   for (auto file : kShippedFiles) EXPECT_FALSE(Exists(folder + L"\\" + file)) << file;
@@ -210,6 +251,7 @@ TEST_F(Uninstaller, SilentUninstallRemovesTheProgramAndKeepsTheUsersData) {
   bool found = true;
   ui::RegText(HKEY_CURRENT_USER, kRunKey, L"Quorrel", &found);
   EXPECT_FALSE(found);
+  EXPECT_FALSE(ViewHolds(KEY_WOW64_32KEY, HKEY_LOCAL_MACHINE, kRunKey, L"Quorrel"));
   ExpectUserData(folder);
 }
 
@@ -280,6 +322,162 @@ TEST_F(Uninstaller, ARunningCopyIsClosedFirst) {
   EXPECT_FALSE(Exists(folder + L"\\Quorrel2006.exe"));
   ui::RegText(HKEY_LOCAL_MACHINE, kRunKey, L"Quorrel", &found);
   EXPECT_FALSE(found);
+}
+
+// The 64-bit setup over an installation of the 32-bit one, as that setup leaves it
+// (no 32-bit program runs on every host, so it is laid out by hand): one
+// installation remains, in the 64-bit registry, with the user's data.
+class UpgradeFrom32 : public Release {};
+
+#ifdef _WIN64
+// The user's data as the 32-bit program left it; the first two names may also be in
+// the new folder already.
+const wchar_t* const kUserFiles[] = {L"Allow.dat", L"log\\2026-01-01.log", L"log\\2025\\12-31.log", L"backup\\1.reg"};
+constexpr int kTakenNames = 2;
+
+std::string FileText(const std::wstring& path) {
+  std::string text;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return text;
+  char buffer[65536];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
+  CloseHandle(file);
+  return text;
+}
+
+// The text a data file gets from the installation of one width.
+std::string Content(const wchar_t* file, const char* width) {
+  std::wstring name(file);
+  return std::string(width) + " " + std::string(name.begin(), name.end()) + "\r\n";
+}
+
+void WriteFiles(const std::wstring& folder, int count, const char* width) {
+  for (int i = 0; i < count; ++i) {
+    std::wstring path = folder + L"\\" + kUserFiles[i];
+    SHCreateDirectoryExW(nullptr, path.substr(0, path.rfind(L'\\')).c_str(), nullptr);
+    ui::WriteFileBytes(path, Content(kUserFiles[i], width));
+  }
+}
+
+const char kOldProgram[] = "MZ the 32-bit program";
+const char kOldUninstaller[] = "MZ the 32-bit uninstaller";
+
+// The shipped files with Uninstall.exe, the user's data, the programs-list entry in the
+// 32-bit registry and the program's start-with-Windows entries, unquoted as older
+// versions wrote them in the machine's Run key.
+void LayOut32BitInstallation(const std::wstring& folder) {
+  SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+  ASSERT_TRUE(ui::CopyTree(L"C:\\dist", folder));
+  ui::WriteFileBytes(folder + L"\\Quorrel2006.exe", kOldProgram);
+  ui::WriteFileBytes(folder + L"\\Uninstall.exe", kOldUninstaller);
+  WriteFiles(folder, (int)(sizeof kUserFiles / sizeof *kUserFiles), "32");
+  const std::pair<const wchar_t*, std::wstring> entry[] = {
+      {L"DisplayName", L"Zorvane 3.3"},
+      {L"InstallLocation", folder},
+      {L"UninstallString", L"\"" + folder + L"\\Uninstall.exe\""},
+      {L"QuietUninstallString", L"\"" + folder + L"\\Uninstall.exe\" /S"}};
+  for (auto& value : entry) SetViewText(KEY_WOW64_32KEY, HKEY_LOCAL_MACHINE, kUninstallKey, value.first, value.second);
+  SetViewText(KEY_WOW64_32KEY, HKEY_CURRENT_USER, kRunKey, L"Quorrel", L"\"" + folder + L"\\Quorrel2006.exe\"");
+  SetViewText(KEY_WOW64_32KEY, HKEY_LOCAL_MACHINE, kRunKey, L"Quorrel", folder + L"\\Quorrel2006.exe");
+}
+
+void RemoveTree(const std::wstring& folder) {
+  std::wstring from = folder + L'\0';
+  SHFILEOPSTRUCTW operation = {};
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from.c_str();
+  operation.fFlags = FOF_NO_UI;
+  SHFileOperationW(&operation);
+}
+
+// Leaves the prefix without any installation for the next case.
+void ForgetInstallations(const std::vector<std::wstring>& folders) {
+  for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, view, 0);
+    HKEY key;
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+      if (RegOpenKeyExW(root, kRunKey, 0, KEY_SET_VALUE | view, &key) == ERROR_SUCCESS) {
+        RegDeleteValueW(key, L"Quorrel");
+        RegCloseKey(key);
+      }
+  }
+  for (auto& folder : folders)
+    if (!folder.empty()) RemoveTree(folder);
+}
+#endif
+
+TEST_F(UpgradeFrom32, OneInstallationRemainsWithTheUsersData) {
+#ifndef _WIN64
+  GTEST_SKIP() << "the 32-bit setup leaves a 32-bit installation as it is";
+#else
+  const std::wstring programs = KnownFolder(CSIDL_PROGRAM_FILES), programs32 = KnownFolder(CSIDL_PROGRAM_FILESX86);
+  ASSERT_NE(programs, programs32);
+  struct Case {
+    const wchar_t* what;
+    std::wstring folder32;  // the 32-bit installation
+    std::wstring folder64;  // an earlier 64-bit installation with data of its own, if any
+    std::wstring options;
+    std::wstring expected;  // where the program is afterwards
+    bool autoRun;
+  };
+  const Case cases[] = {
+      {L"from the 32-bit Program Files", programs32 + L"\\Zorvane", L"", L"", programs + L"\\Zorvane", true},
+      {L"in a folder the user chose", L"C:\\Apps\\Zorvane 32", L"", L"", L"C:\\Apps\\Zorvane 32", false},
+      {L"into the folder given with /D", L"C:\\Apps\\Old 32", L"", L"/D=C:\\Apps\\New 64", L"C:\\Apps\\New 64", true},
+      {L"into an earlier 64-bit installation", programs32 + L"\\Zorvane", L"C:\\Apps\\Zorvane 64", L"",
+       L"C:\\Apps\\Zorvane 64", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (!c.folder64.empty()) {
+      ASSERT_EQ(0, InstallSilently(L"/D=" + c.folder64));
+      WriteFiles(c.folder64, kTakenNames, "64");
+    }
+    LayOut32BitInstallation(c.folder32);
+    ui::SetRegText(HKEY_CURRENT_USER, kSection, L"CheckAutoRun", c.autoRun ? L"1" : L"0");
+
+    ASSERT_EQ(0, InstallSilently(c.options));
+    ExpectInstalledIn(c.expected);
+    // The image's program, not the old one (byte for byte they may differ: the image's
+    // debug link is written again, with a new checksum, at every build).
+    EXPECT_EQ(FileText(L"C:\\dist\\Quorrel2006.exe").size(), FileText(c.expected + L"\\Quorrel2006.exe").size());
+    EXPECT_NE(kOldUninstaller, FileText(c.expected + L"\\Uninstall.exe"));
+    EXPECT_EQ(c.autoRun ? L"1" : L"0", ui::RegText(HKEY_CURRENT_USER, kSection, L"CheckAutoRun"));
+
+    // A name the new folder already had keeps its file there, and the old one stays
+    // where it was: nothing is overwritten.
+    const bool moved = c.folder32 != c.expected;
+    int left = 0;
+    for (int i = 0; i < (int)(sizeof kUserFiles / sizeof *kUserFiles); ++i) {
+      const bool taken = !c.folder64.empty() && i < kTakenNames;
+      EXPECT_EQ(Content(kUserFiles[i], taken ? "64" : "32"), FileText(c.expected + L"\\" + kUserFiles[i]))
+          << kUserFiles[i];
+      if (!moved) continue;
+      EXPECT_EQ(taken ? Content(kUserFiles[i], "32") : "", FileText(c.folder32 + L"\\" + kUserFiles[i]))
+          << kUserFiles[i];
+      left += taken;
+    }
+    if (moved) {
+      for (auto file : kShippedFiles) EXPECT_FALSE(Exists(c.folder32 + L"\\" + file)) << file;
+      EXPECT_EQ(left > 0, Exists(c.folder32));
+    }
+
+    // The old program's start-with-Windows entries are gone; with the option on, the
+    // new program's stands in for them until it enters itself.
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
+      EXPECT_FALSE(ViewHolds(view, HKEY_CURRENT_USER, kRunKey, L"Quorrel"));
+    EXPECT_FALSE(ViewHolds(KEY_WOW64_32KEY, HKEY_LOCAL_MACHINE, kRunKey, L"Quorrel"));
+    bool found = false;
+    std::wstring command = ViewText(KEY_WOW64_64KEY, HKEY_LOCAL_MACHINE, kRunKey, L"Quorrel", &found);
+    EXPECT_EQ(c.autoRun, found);
+    if (c.autoRun) {
+      EXPECT_EQ(L"\"" + c.expected + L"\\Quorrel2006.exe\"", command);
+    }
+
+    ForgetInstallations({c.folder32, c.folder64, c.expected});
+  }
+#endif
 }
 
 }  // namespace
