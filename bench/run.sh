@@ -124,10 +124,6 @@ cut -d' ' -f1-3 /proc/loadavg >"$out/load-start"
 drop_caches() { sync && echo 3 >/proc/sys/vm/drop_caches; } 2>/dev/null
 if drop_caches; then echo yes >"$out/cold-cache"; else echo no >"$out/cold-cache"; fi
 for r in $(seq 0 "$rounds"); do
-  if [ "$r" != 0 ] && [ "$(cat "$out/cold-cache")" = yes ]; then
-    drop_caches && minimal tree "cold-minimal-$r"
-    drop_caches && walker tree "cold-walker-$r"
-  fi
   for tree in tree many malformed; do
     minimal "$tree" "minimal-$r"
     walker "$tree" "walker-$r"
@@ -142,6 +138,15 @@ for r in $(seq 0 "$rounds"); do
   done
   echo "bench: round $r of $rounds done"
 done
+# The cold runs come after the warm rounds: a dropped cache would make the next
+# tree's first warm run read from the disk too.
+if [ "$(cat "$out/cold-cache")" = yes ]; then
+  for r in $(seq 1 "$rounds"); do
+    drop_caches && minimal tree "cold-minimal-$r"
+    drop_caches && walker tree "cold-walker-$r"
+  done
+  echo "bench: cold runs done"
+fi
 # Memory: trees of 20,000 files that queue at most about 1, 20, 2,000 and 20,000
 # folders at a time, then the main tree; the minimal loop shows what Wine itself takes.
 for m in flat:H few:G chains:F wide:E main:D; do

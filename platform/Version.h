@@ -15,9 +15,10 @@ namespace Version {
 bool ReadBlock(const std::wstring& path, const std::string& head, std::string* block, bool wholeFile = false);
 // What the file's bytes alone say, without the system's calls: its block, that it
 // has none, or that only the system can tell. A file that ends before its image
-// header, inside its headers or section table, or before its resource directories
-// or version data begin has none, as the system finds none; so has one whose
-// version's language leads back to a directory on the way to it.
+// header, inside its headers or section table, before a section's raw data does,
+// or before its resource directories or version data begin has none, as the
+// system finds none; so has one whose version's language leads back to a
+// directory on the way to it.
 enum class Answer { kBlock, kNone, kAskSystem };
 Answer ReadBlockFromBytes(const std::wstring& path, const std::string& head, std::string* block,
                           bool wholeFile = false);
