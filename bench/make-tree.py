@@ -13,6 +13,14 @@ Writes the scan benchmark's trees into DIR, the same bytes on every run:
                   resource of another publisher than Microsoft, its text lengths
                   counted in characters (fx_zh.dll) or in bytes (fx_zh_bytes.dll),
                   the signature in the DOS stub; the others carry none
+  malformed/ malformed.expected malformed.info
+                  the main tree's size and shape, but the files it lists are
+                  malformed executables, as damaged copies and packers leave them:
+                  the unit tests' malformed layouts (fx_lay_*.dll: headers and
+                  tables cut by the file's end or pointing past it, directories
+                  that loop) and files of any size whose pointer to the image
+                  header lies past their end or is cut by it; the signature in
+                  the DOS header, where no loader looks
   mem-wide/ mem-chains/ mem-few/ mem-flat/
                   20,000 files each, in 20,000, 20,000, 20 and 1 folders that
                   queue at most about 20,000, 2,000, 20 and 1 at a time: the memory check
@@ -87,6 +95,15 @@ MANY_FILES = FILES
 MANY_CANDIDATE_SHARE = CANDIDATE_SHARE
 MANY_KINDS = [("hook", 0.11), ("fx_zh", 0.06), ("fx_zh_bytes", 0.06), ("pe", 0.30), ("late", 0.05), ("plain", 0.42)]
 MANY_FIXTURES = ("fx_zh", "fx_zh_bytes")  # publisher 示例软件公司, text lengths in characters and in bytes
+# The tree of malformed executables: its own seed, the main tree's size and shape.
+MALFORMED_SEED = 20261212
+MALFORMED_KINDS = [("malformed", 0.13), ("pe", 0.30), ("late", 0.05), ("plain", 0.52)]
+MALFORMED_LAYOUTS = ("mz_far", "mz_edge", "mz_negative", "mz_junk", "cut_file_header", "cut_optional",
+                     "cut_sections", "sections_past_end", "rsrc_past_end", "rsrc_raw_past_end", "dir_past_end",
+                     "dir_outside", "outside", "dir_loop", "dir_loop_root")
+# Besides the layouts, files of any size whose pointer to the image header lies past their end or is cut by it.
+MALFORMED_SIZED = ("past_end", "cut_by_end")
+DOS_HEADER_TEXT_AT = 0x1C  # reserved words of the DOS header: up to 0x3C, the pointer
 STUB_AT = 0x4E  # the DOS stub's text: the signature lands in the head without breaking the file
 LOREM = (
     "Zorvane benchmark text. The quick brown fox jumps over the lazy dog. "
@@ -189,16 +206,18 @@ def place(data, text, at):
 
 
 class Writer:
-    def __init__(self, root, rng, small, named, kinds=CANDIDATE_KINDS, fixtures=None):
+    def __init__(self, root, rng, small, named, kinds=CANDIDATE_KINDS, fixtures=None, malformed=None):
         self.root = root
         self.rng = rng
         self.small = small
         self.named = named
         self.kinds = kinds
         self.fixtures = fixtures or {}  # name -> library bytes
+        self.malformed = malformed or {}  # layout -> image bytes
         self.expected = []
         self.count = {k: 0 for k in ("files", "candidates", "pe", "pe_named", "hook", "late", "plain",
-                                     "source_with_signature", "boundary_in", "boundary_out", "bytes")}
+                                     "source_with_signature", "boundary_in", "boundary_out", "bytes",
+                                     "malformed")}
         self.count.update({k: 0 for k in self.fixtures})
 
     def write(self, folder, name, data):
@@ -245,6 +264,9 @@ class Writer:
         if kind in self.fixtures:
             self.fixture_copy(folder, self.fixtures[kind])
             return
+        if kind == "malformed":
+            self.malformed_file(folder)
+            return
         ext = weighted(rng, CANDIDATE_EXTS)
         stem = rng.choice(STEMS) + (str(rng.randrange(1, 100)) if rng.random() < 0.4 else "")
         if kind == "plain":
@@ -280,6 +302,24 @@ class Writer:
         stem = rng.choice(STEMS) + (str(rng.randrange(1, 100)) if rng.random() < 0.4 else "")
         data = place(library, rng.choice(HOOK_TEXTS), STUB_AT)
         rel = self.write(folder, self.name_for(folder, stem, rng.choice([".dll", ".DLL", ".exe"])), data)
+        self.expected.append(rel)
+
+    def malformed_file(self, folder):
+        """A malformed executable with the signature in its DOS header: listed, no publisher."""
+        rng = self.rng
+        stem = rng.choice(STEMS) + (str(rng.randrange(1, 100)) if rng.random() < 0.4 else "")
+        kind = rng.choice(sorted(self.malformed) + list(MALFORMED_SIZED))
+        if kind in MALFORMED_SIZED:
+            size = rng.randrange(1024, 96 * 1024)
+            data = bytearray(crafted_pe(rng, size))
+            pointer = size + rng.randrange(0, 1 << 20) if kind == "past_end" else size - rng.randrange(1, 4)
+            data[0x3C:0x40] = pointer.to_bytes(4, "little")
+            data = bytes(data)
+        else:
+            data = self.malformed[kind]
+        self.count["malformed_" + kind] = self.count.get("malformed_" + kind, 0) + 1
+        data = place(data, rng.choice(HOOK_TEXTS), DOS_HEADER_TEXT_AT)
+        rel = self.write(folder, self.name_for(folder, stem, rng.choice([".dll", ".DLL", ".exe", ".EXE"])), data)
         self.expected.append(rel)
 
     def pe_copy(self, folder):
@@ -343,7 +383,18 @@ def many_stamp_of(dll_dir, fixtures):
     return f"generator {GENERATOR_VERSION} seed {MANY_SEED} inputs {h.hexdigest()[:16]}"
 
 
-def write_tree(out, name, dll_dir, seed, folder_count, file_count, share, kinds=CANDIDATE_KINDS, fixtures=None):
+def malformed_stamp_of(dll_dir, malformed):
+    h = hashlib.sha256()
+    h.update(f"{GENERATOR_VERSION} {MALFORMED_SEED} {FOLDERS} {FILES} {CANDIDATE_SHARE} {MALFORMED_KINDS} "
+             f"{MALFORMED_SIZED} {DOS_HEADER_TEXT_AT}\n".encode())
+    hash_dll_listing(h, dll_dir)
+    for name in sorted(malformed):
+        h.update(name.encode() + hashlib.sha256(malformed[name]).digest())
+    return f"generator {GENERATOR_VERSION} seed {MALFORMED_SEED} inputs {h.hexdigest()[:16]}"
+
+
+def write_tree(out, name, dll_dir, seed, folder_count, file_count, share, kinds=CANDIDATE_KINDS, fixtures=None,
+               malformed=None):
     rng = random.Random(seed)
     work = fresh(out, name)
     folders = make_folders(rng, folder_count)
@@ -355,7 +406,7 @@ def write_tree(out, name, dll_dir, seed, folder_count, file_count, share, kinds=
     # Some folders hold many files, most hold a few.
     weights = [rng.paretovariate(1.2) for _ in folders]
     owners = rng.choices(range(len(folders)), weights=weights, k=file_count)
-    w = Writer(work, rng, small, named, kinds, fixtures)
+    w = Writer(work, rng, small, named, kinds, fixtures, malformed)
     for i in owners:
         if rng.random() < share:
             w.candidate_file(folders[i])
@@ -414,6 +465,26 @@ def main():
             sys.exit(f"make-tree: no {path} (build the tests first)")
         with open(path, "rb") as f:
             fixtures[name] = f.read()
+    malformed = {}
+    for name in MALFORMED_LAYOUTS:
+        path = os.path.join(args.fixtures, f"fx_lay_{name}.dll")
+        if not os.path.isfile(path):
+            sys.exit(f"make-tree: no {path} (build the tests first)")
+        with open(path, "rb") as f:
+            malformed[name] = f.read()
+    malformed_stamp = malformed_stamp_of(args.dlls, malformed)
+    malformed_stamp_file = os.path.join(args.out, "malformed.stamp")
+    if (open(malformed_stamp_file).read().strip() if os.path.exists(malformed_stamp_file) else "") \
+            == malformed_stamp and os.path.isdir(os.path.join(args.out, "malformed")):
+        print(f"make-tree: tree of malformed executables up to date ({malformed_stamp})")
+    else:
+        if os.path.exists(malformed_stamp_file):
+            os.remove(malformed_stamp_file)
+        write_tree(args.out, "malformed", args.dlls, MALFORMED_SEED, FOLDERS, FILES, CANDIDATE_SHARE,
+                   MALFORMED_KINDS, malformed=malformed)
+        with open(malformed_stamp_file, "w") as f:
+            f.write(malformed_stamp + "\n")
+        print(f"make-tree: wrote the tree of malformed executables ({malformed_stamp})")
     many_stamp = many_stamp_of(args.dlls, fixtures)
     many_stamp_file = os.path.join(args.out, "many.stamp")
     if (open(many_stamp_file).read().strip() if os.path.exists(many_stamp_file) else "") == many_stamp \

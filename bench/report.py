@@ -59,7 +59,8 @@ class Runs:
         return self.best_keys.get(key, "")
 
 
-TREES = (("main tree", "", "tree"), ("many findings", "many-", "many"))  # label, report prefix, data name
+TREES = (("main tree", "", "tree"), ("many findings", "many-", "many"),
+         ("malformed", "malformed-", "malformed"))  # label, report prefix, data name
 
 
 def timing_table(trees):
@@ -83,6 +84,24 @@ def timing_table(trees):
             line += (f" | {runs.value('flagged'):>7} {runs.best:>7.3f} {statistics.median(runs.seconds):>8.3f} "
                      f"{files / runs.best:>7.0f} {runs.best / minimal.best:>5.2f}x")
         print(line)
+
+
+def cold_cache(out, rounds, main_tree):
+    """The main tree walked right after the page cache was dropped, beside the warm rows."""
+    state = open(os.path.join(out, "cold-cache")).read().strip() if os.path.exists(os.path.join(out, "cold-cache")) else "no"
+    if state != "yes":
+        print("\nmain tree, cold file cache: not measured (the page cache could not be dropped here)")
+        return
+    walker, minimal = Runs(out, "cold-walker", rounds, True), Runs(out, "cold-minimal", rounds, True)
+    print("\nmain tree, cold file cache (page cache dropped before each run) beside the warm rows, best of the rounds:")
+    for label, cold, warm in (("program's walker", walker, main_tree["walker"]),
+                              ("minimal Win32 loop", minimal, main_tree["minimal"])):
+        print(f"  {label:<20} cold {cold.best:7.3f} s (median {statistics.median(cold.seconds):7.3f}), "
+              f"warm {warm.best:7.3f} s; flagged {cold.value('flagged')}")
+    print(f"  walker / minimal loop: cold {walker.best / minimal.best:.2f}x, "
+          f"warm {main_tree['walker'].best / main_tree['minimal'].best:.2f}x")
+    if set(walker.paths[0]) != set(main_tree["walker"].paths[0]):
+        print("MISMATCH: the cold walker flagged other files than the warm one")
 
 
 def check_sets(walker, minimal, yara, expected):
@@ -206,6 +225,7 @@ def main():
     loads = [open(os.path.join(out, f"load-{w}")).read().strip() for w in ("start", "end")]
     print(f"\nload average at the start {loads[0]}, at the end {loads[1]} (other work on the machine slows the rows)")
     timing_table(trees)
+    cold_cache(out, rounds, trees[TREES[0][0]])
     ok = True
     for (label, _, data_name), t in zip(TREES, trees.values()):
         walker, minimal, yara = t["walker"], t["minimal"], t["yara"]

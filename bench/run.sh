@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# run.sh BUILD_DIR: what "make bench" calls. Times three scans of each of two
-# generated trees (the main one, and one with many findings where a cost that
-# grows with the result lines shows) in the same run and prints a table with
-# the trees side by side (bench/report.py):
+# run.sh BUILD_DIR: what "make bench" calls. Times three scans of each of three
+# generated trees (the main one, one with many findings where a cost that
+# grows with the result lines shows, and one whose listed files are malformed
+# executables) in the same run and prints a table with the trees side by side
+# (bench/report.py):
 #   the scan page's walker under Wine (ScanBench.exe, the page's own sink),
 #   a minimal Win32 loop under Wine (MinimalWalk.exe),
 #   yara -r natively over every file, with the match bounded to the first 32000 bytes.
 # Both Wine programs and their wineserver share one CPU, as the tests do. A first
 # round warms the caches and is not counted; each row is the best of the rounds.
 # Within each round the walker is also profiled; its memory is measured last.
+# The main tree is also walked by both Wine programs with a cold file cache: the
+# page cache is dropped before each of those runs (as root; where that cannot be
+# done the report says so).
 # Exits non-zero when the scanners disagree on the flagged files. Only reports:
 # nothing here is a test, and other work on the machine shows in the figures.
 #
@@ -50,6 +54,7 @@ ln -s "$data/mem-chains" "$pfx/dosdevices/f:"
 ln -s "$data/mem-few" "$pfx/dosdevices/g:"
 ln -s "$data/mem-flat" "$pfx/dosdevices/h:"
 ln -s "$data/many" "$pfx/dosdevices/i:"
+ln -s "$data/malformed" "$pfx/dosdevices/j:"
 # The bench program beside the install image, as the program itself runs (skin, sounds).
 mkdir -p "$pfx/drive_c/bench/out"
 cp -a "$BUILD_DIR/dist/." "$pfx/drive_c/bench/"
@@ -92,7 +97,7 @@ wine_to() {
 }
 # The trees: their folder under $data, the drive the Wine runs see them on, and
 # the prefix of their report names ("" for the main tree, "many-").
-drive_of() { [ "$1" = tree ] && echo 'D:\' || echo 'I:\'; }
+drive_of() { case "$1" in tree) echo 'D:\' ;; many) echo 'I:\' ;; malformed) echo 'J:\' ;; esac; }
 prefix_of() { [ "$1" = tree ] && echo "" || echo "$1-"; }
 minimal() { wine_to "$(prefix_of "$1")$2" MinimalWalk.exe "$(drive_of "$1")"; }
 walker() { local tree="$1" name="$2"; shift 2; wine_to "$(prefix_of "$tree")$name" ScanBench.exe "$(drive_of "$tree")" "$@"; }
@@ -111,11 +116,15 @@ yara_to() {
 
 count_of() { grep -m1 "^$2=" "$data/$1.info" | cut -d= -f2; }
 echo "bench: trees $data/tree ($(count_of tree files) files, $(count_of tree expected) to list) and" \
-  "$data/many ($(count_of many files) files, $(count_of many expected) to list), Wine runs on CPU $cpu," \
+  "$data/many ($(count_of many files) files, $(count_of many expected) to list)," \
+  "$data/malformed ($(count_of malformed files) files, $(count_of malformed expected) to list), Wine runs on CPU $cpu," \
   "$rounds rounds after a warm-up; load average $(cut -d' ' -f1-3 /proc/loadavg)"
 cut -d' ' -f1-3 /proc/loadavg >"$out/load-start"
+# drop_caches: empties the page cache, so the next run reads every file from the disk.
+drop_caches() { sync && echo 3 >/proc/sys/vm/drop_caches; } 2>/dev/null
+if drop_caches; then echo yes >"$out/cold-cache"; else echo no >"$out/cold-cache"; fi
 for r in $(seq 0 "$rounds"); do
-  for tree in tree many; do
+  for tree in tree many malformed; do
     minimal "$tree" "minimal-$r"
     walker "$tree" "walker-$r"
     yara_to "$tree" "yara-$r" yara
@@ -129,6 +138,15 @@ for r in $(seq 0 "$rounds"); do
   done
   echo "bench: round $r of $rounds done"
 done
+# The cold runs come after the warm rounds: a dropped cache would make the next
+# tree's first warm run read from the disk too.
+if [ "$(cat "$out/cold-cache")" = yes ]; then
+  for r in $(seq 1 "$rounds"); do
+    drop_caches && minimal tree "cold-minimal-$r"
+    drop_caches && walker tree "cold-walker-$r"
+  done
+  echo "bench: cold runs done"
+fi
 # Memory: trees of 20,000 files that queue at most about 1, 20, 2,000 and 20,000
 # folders at a time, then the main tree; the minimal loop shows what Wine itself takes.
 for m in flat:H few:G chains:F wide:E main:D; do

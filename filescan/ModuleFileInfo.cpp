@@ -30,9 +30,9 @@ std::wstring CompanyOf(const std::string& block) {
 
 }  // namespace
 
-std::wstring GetFileCompany(const std::wstring& path, const std::string& head) {
+std::wstring GetFileCompany(const std::wstring& path, const std::string& head, bool wholeFile) {
   std::string block;
-  return Version::ReadBlock(path, head, &block) ? CompanyOf(block) : std::wstring();
+  return Version::ReadBlock(path, head, &block, wholeFile) ? CompanyOf(block) : std::wstring();
 }
 
 }  // namespace ModuleFileInfo

@@ -6,7 +6,8 @@ namespace ModuleFileInfo {
 
 // "CompanyName" of the string table of the first translation, as stored;
 // empty when there is none or the block is damaged.
-// `head`: the file's first bytes when the caller has already read them.
-std::wstring GetFileCompany(const std::wstring& path, const std::string& head = std::string());
+// `head`: the file's first bytes when the caller has already read them;
+// `wholeFile`: they are all the file holds.
+std::wstring GetFileCompany(const std::wstring& path, const std::string& head = std::string(), bool wholeFile = false);
 
 }  // namespace ModuleFileInfo

@@ -124,7 +124,8 @@ Examination ExamineFile(const std::wstring& path) {
   examination.read = true;
   if (head.find(kSignature) == std::string::npos) return examination;
   // The version lookup may load a library: it reaches the real System32 by its alias.
-  std::wstring company = ModuleFileInfo::GetFileCompany(Files::RealSystemAlias(path), head);
+  // A head that stopped short of kHeadBytes is the whole file.
+  std::wstring company = ModuleFileInfo::GetFileCompany(Files::RealSystemAlias(path), head, head.size() < kHeadBytes);
   if (Text::Trim(company).empty()) company = L"未知";
   if (company.find(L"Microsoft") != std::wstring::npos) return examination;
   examination.suspicious = true;

@@ -70,6 +70,14 @@ bool Reader::ReadAt(uint64_t offset, size_t maxBytes, std::string* bytes, unsign
   return ReadUpTo(file_.Get(), offset, maxBytes, bytes, error);
 }
 
+bool Reader::Size(uint64_t* size) {
+  if (!file_.Valid()) file_.Reset(OpenForReading(path_));
+  LARGE_INTEGER bytes = {};
+  if (!file_.Valid() || !GetFileSizeEx(file_.Get(), &bytes)) return false;
+  *size = (uint64_t)bytes.QuadPart;
+  return true;
+}
+
 namespace {
 
 enum class Encoding { Ansi, Utf8, Utf16LE, Utf16BE };

@@ -21,6 +21,8 @@ class Reader {
   explicit Reader(const std::wstring& path) : path_(path) {}
   // At most `maxBytes` from `offset` on: fewer, or none, where the file ends first.
   bool ReadAt(uint64_t offset, size_t maxBytes, std::string* bytes, unsigned long* error = nullptr);
+  // The file's size in bytes; false when it cannot be opened or asked.
+  bool Size(uint64_t* size);
 
  private:
   std::wstring path_;

@@ -30,6 +30,8 @@ uint16_t Word(const std::string& block, size_t at) { return Word(block.data() + 
 
 size_t Align4(size_t at) { return (at + 3) & ~size_t(3); }
 
+uint64_t AlignUp(uint64_t at, uint64_t to) { return (at + to - 1) / to * to; }
+
 // The system reads a text value up to its NUL: it must find one before the node ends.
 bool TextEnds(const std::string& block, size_t at, size_t nodeEnd) {
   for (; at + 2 <= nodeEnd; at += 2)
@@ -84,24 +86,38 @@ constexpr uint16_t kVersionType = 16, kVersionName = 1;
 // A file's bytes: the head already read, and one window read on demand beyond it.
 class FileBytes {
  public:
-  FileBytes(const std::wstring& path, const std::string& head) : reader_(path), head_(head) {}
+  FileBytes(const std::wstring& path, const std::string& head, bool wholeFile)
+      : reader_(path), head_(head), end_(wholeFile ? head.size() : kUnknownEnd) {}
   // `length` bytes at `offset`, valid until the next call; null where the file ends first.
   const char* At(uint64_t offset, size_t length) {
     if (offset + length <= head_.size()) return head_.data() + offset;
+    if (offset + length > end_) return nullptr;
     if (offset >= windowAt_ && offset + length <= windowAt_ + window_.size())
       return window_.data() + (offset - windowAt_);
     std::string bytes;
-    if (!reader_.ReadAt(offset, std::max(length, kWindowBytes), &bytes) || bytes.size() < length) return nullptr;
+    size_t wanted = std::max(length, kWindowBytes);
+    if (!reader_.ReadAt(offset, wanted, &bytes)) return nullptr;
+    if (bytes.size() < wanted) end_ = std::min(end_, offset + bytes.size());  // a short read stops at the end
+    if (bytes.size() < length) return nullptr;
     window_.swap(bytes);
     windowAt_ = offset;
     return window_.data();
   }
+  // Whether the file ends before `length` bytes at `offset`; asks its size when no read so far has shown it.
+  bool EndsBefore(uint64_t offset, size_t length) {
+    if (offset + length <= head_.size()) return false;
+    uint64_t size = 0;
+    if (end_ == kUnknownEnd && reader_.Size(&size)) end_ = size;
+    return offset + length > end_;
+  }
 
  private:
+  static constexpr uint64_t kUnknownEnd = ~uint64_t(0);
   Files::Reader reader_;
   const std::string& head_;
   std::string window_;
   uint64_t windowAt_ = 0;
+  uint64_t end_;  // no byte of the file lies at or past it
 };
 
 struct Section {
@@ -144,49 +160,79 @@ bool ReadSections(FileBytes& bytes, uint64_t at, size_t count, Image* image) {
   return true;
 }
 
-// The headers of a plain PE image (32- or 64-bit); false for anything else.
-bool ReadImage(FileBytes& bytes, Image* image) {
+// The headers of a plain PE image (32- or 64-bit): kBlock when read, kNone when the
+// file ends inside them (no system loads such an image), kAskSystem for anything else.
+Answer ReadImage(FileBytes& bytes, Image* image) {
   const char* dos = bytes.At(0, 0x40);
-  if (!dos) return false;
+  if (!dos) return Answer::kAskSystem;
   int32_t lfanew = (int32_t)Dword(dos + 0x3C);
-  const char* nt = lfanew >= 0x40 ? bytes.At(lfanew, 24) : nullptr;
-  if (!nt || memcmp(nt, "PE\0\0", 4) != 0) return false;
+  if (lfanew < 0x40) return Answer::kAskSystem;
+  const char* nt = bytes.At(lfanew, 24);
+  if (!nt) return bytes.EndsBefore(lfanew, 24) ? Answer::kNone : Answer::kAskSystem;
+  if (memcmp(nt, "PE\0\0", 4) != 0) return Answer::kAskSystem;
   size_t sectionCount = Word(nt + 6), optionalSize = Word(nt + 20);
-  const char* optional = optionalSize >= 2 ? bytes.At(lfanew + 24, optionalSize) : nullptr;
-  if (!optional) return false;
+  if (optionalSize < 2) return Answer::kAskSystem;
+  const char* optional = bytes.At(lfanew + 24, optionalSize);
+  if (!optional) return bytes.EndsBefore(lfanew + 24, optionalSize) ? Answer::kNone : Answer::kAskSystem;
   size_t directories = Word(optional) == 0x10b ? 96 : Word(optional) == 0x20b ? 112 : 0;
   // The resource directory is the third; the count of directories precedes them.
-  if (!directories || optionalSize < directories + 3 * 8 || Dword(optional + directories - 4) < 3) return false;
-  uint32_t headersSize = Dword(optional + 60);
+  if (!directories || optionalSize < directories + 3 * 8 || Dword(optional + directories - 4) < 3)
+    return Answer::kAskSystem;
+  uint32_t alignment = Dword(optional + 32), headersSize = Dword(optional + 60);
   image->resourceVa = Dword(optional + directories + 16);
   image->resourceSize = Dword(optional + directories + 20);
   // Inside the headers a loader reads the tree at its address, not through a section.
-  if (image->resourceVa && image->resourceVa < headersSize) return false;
-  return ReadSections(bytes, lfanew + 24 + optionalSize, sectionCount, image);
+  if (image->resourceVa && image->resourceVa < headersSize) return Answer::kAskSystem;
+  uint64_t table = lfanew + 24 + optionalSize;
+  if (!ReadSections(bytes, table, sectionCount, image)) {
+    // A section table that runs past the file's end: the loaders refuse the image.
+    bool cut = sectionCount <= kMostSections && bytes.EndsBefore(table, sectionCount * 40);
+    return cut ? Answer::kNone : Answer::kAskSystem;
+  }
+  // The system maps the image only when the raw data of every section, as much of
+  // it as the section's pages take, lies within the file counted in whole 512-byte
+  // sectors; otherwise it finds no resource in it at all.
+  for (const Section& s : image->sections) {
+    uint64_t mapped = s.rawSize;
+    if (s.virtualSize && alignment) mapped = std::min<uint64_t>(mapped, AlignUp(s.virtualSize, alignment));
+    if (!s.rawPointer || !mapped) continue;
+    uint64_t lastSector = AlignUp(s.rawPointer + mapped, 512) - 512;
+    if (bytes.EndsBefore(lastSector, 1)) return Answer::kNone;
+  }
+  return Answer::kBlock;
 }
 
 // The resource tree, read only within its section's sure bytes and the size the headers give it.
 struct Tree {
   FileBytes& bytes;
+  const Image& image;
+  const Section& home;
   uint64_t root;
   uint32_t size;
   const char* At(uint32_t offset, size_t length) {
     if (offset > size || length > size - offset) return nullptr;
     return bytes.At(root + offset, length);
   }
+  // Whether those bytes lie past the file's end and at an address where no other
+  // section's data is mapped: the system's search finds nothing there.
+  bool PastTheFile(uint32_t offset, size_t length) {
+    const Section* mapped = Holding(image.sections, image.resourceVa + offset);
+    return (!mapped || mapped == &home) && bytes.EndsBefore(root + offset, length);
+  }
 };
 
-enum class Lookup { kFound, kAbsent, kOdd };
+// kPastEnd: the directory, or its entries, end past the file.
+enum class Lookup { kFound, kAbsent, kOdd, kPastEnd };
 
 // The ID entry `id` of the directory at `offset`, as a subdirectory or as data. Its
 // IDs must rise strictly, so that every search finds what a search in halves finds;
 // an entry of the other kind is odd: one system passes it over, another takes it.
 Lookup FindId(Tree& tree, uint32_t offset, uint16_t id, bool subdirectory, uint32_t* target) {
   const char* dir = tree.At(offset, 16);
-  if (!dir) return Lookup::kOdd;
+  if (!dir) return tree.PastTheFile(offset, 16) ? Lookup::kPastEnd : Lookup::kOdd;
   size_t named = Word(dir + 12), ids = Word(dir + 14);
   const char* entries = tree.At(offset + 16, (named + ids) * 8);
-  if (!entries) return Lookup::kOdd;
+  if (!entries) return tree.PastTheFile(offset + 16, (named + ids) * 8) ? Lookup::kPastEnd : Lookup::kOdd;
   Lookup found = Lookup::kAbsent;
   for (size_t i = named; i < named + ids; i++) {
     uint32_t name = Dword(entries + i * 8);
@@ -223,21 +269,34 @@ Lookup FindMuiType(Tree& tree, const std::vector<uint32_t>& names) {
   return Lookup::kAbsent;
 }
 
+Answer Settled(Lookup lookup) {
+  return lookup == Lookup::kAbsent || lookup == Lookup::kPastEnd ? Answer::kNone : Answer::kAskSystem;
+}
+
 // Where the data of type 16, name 1 lies, when its only language is a data entry:
-// every order of languages a system tries then picks it.
+// every order of languages a system tries then picks it. A directory that ends
+// past the file, or a language that leads back to a directory on the way to it,
+// holds no data the system finds.
 Answer FindVersionData(Tree& tree, uint32_t* rva, uint32_t* size) {
+  if (tree.PastTheFile(0, 16)) return Answer::kNone;
   std::vector<uint32_t> types;
   if (!ReadTypeNames(tree, &types)) return Answer::kAskSystem;
   uint32_t names = 0, languages = 0;
   Lookup type = FindId(tree, 0, kVersionType, true, &names);
-  if (type != Lookup::kFound) return type == Lookup::kAbsent ? Answer::kNone : Answer::kAskSystem;
-  Lookup name = FindId(tree, names & ~kSubdirectory, kVersionName, true, &languages);
-  if (name != Lookup::kFound) return name == Lookup::kAbsent ? Answer::kNone : Answer::kAskSystem;
-  const char* dir = tree.At(languages & ~kSubdirectory, 16 + 8);
-  if (!dir || Word(dir + 12) != 0 || Word(dir + 14) != 1 || (Dword(dir + 20) & kSubdirectory))
-    return Answer::kAskSystem;
+  if (type != Lookup::kFound) return Settled(type);
+  uint32_t namesAt = names & ~kSubdirectory;
+  Lookup name = FindId(tree, namesAt, kVersionName, true, &languages);
+  if (name != Lookup::kFound) return Settled(name);
+  uint32_t languagesAt = languages & ~kSubdirectory;
+  const char* dir = tree.At(languagesAt, 16 + 8);
+  if (!dir) return tree.PastTheFile(languagesAt, 16 + 8) ? Answer::kNone : Answer::kAskSystem;
+  if (Word(dir + 12) != 0 || Word(dir + 14) != 1) return Answer::kAskSystem;
+  if (Dword(dir + 20) & kSubdirectory) {
+    bool loop = languagesAt == 0 || languagesAt == namesAt;
+    return loop ? Answer::kNone : Answer::kAskSystem;
+  }
   const char* entry = tree.At(Dword(dir + 20), 16);
-  if (!entry) return Answer::kAskSystem;
+  if (!entry) return tree.PastTheFile(Dword(dir + 20), 16) ? Answer::kNone : Answer::kAskSystem;
   *rva = Dword(entry);
   *size = Dword(entry + 4);
   return FindMuiType(tree, types) == Lookup::kAbsent ? Answer::kBlock : Answer::kAskSystem;
@@ -255,17 +314,22 @@ std::string AsTheSystemHandsItOut(const char* data, uint32_t size) {
 
 }  // namespace
 
-Answer ReadBlockFromBytes(const std::wstring& path, const std::string& head, std::string* block) {
-  FileBytes bytes(path, head);
+Answer ReadBlockFromBytes(const std::wstring& path, const std::string& head, std::string* block, bool wholeFile) {
+  FileBytes bytes(path, head, wholeFile);
   const char* start = bytes.At(0, 2);
-  if (!start) return Answer::kAskSystem;
+  if (!start) return bytes.EndsBefore(0, 2) ? Answer::kNone : Answer::kAskSystem;
   if (memcmp(start, "MZ", 2) != 0) {
     const char* compressed = bytes.At(0, 4);  // older systems expand such a file first
     return compressed && memcmp(compressed, "SZDD", 4) == 0 ? Answer::kAskSystem : Answer::kNone;
   }
+  // An "MZ" file without room for its header, or whose pointer to the image header
+  // leads past the file's end, holds no image: the loader and the system's own
+  // reader find nothing in it.
   const char* dos = bytes.At(0, 0x40);
-  const char* signature = dos ? bytes.At(uint32_t(Dword(dos + 0x3C)), 4) : nullptr;
-  if (!signature) return Answer::kAskSystem;
+  if (!dos) return bytes.EndsBefore(0, 0x40) ? Answer::kNone : Answer::kAskSystem;
+  uint32_t lfanew = Dword(dos + 0x3C);
+  const char* signature = bytes.At(lfanew, 4);
+  if (!signature) return bytes.EndsBefore(lfanew, 4) ? Answer::kNone : Answer::kAskSystem;
   // Only an image or an older library ("NE", "LE", "LX") can hold a block: for any
   // other header the loader refuses the file and the system's own reader gives up.
   if (memcmp(signature, "PE\0\0", 4) != 0) {
@@ -273,12 +337,13 @@ Answer ReadBlockFromBytes(const std::wstring& path, const std::string& head, std
     return older ? Answer::kAskSystem : Answer::kNone;
   }
   Image image;
-  if (!ReadImage(bytes, &image)) return Answer::kAskSystem;
+  Answer headers = ReadImage(bytes, &image);
+  if (headers != Answer::kBlock) return headers;
   if (!image.resourceVa && !image.resourceSize) return Answer::kNone;
   const Section* home = Holding(image.sections, image.resourceVa);
   if (!home || image.resourceSize < 16 || image.resourceVa >= SureEnd(*home)) return Answer::kAskSystem;
   uint32_t size = (uint32_t)std::min<uint64_t>(image.resourceSize, SureEnd(*home) - image.resourceVa);
-  Tree tree{bytes, home->rawPointer + uint64_t(image.resourceVa - home->va), size};
+  Tree tree{bytes, image, *home, home->rawPointer + uint64_t(image.resourceVa - home->va), size};
   uint32_t rva = 0, dataSize = 0;
   Answer found = FindVersionData(tree, &rva, &dataSize);
   if (found != Answer::kBlock) return found;
@@ -287,8 +352,11 @@ Answer ReadBlockFromBytes(const std::wstring& path, const std::string& head, std
   // take the program down, so such an image has no version block.
   if (!section) return Answer::kNone;
   if (!dataSize || dataSize > kLargestBlock || rva + uint64_t(dataSize) > SureEnd(*section)) return Answer::kAskSystem;
-  const char* data = bytes.At(section->rawPointer + uint64_t(rva - section->va), dataSize);
-  if (!data) return Answer::kAskSystem;
+  uint64_t dataAt = section->rawPointer + uint64_t(rva - section->va);
+  const char* data = bytes.At(dataAt, dataSize);
+  // Data that begins past the file's end is not found; data cut short by it the
+  // system hands out with what follows the end, so that is its to tell.
+  if (!data) return bytes.EndsBefore(dataAt, 1) ? Answer::kNone : Answer::kAskSystem;
   *block = AsTheSystemHandsItOut(data, dataSize);
   return Answer::kBlock;
 }
@@ -309,8 +377,8 @@ bool ReadBlockBySystem(const std::wstring& path, std::string* block) {
   return true;
 }
 
-bool ReadBlock(const std::wstring& path, const std::string& head, std::string* block) {
-  Answer answer = ReadBlockFromBytes(path, head, block);
+bool ReadBlock(const std::wstring& path, const std::string& head, std::string* block, bool wholeFile) {
+  Answer answer = ReadBlockFromBytes(path, head, block, wholeFile);
   if (answer == Answer::kAskSystem) return ReadBlockBySystem(path, block);
   return answer == Answer::kBlock;
 }

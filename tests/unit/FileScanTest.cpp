@@ -158,8 +158,7 @@ TEST(VersionBlock, OddLayoutsAreLeftToTheSystem) {
       {L"lay_ne", Answer::kAskSystem},
       {L"lay_two_languages", Answer::kAskSystem},
       {L"lay_mui", Answer::kAskSystem},
-      {L"lay_outside", Answer::kAskSystem},
-      {L"lay_truncated", Answer::kAskSystem},
+      {L"lay_truncated", Answer::kAskSystem},  // the system hands out the data with what follows the end
   };
   for (const Case& c : cases) {
     std::wstring path = Fixture(c.fixture);
@@ -173,6 +172,52 @@ TEST(VersionBlock, OddLayoutsAreLeftToTheSystem) {
   EXPECT_EQ(L"", ModuleFileInfo::GetFileCompany(nowhere));
   std::wstring pastHead = Fixture(L"lay_far");
   EXPECT_EQ(L"Layout Test Ltd", ModuleFileInfo::GetFileCompany(pastHead, ScanHead(pastHead)));
+}
+
+// Malformed images, as damaged copies and packers leave them: the bytes settle each
+// one, and the system's own calls find no block in any either. Each is read after
+// the scan's head, after no head, and as a head known to be the whole file.
+TEST(VersionBlock, MalformedImagesHaveNoBlockAsTheSystemFinds) {
+  struct Kind {
+    const wchar_t* fixture;
+    const char* what;
+  } kinds[] = {
+      {L"lay_mz_far", "the image header's place past the file's end"},
+      {L"lay_mz_edge", "the image header cut by the file's end"},
+      {L"lay_mz_negative", "the image header's place past what a file holds"},
+      {L"lay_mz_junk", "the image header's place at no header"},
+      {L"lay_cut_file_header", "file header cut short"},
+      {L"lay_cut_optional", "optional header cut short"},
+      {L"lay_cut_sections", "section table cut short"},
+      {L"lay_sections_past_end", "more sections than the file holds"},
+      {L"lay_rsrc_raw_past_end", "a section's raw data past the file's end"},
+      {L"lay_rsrc_past_end", "the resource tree past the file's end"},
+      {L"lay_dir_past_end", "a directory's entries past the file's end"},
+      {L"lay_dir_outside", "a directory past the file's end"},
+      {L"lay_outside", "the version data past the file's end"},
+      {L"lay_dir_loop", "a name leading back to its own directory"},
+      {L"lay_dir_loop_root", "a type leading back to the root"},
+  };
+  for (const Kind& k : kinds) {
+    std::wstring path = Fixture(k.fixture);
+    std::string head = ScanHead(path), bySystem, block;
+    ASSERT_FALSE(head.empty()) << k.what;
+    EXPECT_FALSE(Version::ReadBlockBySystem(path, &bySystem)) << k.what;
+    EXPECT_EQ(Version::Answer::kNone, Version::ReadBlockFromBytes(path, head, &block)) << k.what;
+    EXPECT_EQ(Version::Answer::kNone, Version::ReadBlockFromBytes(path, std::string(), &block)) << k.what;
+    EXPECT_EQ(Version::Answer::kNone, Version::ReadBlockFromBytes(path, head, &block, true)) << k.what;
+    EXPECT_EQ(L"", ModuleFileInfo::GetFileCompany(path, head, true)) << k.what;
+  }
+  // Files too short to hold what their first bytes begin.
+  std::wstring path = testsupport::TestFolder() + L"\\short.dll";
+  for (const std::string& bytes : {std::string(), std::string("M"), std::string("MZ\x90\0\x03\0", 6)}) {
+    WriteFileBytes(path, bytes);
+    std::string bySystem, block;
+    EXPECT_FALSE(Version::ReadBlockBySystem(path, &bySystem)) << bytes.size();
+    EXPECT_EQ(Version::Answer::kNone, Version::ReadBlockFromBytes(path, std::string(), &block)) << bytes.size();
+    EXPECT_EQ(Version::Answer::kNone, Version::ReadBlockFromBytes(path, bytes, &block, true)) << bytes.size();
+  }
+  DeleteFileW(path.c_str());
 }
 
 class Walker : public ::testing::Test {

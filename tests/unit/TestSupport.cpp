@@ -241,6 +241,11 @@ Version::Answer ExpectTheSystemsVersionBlock(const std::wstring& path, const std
   EXPECT_EQ(found, Version::ReadBlock(path, std::string(), &block)) << Text::ToAnsi(path);
   EXPECT_TRUE(block == bySystem) << Text::ToAnsi(path);
   Version::Answer answer = Version::ReadBlockFromBytes(path, head, &fromBytes);
+  if (head.size() < ModuleScanDisk::kHeadBytes) {
+    std::string fromWhole;
+    EXPECT_EQ(answer, Version::ReadBlockFromBytes(path, head, &fromWhole, true)) << Text::ToAnsi(path);
+    EXPECT_TRUE(fromWhole == fromBytes) << Text::ToAnsi(path);
+  }
   if (answer == Version::Answer::kAskSystem) return answer;
   EXPECT_EQ(found, answer == Version::Answer::kBlock) << Text::ToAnsi(path);
   EXPECT_TRUE(fromBytes == bySystem) << Text::ToAnsi(path);

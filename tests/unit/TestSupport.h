@@ -71,7 +71,8 @@ std::string ScanHead(const std::wstring& path);
 std::vector<std::wstring> Images(const std::wstring& folder);
 // Reads the file's version block through the system's calls, through Version::ReadBlock
 // and from its bytes after `head`: wherever the bytes answer, all say the same, to
-// the byte. Returns what the bytes said.
+// the byte. The bytes answer alike whether or not they are told that a head shorter
+// than the scan's is the whole file. Returns what the bytes said.
 Version::Answer ExpectTheSystemsVersionBlock(const std::wstring& path, const std::string& head);
 
 }  // namespace testsupport
