@@ -64,16 +64,19 @@ bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes, uns
   return ReadUpTo(file.Get(), 0, capacity, bytes, error);
 }
 
-bool Reader::ReadAt(uint64_t offset, size_t maxBytes, std::string* bytes, unsigned long* error) {
+bool Reader::Open() {
   if (!file_.Valid()) file_.Reset(OpenForReading(path_));
-  if (!file_.Valid()) return Failed(error);
+  return file_.Valid();
+}
+
+bool Reader::ReadAt(uint64_t offset, size_t maxBytes, std::string* bytes, unsigned long* error) {
+  if (!Open()) return Failed(error);
   return ReadUpTo(file_.Get(), offset, maxBytes, bytes, error);
 }
 
 bool Reader::Size(uint64_t* size) {
-  if (!file_.Valid()) file_.Reset(OpenForReading(path_));
   LARGE_INTEGER bytes = {};
-  if (!file_.Valid() || !GetFileSizeEx(file_.Get(), &bytes)) return false;
+  if (!Open() || !GetFileSizeEx(file_.Get(), &bytes)) return false;
   *size = (uint64_t)bytes.QuadPart;
   return true;
 }

@@ -25,6 +25,8 @@ class Reader {
   bool Size(uint64_t* size);
 
  private:
+  // Opens the file at the first call; false when it cannot be opened.
+  bool Open();
   std::wstring path_;
   ScopedHandle file_{nullptr};
 };

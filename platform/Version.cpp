@@ -110,6 +110,11 @@ class FileBytes {
     if (end_ == kUnknownEnd && reader_.Size(&size)) end_ = size;
     return offset + length > end_;
   }
+  // What bytes that could not be read say: none when the file ends before them,
+  // else only the system can tell.
+  Answer Missing(uint64_t offset, size_t length) {
+    return EndsBefore(offset, length) ? Answer::kNone : Answer::kAskSystem;
+  }
 
  private:
   static constexpr uint64_t kUnknownEnd = ~uint64_t(0);
@@ -168,12 +173,12 @@ Answer ReadImage(FileBytes& bytes, Image* image) {
   int32_t lfanew = (int32_t)Dword(dos + 0x3C);
   if (lfanew < 0x40) return Answer::kAskSystem;
   const char* nt = bytes.At(lfanew, 24);
-  if (!nt) return bytes.EndsBefore(lfanew, 24) ? Answer::kNone : Answer::kAskSystem;
+  if (!nt) return bytes.Missing(lfanew, 24);
   if (memcmp(nt, "PE\0\0", 4) != 0) return Answer::kAskSystem;
   size_t sectionCount = Word(nt + 6), optionalSize = Word(nt + 20);
   if (optionalSize < 2) return Answer::kAskSystem;
   const char* optional = bytes.At(lfanew + 24, optionalSize);
-  if (!optional) return bytes.EndsBefore(lfanew + 24, optionalSize) ? Answer::kNone : Answer::kAskSystem;
+  if (!optional) return bytes.Missing(lfanew + 24, optionalSize);
   size_t directories = Word(optional) == 0x10b ? 96 : Word(optional) == 0x20b ? 112 : 0;
   // The resource directory is the third; the count of directories precedes them.
   if (!directories || optionalSize < directories + 3 * 8 || Dword(optional + directories - 4) < 3)
@@ -218,6 +223,9 @@ struct Tree {
   bool PastTheFile(uint32_t offset, size_t length) {
     const Section* mapped = Holding(image.sections, image.resourceVa + offset);
     return (!mapped || mapped == &home) && bytes.EndsBefore(root + offset, length);
+  }
+  Answer Missing(uint32_t offset, size_t length) {
+    return PastTheFile(offset, length) ? Answer::kNone : Answer::kAskSystem;
   }
 };
 
@@ -289,14 +297,14 @@ Answer FindVersionData(Tree& tree, uint32_t* rva, uint32_t* size) {
   if (name != Lookup::kFound) return Settled(name);
   uint32_t languagesAt = languages & ~kSubdirectory;
   const char* dir = tree.At(languagesAt, 16 + 8);
-  if (!dir) return tree.PastTheFile(languagesAt, 16 + 8) ? Answer::kNone : Answer::kAskSystem;
+  if (!dir) return tree.Missing(languagesAt, 16 + 8);
   if (Word(dir + 12) != 0 || Word(dir + 14) != 1) return Answer::kAskSystem;
   if (Dword(dir + 20) & kSubdirectory) {
     bool loop = languagesAt == 0 || languagesAt == namesAt;
     return loop ? Answer::kNone : Answer::kAskSystem;
   }
   const char* entry = tree.At(Dword(dir + 20), 16);
-  if (!entry) return tree.PastTheFile(Dword(dir + 20), 16) ? Answer::kNone : Answer::kAskSystem;
+  if (!entry) return tree.Missing(Dword(dir + 20), 16);
   *rva = Dword(entry);
   *size = Dword(entry + 4);
   return FindMuiType(tree, types) == Lookup::kAbsent ? Answer::kBlock : Answer::kAskSystem;
@@ -317,7 +325,7 @@ std::string AsTheSystemHandsItOut(const char* data, uint32_t size) {
 Answer ReadBlockFromBytes(const std::wstring& path, const std::string& head, std::string* block, bool wholeFile) {
   FileBytes bytes(path, head, wholeFile);
   const char* start = bytes.At(0, 2);
-  if (!start) return bytes.EndsBefore(0, 2) ? Answer::kNone : Answer::kAskSystem;
+  if (!start) return bytes.Missing(0, 2);
   if (memcmp(start, "MZ", 2) != 0) {
     const char* compressed = bytes.At(0, 4);  // older systems expand such a file first
     return compressed && memcmp(compressed, "SZDD", 4) == 0 ? Answer::kAskSystem : Answer::kNone;
@@ -326,10 +334,10 @@ Answer ReadBlockFromBytes(const std::wstring& path, const std::string& head, std
   // leads past the file's end, holds no image: the loader and the system's own
   // reader find nothing in it.
   const char* dos = bytes.At(0, 0x40);
-  if (!dos) return bytes.EndsBefore(0, 0x40) ? Answer::kNone : Answer::kAskSystem;
+  if (!dos) return bytes.Missing(0, 0x40);
   uint32_t lfanew = Dword(dos + 0x3C);
   const char* signature = bytes.At(lfanew, 4);
-  if (!signature) return bytes.EndsBefore(lfanew, 4) ? Answer::kNone : Answer::kAskSystem;
+  if (!signature) return bytes.Missing(lfanew, 4);
   // Only an image or an older library ("NE", "LE", "LX") can hold a block: for any
   // other header the loader refuses the file and the system's own reader gives up.
   if (memcmp(signature, "PE\0\0", 4) != 0) {
@@ -356,7 +364,7 @@ Answer ReadBlockFromBytes(const std::wstring& path, const std::string& head, std
   const char* data = bytes.At(dataAt, dataSize);
   // Data that begins past the file's end is not found; data cut short by it the
   // system hands out with what follows the end, so that is its to tell.
-  if (!data) return bytes.EndsBefore(dataAt, 1) ? Answer::kNone : Answer::kAskSystem;
+  if (!data) return bytes.Missing(dataAt, 1);
   *block = AsTheSystemHandsItOut(data, dataSize);
   return Answer::kBlock;
 }
