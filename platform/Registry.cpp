@@ -83,6 +83,13 @@ long QueryMaxima(const Key& key, DWORD* subkeyName, DWORD* valueName, DWORD* val
                           valueData, nullptr, nullptr);
 }
 
+// Text data as stored; an odd last byte is no character.
+std::wstring Utf16(const std::string& data) {
+  std::wstring text(data.size() / 2, L'\0');
+  if (!text.empty()) memcpy(&text[0], data.data(), text.size() * 2);
+  return text;
+}
+
 bool HasNul(const std::wstring& name) { return name.find(L'\0') != std::wstring::npos; }
 
 // The native call takes a counted name, so it reaches a value whose name holds a
@@ -220,13 +227,16 @@ bool operator==(const Tree& a, const Tree& b) {
 bool Value::IsText() const { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
 std::wstring Value::Text() const {
-  if (!IsText()) {
-    size_t end = data.find('\0');
-    return Text::FromAnsi(data.substr(0, end == std::string::npos ? data.size() : end));
+  std::wstring raw = IsText() ? Utf16(data) : Text::FromAnsi(data);
+  raw.erase(raw.find_last_not_of(L'\0') + 1);  // npos + 1 empties a text of NULs only
+  std::wstring text;
+  for (wchar_t c : raw) {
+    if (c == L'\0')
+      text += kPartSeparator;
+    else
+      text += c;
   }
-  std::wstring text(data.size() / 2, L'\0');
-  if (!text.empty()) memcpy(&text[0], data.data(), text.size() * 2);
-  return text.substr(0, text.find(L'\0'));
+  return text;
 }
 
 // A key missing from a view takes its sharing from its nearest parent both views

@@ -73,14 +73,19 @@ constexpr unsigned long TypeDword = 4;
 // Size of the fixed buffers the enumerations historically used.
 constexpr unsigned long ShortBuffer = 255;
 
+// How Value::Text shows the NULs between parts of a value.
+constexpr wchar_t kPartSeparator[] = L" | ";
+
 struct Value {
   std::wstring name;  // "" is the key's default value
   std::string data;   // raw bytes as stored
   unsigned long type = 0;
   // REG_SZ, REG_EXPAND_SZ or REG_MULTI_SZ: UTF-16 data.
   bool IsText() const;
-  // The data as text up to its first NUL: UTF-16 for the text types, the bytes
-  // read in the ANSI code page for any other type.
+  // The data as text, UTF-16 for the text types and the bytes read in the ANSI
+  // code page for any other type. Every part is shown: NULs inside the data (the
+  // parts of a REG_MULTI_SZ, or text hidden behind a NUL) read as kPartSeparator;
+  // only the NULs that end the data are dropped.
   std::wstring Text() const;
 };
 bool operator==(const Value& a, const Value& b);

@@ -66,7 +66,10 @@ TEST_F(AppInit, ListsOfMoreThanFourCharactersAreShownWhole) {
       {Sz(L"  ab "), L"  ab "},
       {Sz(L"C:\\x\\a.dll, C:\\x\\b.dll"), L"C:\\x\\a.dll, C:\\x\\b.dll"},
       {Sz(longList), longList.c_str()},
-      {{REG_BINARY, std::string("hook.dll\0junk", 13)}, L"hook.dll"},
+      // Every part is shown, as CLEAN empties every part.
+      {{REG_BINARY, std::string("hook.dll\0junk", 13)}, L"hook.dll | junk"},
+      {{REG_MULTI_SZ, WideBytes(std::wstring(L"a.dll\0C:\\x\\b.dll\0", 17))}, L"a.dll | C:\\x\\b.dll"},
+      {{REG_SZ, WideBytes(std::wstring(L"ab\0cd", 5))}, L"ab | cd"},
   };
   for (const Case& c : cases) {
     std::string what = testing::PrintToString(c.value.data);
