@@ -13,6 +13,8 @@ namespace {
 
 // Sizes asked for first can grow before the read when another program writes.
 constexpr int kAttempts = 4;
+// The registry nests keys at most 512 deep: a walk deeper than that has gone round.
+constexpr int kDeepestKey = 512;
 
 HKEY H(uintptr_t handle) { return reinterpret_cast<HKEY>(handle); }
 HKEY H(const Key& key) { return H(key.Handle()); }
@@ -35,30 +37,70 @@ long CreateBelow(HKEY parent, const std::wstring& path, Key* key, View view) {
   return rc;
 }
 
-// Windows before XP x64 has no RegDeleteKeyExW, and there a view is the only one.
-long DeleteKey(HKEY parent, const std::wstring& path, View view) {
-  using DeleteKeyEx = LONG(WINAPI*)(HKEY, const wchar_t*, REGSAM, DWORD);
-  static auto deleteKeyEx = reinterpret_cast<DeleteKeyEx>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("advapi32.dll"), "RegDeleteKeyExW")));
-  if (view == Own || !deleteKeyEx) return RegDeleteKeyW(parent, path.c_str());
-  return deleteKeyEx(parent, path.c_str(), view, 0);
+// Looked up in ntdll at run time: the calls the Win32 registry functions do not offer.
+template <typename Function>
+Function Native(const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), name)));
 }
 
 // The key's full name in the registry ("\REGISTRY\MACHINE\SOFTWARE\Wow6432Node\..."):
-// two views that open the same key get the same name.
-bool FullName(Root root, const std::wstring& path, View view, std::wstring* name) {
+// two handles of the same key give the same name.
+bool KeyName(HKEY key, std::wstring* name) {
   using QueryKey = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-  static auto queryKey =
-      reinterpret_cast<QueryKey>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryKey")));
+  static auto queryKey = Native<QueryKey>("NtQueryKey");
   constexpr int kKeyNameInformation = 3;
-  Key key;
-  if (!queryKey || OpenBelow(H(root), path, &key, view) != ERROR_SUCCESS) return false;
   std::vector<ULONG> buffer(16384);  // a length, then up to 32K UTF-16 units
   ULONG length = 0;
-  if (queryKey(H(key), kKeyNameInformation, buffer.data(), (ULONG)(buffer.size() * sizeof(ULONG)), &length) != 0)
+  if (!queryKey || queryKey(key, kKeyNameInformation, buffer.data(), (ULONG)(buffer.size() * sizeof(ULONG)), &length))
     return false;
   name->assign(reinterpret_cast<const wchar_t*>(&buffer[1]), buffer[0] / sizeof(wchar_t));
   return true;
+}
+
+bool FullName(Root root, const std::wstring& path, View view, std::wstring* name) {
+  Key key;
+  return OpenBelow(H(root), path, &key, view) == ERROR_SUCCESS && KeyName(H(key), name);
+}
+
+// Opens the key itself even when it is a symbolic link, and tells which it is: a
+// link followed leads to another key, or nowhere. Links are never followed, so a
+// walk cannot leave its tree nor come back into it.
+long OpenEntry(HKEY parent, const std::wstring& path, View view, Key* key, bool* link) {
+  HKEY h = nullptr;
+  LONG rc = RegOpenKeyExW(parent, path.c_str(), REG_OPTION_OPEN_LINK, MAXIMUM_ALLOWED | view, &h);
+  if (rc != ERROR_SUCCESS) return rc;
+  Key itself(reinterpret_cast<uintptr_t>(h), view);
+  Key followed;
+  std::wstring own, reached;
+  if (!KeyName(h, &own)) return ERROR_ACCESS_DENIED;
+  *link =
+      OpenBelow(parent, path, &followed, view) != ERROR_SUCCESS || !KeyName(H(followed), &reached) || reached != own;
+  *key = std::move(itself);
+  return ERROR_SUCCESS;
+}
+
+// Deletes the very key the handle holds, a link as a link.
+long DeleteOpened(const Key& key) {
+  using DeleteKey = LONG(WINAPI*)(HANDLE);
+  using ToWin32 = ULONG(WINAPI*)(LONG);
+  static auto deleteKey = Native<DeleteKey>("NtDeleteKey");
+  static auto toWin32 = Native<ToWin32>("RtlNtStatusToDosError");
+  if (!deleteKey || !toWin32) return ERROR_CALL_NOT_IMPLEMENTED;
+  return (long)toWin32(deleteKey(H(key)));
+}
+
+// A link is made only where nothing stands: an existing key of that name would be
+// opened, and a link there followed.
+long CreateLinkBelow(HKEY parent, const std::wstring& path, Key* key, View view) {
+  HKEY h = nullptr;
+  DWORD disposition = 0;
+  LONG rc = RegCreateKeyExW(parent, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
+                            KEY_ALL_ACCESS | KEY_CREATE_LINK | view, nullptr, &h, &disposition);
+  if (rc != ERROR_SUCCESS) return rc;
+  Key created(reinterpret_cast<uintptr_t>(h), view);
+  if (disposition != REG_CREATED_NEW_KEY) return ERROR_ALREADY_EXISTS;
+  *key = std::move(created);
+  return ERROR_SUCCESS;
 }
 
 // Sizes: names in characters, data in bytes. The name comes back counted, so a
@@ -100,8 +142,7 @@ long DeleteCountedName(const Key& key, const std::wstring& name) {
     const wchar_t* text;
   };
   using DeleteValueKey = LONG(WINAPI*)(HANDLE, const CountedName*);
-  static auto deleteValueKey = reinterpret_cast<DeleteValueKey>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteValueKey")));
+  static auto deleteValueKey = Native<DeleteValueKey>("NtDeleteValueKey");
   if (!deleteValueKey || name.size() > 32767) return ERROR_INVALID_PARAMETER;
   CountedName counted = {(USHORT)(name.size() * 2), (USHORT)(name.size() * 2), name.data()};
   LONG status = deleteValueKey(H(key), &counted);
@@ -143,22 +184,36 @@ long ReadAll(Root root, const std::wstring& path, View view, Enumerate enumerate
   return ReadAllOf(key, enumerate, entries);
 }
 
-long ReadTreeOf(const Key& key, Tree* tree) {
+long ReadTreeOf(const Key& key, bool link, int depth, Tree* tree);
+
+long ReadEntry(HKEY parent, const std::wstring& path, View view, int depth, Tree* tree) {
+  Key key;
+  bool link = false;
+  long rc = OpenEntry(parent, path, view, &key, &link);
+  return rc == ERROR_SUCCESS ? ReadTreeOf(key, link, depth, tree) : rc;
+}
+
+// A link holds its target in a value; what lies beyond it is not part of the tree.
+long ReadTreeOf(const Key& key, bool link, int depth, Tree* tree) {
+  if (depth > kDeepestKey) return ERROR_CANT_RESOLVE_FILENAME;
   Tree read;
+  read.link = link;
   std::vector<std::wstring> names;
   long rc = ReadAllOf(key, EnumWholeValue, &read.values);
-  if (rc == ERROR_SUCCESS) rc = ReadAllOf(key, EnumKey, &names);
+  if (rc == ERROR_SUCCESS && !link) rc = ReadAllOf(key, EnumKey, &names);
   for (size_t i = 0; rc == ERROR_SUCCESS && i < names.size(); i++) {
-    Key subkey;
     read.subkeys.emplace_back();
-    rc = OpenBelow(H(key), names[i], &subkey, key.Of());
-    if (rc == ERROR_SUCCESS) rc = ReadTreeOf(subkey, &read.subkeys.back());
+    rc = ReadEntry(H(key), names[i], key.Of(), depth + 1, &read.subkeys.back());
     read.subkeys.back().name = names[i];
   }
   if (rc != ERROR_SUCCESS) return rc;
   read.name = tree->name;
   *tree = std::move(read);
   return ERROR_SUCCESS;
+}
+
+long CreateEntry(HKEY parent, const std::wstring& path, bool link, Key* key, View view) {
+  return link ? CreateLinkBelow(parent, path, key, view) : CreateBelow(parent, path, key, view);
 }
 
 long WriteTreeTo(const Key& key, const Tree& tree) {
@@ -168,7 +223,7 @@ long WriteTreeTo(const Key& key, const Tree& tree) {
   }
   for (const Tree& subtree : tree.subkeys) {
     Key subkey;
-    long rc = CreateBelow(H(key), subtree.name, &subkey, key.Of());
+    long rc = CreateEntry(H(key), subtree.name, subtree.link, &subkey, key.Of());
     if (rc != ERROR_SUCCESS) return rc;
     rc = WriteTreeTo(subkey, subtree);
     if (rc != ERROR_SUCCESS) return rc;
@@ -176,25 +231,28 @@ long WriteTreeTo(const Key& key, const Tree& tree) {
   return ERROR_SUCCESS;
 }
 
-long DeleteBelow(HKEY parent, const std::wstring& path, View view);
+long DeleteEntry(HKEY parent, const std::wstring& path, View view, int depth);
 
 // Each deletion moves the next subkey down to index 0.
-long DeleteSubkeys(const Key& key) {
+long DeleteSubkeys(const Key& key, int depth) {
   std::wstring name;
   long rc;
   while ((rc = EnumKey(key, 0, &name)) == ERROR_SUCCESS) {
-    rc = DeleteBelow(H(key), name, key.Of());
+    rc = DeleteEntry(H(key), name, key.Of(), depth + 1);
     if (rc != ERROR_SUCCESS) return rc;
   }
   return rc == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : rc;
 }
 
-long DeleteBelow(HKEY parent, const std::wstring& path, View view) {
+// The system refuses to delete a key that still has subkeys: deepest first. A
+// link goes as a link; its target stays.
+long DeleteEntry(HKEY parent, const std::wstring& path, View view, int depth) {
+  if (depth > kDeepestKey) return ERROR_CANT_RESOLVE_FILENAME;
   Key key;
-  long rc = OpenBelow(parent, path, &key, view);
-  if (rc == ERROR_SUCCESS) rc = DeleteSubkeys(key);
-  if (rc != ERROR_SUCCESS) return rc;
-  return DeleteKey(parent, path, view);
+  bool link = false;
+  long rc = OpenEntry(parent, path, view, &key, &link);
+  if (rc == ERROR_SUCCESS && !link) rc = DeleteSubkeys(key, depth);
+  return rc == ERROR_SUCCESS ? DeleteOpened(key) : rc;
 }
 
 std::wstring Parent(const std::wstring& path) {
@@ -221,7 +279,7 @@ Key& Key::operator=(Key&& other) noexcept {
 bool operator==(const Value& a, const Value& b) { return a.name == b.name && a.type == b.type && a.data == b.data; }
 
 bool operator==(const Tree& a, const Tree& b) {
-  return a.name == b.name && a.values == b.values && a.subkeys == b.subkeys;
+  return a.name == b.name && a.link == b.link && a.values == b.values && a.subkeys == b.subkeys;
 }
 
 bool Value::IsText() const { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
@@ -352,18 +410,16 @@ bool Holds(Root root, const std::wstring& path, const Value& shown, View view) {
 long DeleteTree(Root root, const std::wstring& path, View view) {
   // An empty path would name the root itself: never empty a whole hive.
   if (path.empty()) return ERROR_INVALID_PARAMETER;
-  return DeleteBelow(H(root), path, view);
+  return DeleteEntry(H(root), path, view, 0);
 }
 
 long ReadTree(Root root, const std::wstring& path, Tree* tree, View view) {
-  Key key;
-  long rc = Open(root, path, &key, view);
-  return rc == ERROR_SUCCESS ? ReadTreeOf(key, tree) : rc;
+  return ReadEntry(H(root), path, view, 0, tree);
 }
 
 long WriteTree(Root root, const std::wstring& path, const Tree& tree, View view) {
   Key key;
-  long rc = Create(root, path, &key, view);
+  long rc = CreateEntry(H(root), path, tree.link, &key, view);
   return rc == ERROR_SUCCESS ? WriteTreeTo(key, tree) : rc;
 }
 

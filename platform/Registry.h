@@ -90,11 +90,14 @@ struct Value {
 };
 bool operator==(const Value& a, const Value& b);
 
-// A key with everything under it, as stored.
+// A key with everything under it, as stored. A symbolic link to another key is
+// kept as the link itself: its values (the target's name in "SymbolicLinkValue")
+// and never what it leads to.
 struct Tree {
   std::wstring name;  // below its parent; "" for the key read or written itself
+  bool link = false;
   std::vector<Value> values;
-  std::vector<Tree> subkeys;
+  std::vector<Tree> subkeys;  // none for a link
 };
 bool operator==(const Tree& a, const Tree& b);
 
@@ -123,6 +126,11 @@ long DeleteValue(Root root, const std::wstring& path, const std::wstring& name, 
 // The value named as `shown` is still stored there with the same type and bytes:
 // a repair changes only what the user decided on.
 bool Holds(Root root, const std::wstring& path, const Value& shown, View view = Own);
+// The tree operations open the key and every key below it as itself: a symbolic
+// link is read, deleted and written as a link, and never followed, so they stay
+// inside the tree they were given. A walk deeper than the registry nests keys
+// stops with ERROR_CANT_RESOLVE_FILENAME.
+//
 // Deletes the key with all its subkeys, deepest first: the system refuses to
 // delete a key that still has subkeys.
 long DeleteTree(Root root, const std::wstring& path, View view = Own);
@@ -130,7 +138,8 @@ long DeleteTree(Root root, const std::wstring& path, View view = Own);
 // any error.
 long ReadTree(Root root, const std::wstring& path, Tree* tree, View view = Own);
 // Creates the key and writes every value and subkey of `tree` into it; what the
-// key already holds stays unless `tree` overwrites it.
+// key already holds stays unless `tree` overwrites it. A link is created only
+// where no key of its name stands (ERROR_ALREADY_EXISTS).
 long WriteTree(Root root, const std::wstring& path, const Tree& tree, View view = Own);
 
 }  // namespace Reg

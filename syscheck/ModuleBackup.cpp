@@ -56,6 +56,7 @@ void WriteValue(std::string* out, const Reg::Value& value) {
 }
 
 void WriteTree(std::string* out, const Reg::Tree& tree) {
+  if (tree.link) Line(out, "link", "");
   Line(out, "values", std::to_string(tree.values.size()));
   for (const Reg::Value& value : tree.values) {
     Line(out, "value", Hex(value.name));
@@ -172,11 +173,13 @@ bool ReadValue(Reader* in, Reg::Value* value) {
 // Each entry takes at least one line, so a count beyond the lines left is damage.
 bool ReadTree(Reader* in, int depth, Reg::Tree* tree) {
   unsigned long count = 0;
-  if (depth > kDeepestKey || !ReadNumber(in, "values", in->Left(), &count)) return false;
+  std::string none;
+  tree->link = in->Field("link", &none);
+  if (depth > kDeepestKey || !none.empty() || !ReadNumber(in, "values", in->Left(), &count)) return false;
   tree->values.resize(count);
   for (Reg::Value& value : tree->values)
     if (!ReadHexText(in, "value", &value.name) || !ReadValue(in, &value)) return false;
-  if (!ReadNumber(in, "subkeys", in->Left(), &count)) return false;
+  if (!ReadNumber(in, "subkeys", tree->link ? 0 : in->Left(), &count)) return false;  // a link holds no keys
   tree->subkeys.resize(count);
   for (Reg::Tree& subkey : tree->subkeys)
     if (!ReadHexText(in, "subkey", &subkey.name) || !ReadTree(in, depth + 1, &subkey)) return false;

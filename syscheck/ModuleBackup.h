@@ -25,7 +25,8 @@
 // A state is "absent" or "present" followed, for a value, by "type <decimal>" and
 // "data <hex>"; for a key, by its tree: "values <count>", each as "value <hex
 // name>", "type", "data", then "subkeys <count>", each as "subkey <hex name>" and
-// its own tree. Hex is upper-case, two digits a byte; an empty field is "label "
+// its own tree. A tree that is a symbolic link starts with the line "link " and
+// has no subkeys: its one value names its target. Hex is upper-case, two digits a byte; an empty field is "label "
 // with nothing after the space. A file that does not read exactly so, to its
 // "end" line, is damaged and is never restored in part.
 //

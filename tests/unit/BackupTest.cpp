@@ -279,6 +279,73 @@ TEST_F(Backup, EveryKindOfChangeIsRestoredByteForByte) {
   testsupport::DeleteTree(HKEY_LOCAL_MACHINE, (kObjects + L"\\" + kObjectId).c_str());
 }
 
+// A key that is a symbolic link to `target` (a full registry name).
+void SeedLink(const std::wstring& path, const std::wstring& target) {
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
+                                           KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &key, nullptr));
+  RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.data()),
+                 (DWORD)(target.size() * 2));
+  RegCloseKey(key);
+}
+
+void DeleteLink(const std::wstring& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), REG_OPTION_OPEN_LINK, DELETE, &key) != ERROR_SUCCESS) return;
+  using DeleteKey = LONG(WINAPI*)(HANDLE);
+  reinterpret_cast<DeleteKey>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey")))(
+      key);
+  RegCloseKey(key);
+}
+
+// Links inside a browser helper object's key, or the object's key itself a link:
+// CLEAN removes the links, never what they lead to, and the restore brings the
+// links back as links. Nothing follows a link round in circles.
+TEST_F(Backup, LinksAreRemovedAndRestoredAsLinksNeverTheirTargets) {
+  const std::wstring object = kObjects + L"\\" + kObjectId;
+  const std::wstring machine = L"\\REGISTRY\\MACHINE\\";
+  const std::wstring victim = L"Software\\ZorvaneVictim", chain = L"Software\\ZorvaneChain";
+  struct Case {
+    const char* name;
+    std::vector<std::pair<std::wstring, std::wstring>> links;  // below HKLM: path, target
+  } cases[] = {
+      {"a link to another key", {{object + L"\\Lnk", machine + victim}}},
+      {"a link back to the object", {{object + L"\\Loop", machine + object}}},
+      {"a link to the folder of all objects", {{object + L"\\Up", machine + kObjects}}},
+      {"a link to a link", {{chain, machine + victim}, {object + L"\\Chain", machine + chain}}},
+      {"the object itself a link", {{object, machine + victim}}},
+  };
+  const Place place = ModuleBackup::KeyPlace(Reg::LocalMachine, object);
+  Seed(Reg::ClassesRoot, L"CLSID\\" + kObjectId + L"\\InprocServer32", L"", REG_SZ, Bytes(L"C:\\evil\\bho.dll", true));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EmptyBackupFolder();
+    Seed(Reg::LocalMachine, victim + L"\\Data", L"keep", REG_SZ, Bytes(L"victim's", true));
+    if (c.links.back().first != object) Seed(Reg::LocalMachine, object, L"", REG_SZ, Bytes(L"helper", true));
+    for (const auto& link : c.links) SeedLink(link.first, link.second);
+    const std::string seeded = Snapshot(place), target = Snapshot(ModuleBackup::KeyPlace(Reg::LocalMachine, victim));
+    {
+      StandInPrompt prompt(std::vector<std::wstring>(4, L"CLEAN"));
+      ModuleBHO::CheckBrowserHelperObjects();
+    }
+    EXPECT_EQ(std::vector<std::wstring>{L"(RBHO)：发现可疑程序，可能是木马! -> C:\\evil\\bho.dll 已清除!"},
+              ReportLines());
+    EXPECT_EQ("absent", Snapshot(place));
+    EXPECT_EQ(target, Snapshot(ModuleBackup::KeyPlace(Reg::LocalMachine, victim)));
+    std::vector<ModuleBackup::Backup> backups = ModuleBackup::List();
+    ASSERT_EQ(1u, backups.size());
+    unsigned long error = 0;
+    ASSERT_TRUE(ModuleBackup::Restore(backups[0], &error)) << error;
+    EXPECT_EQ(seeded, Snapshot(place));
+    EXPECT_NE(std::string::npos, seeded.find("\r\nlink \r\n"));
+    EXPECT_EQ(target, Snapshot(ModuleBackup::KeyPlace(Reg::LocalMachine, victim)));
+    for (auto link = c.links.rbegin(); link != c.links.rend(); ++link) DeleteLink(link->first);
+    testsupport::DeleteTree(HKEY_LOCAL_MACHINE, object.c_str());
+    checksupport::ClearReport();
+  }
+  testsupport::DeleteTree(HKEY_LOCAL_MACHINE, victim.c_str());
+}
+
 TEST_F(Backup, TheFileSurvivesAnyBytesAndSaysWhatItRecords) {
   std::wstring foreign = L"x\u0E01\U0001F600\r\n\"";
   SeedRun(foreign, REG_BINARY, std::string("\\WINDOWS\\\0\r\n\xFF", 13));
