@@ -73,7 +73,9 @@ void RouteCommand(HWND parent, WPARAM wParam, LPARAM lParam) {
     return;
   }
   Control* c = ControlOf(reinterpret_cast<HWND>(lParam));
-  if (c && HIWORD(wParam) == BN_CLICKED && c->Click) c->Click();
+  if (!c || !c->Click) return;
+  // A list's Click is a change of its selection, by the mouse or the keys.
+  if (HIWORD(wParam) == (c->kind == Kind::List ? LBN_SELCHANGE : BN_CLICKED)) c->Click();
 }
 
 // Check boxes and option buttons show the skin behind them.
@@ -547,7 +549,8 @@ Control* AddText(Form& form, Control* container, const std::wstring& name, int x
 
 Control* AddList(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height,
                  bool multiSelect) {
-  DWORD style = WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT | (multiSelect ? LBS_EXTENDEDSEL : 0);
+  DWORD style =
+      WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | (multiSelect ? LBS_EXTENDEDSEL : 0);
   return Add(form, container, Kind::List, name, -1, L"LISTBOX", style, 0, L"", x, y, width, height);
 }
 
@@ -757,6 +760,10 @@ std::vector<int> ListSelection(const Control* c) {
 
 void ListClear(Control* c) {
   if (Drawn(c)) SendMessageW(H(c->hwnd), LB_RESETCONTENT, 0, 0);
+}
+
+void SetReadOnly(Control* c, bool readOnly) {
+  if (Drawn(c)) SendMessageW(H(c->hwnd), EM_SETREADONLY, readOnly, 0);
 }
 
 void AppendText(Control* c, const std::wstring& text) {

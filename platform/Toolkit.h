@@ -45,6 +45,7 @@ struct Control {
   unsigned interval = 0;
   bool timerEnabled = false;
 
+  // A list's Click comes with every change of its selection.
   std::function<void()> Click;
   // Any mouse button. Set on a check box, option or button, it takes every press
   // there: the control itself then never changes state under the mouse.
@@ -206,6 +207,8 @@ std::vector<int> ListSelection(const Control* c);
 void ListClear(Control* c);
 // Text boxes: append at the end without rewriting the whole text.
 void AppendText(Control* c, const std::wstring& text);
+// A read-only box shows its text, which can be selected and copied, not changed.
+void SetReadOnly(Control* c, bool readOnly);
 
 // --- dialogs, owned by the form that raises them (disabled while they wait) ---
 void MsgBox(Form& owner, const std::wstring& prompt, Icon icon, const std::wstring& title = std::wstring());

@@ -8,6 +8,7 @@
 namespace FormRestore {
 
 tk::Control* ListBackups;
+tk::Control* TextPlaces;
 tk::Control* LabelNote;
 tk::Control* CommandRestore;
 tk::Control* CommandDelete;
@@ -21,10 +22,36 @@ std::vector<ModuleBackup::Backup> Shown;
 // Long subjects and places keep their start and end, as the prompt shows them.
 constexpr size_t kShownCharacters = 120;
 
+const wchar_t kPlacesHint[] = L"选中一个备份，这里列出恢复时将改动的每一处注册表位置。";
+
+// Every place a restore writes: in a row each shortened as the prompt shortens, in
+// the box below the list and in the questions whole, one a line.
 std::wstring PlaceText(const ModuleBackup::Backup& backup) {
-  std::wstring text = ModuleBackup::Describe(backup.changes.front().place);
-  if (backup.changes.size() > 1) text += L" 等 " + std::to_wstring(backup.changes.size()) + L" 处";
+  std::wstring text;
+  for (const ModuleBackup::Change& change : backup.changes) {
+    if (!text.empty()) text += L"；";
+    text += Text::ShortenMiddle(ModuleBackup::Describe(change.place), kShownCharacters);
+  }
   return text;
+}
+
+std::wstring PlaceLines(const ModuleBackup::Backup& backup) {
+  std::wstring lines;
+  for (const ModuleBackup::Change& change : backup.changes) lines += L"\r\n" + ModuleBackup::Describe(change.place);
+  return lines;
+}
+
+void ShowPlaces() {
+  std::wstring text;
+  for (int row : tk::ListSelection(ListBackups)) {
+    const ModuleBackup::Backup& backup = Shown[row];
+    if (!text.empty()) text += L"\r\n";
+    if (backup.damaged)
+      text += L"（已损坏，不能恢复）" + backup.file;
+    else
+      text += backup.time + L"  " + backup.tag + L"  恢复将改动：" + PlaceLines(backup);
+  }
+  tk::SetCaption(TextPlaces, text.empty() ? kPlacesHint : text);
 }
 
 std::wstring Error(unsigned long error) { return L"（错误 " + std::to_wstring(error) + L"）"; }
@@ -38,6 +65,7 @@ void ForEachSelectedFromBottom(void (*act)(int row)) {
 void Drop(int row) {
   Shown.erase(Shown.begin() + row);
   tk::ListRemove(ListBackups, row);
+  ShowPlaces();
 }
 
 void RestoreRow(int row) {
@@ -46,13 +74,13 @@ void RestoreRow(int row) {
     tk::MsgBox(form, L"备份文件已损坏，无法恢复：" + backup.file, tk::Icon::Error);
     return;
   }
-  std::wstring place = Text::ShortenMiddle(PlaceText(backup), kShownCharacters);
+  std::wstring places = PlaceLines(backup);
   if (ModuleBackup::ChangedSince(backup) &&
-      !tk::AskYesNo(form, L"清除之后这里又被改动过：\r\n" + place + L"\r\n\r\n仍要用备份覆盖现在的内容吗？"))
+      !tk::AskYesNo(form, L"清除之后这里又被改动过：" + places + L"\r\n\r\n仍要用备份覆盖现在的内容吗？"))
     return;
   unsigned long error = 0;
   if (!ModuleBackup::Restore(backup, &error)) {
-    tk::MsgBox(form, L"无法恢复" + Error(error) + L"：\r\n" + place, tk::Icon::Error);
+    tk::MsgBox(form, L"无法恢复" + Error(error) + L"：" + places, tk::Icon::Error);
     return;
   }
   Drop(row);
@@ -79,12 +107,14 @@ void CommandDelete_Click() {
 void CommandClose_Click() { Unload(); }
 
 void Design(tk::Form& f) {
-  ListBackups = tk::AddList(f, nullptr, L"ListBackups", 8, 8, 584, 232, true);
+  ListBackups = tk::AddList(f, nullptr, L"ListBackups", 8, 8, 584, 176, true);
+  TextPlaces = tk::AddText(f, nullptr, L"TextPlaces", 8, 190, 584, 76, tk::TextLines::Wrapped);
   LabelNote = tk::AddLabel(f, nullptr, L"LabelNote", L"这里可以恢复清除时改动的注册表项目；已结束的进程无法恢复。", 8,
-                           248, 584, 16);
-  CommandRestore = tk::AddButton(f, nullptr, L"CommandRestore", L"恢复", 8, 272, 88, 24);
-  CommandDelete = tk::AddButton(f, nullptr, L"CommandDelete", L"删除备份", 104, 272, 88, 24);
-  CommandClose = tk::AddButton(f, nullptr, L"CommandClose", L"关闭", 504, 272, 88, 24);
+                           274, 584, 16);
+  CommandRestore = tk::AddButton(f, nullptr, L"CommandRestore", L"恢复", 8, 298, 88, 24);
+  CommandDelete = tk::AddButton(f, nullptr, L"CommandDelete", L"删除备份", 104, 298, 88, 24);
+  CommandClose = tk::AddButton(f, nullptr, L"CommandClose", L"关闭", 504, 298, 88, 24);
+  ListBackups->Click = ShowPlaces;
   CommandRestore->Click = CommandRestore_Click;
   CommandDelete->Click = CommandDelete_Click;
   CommandClose->Click = CommandClose_Click;
@@ -94,6 +124,8 @@ void Form_Load() {
   Skin::ApplyDefaultFont(form);
   Shown = ModuleBackup::List();
   for (const ModuleBackup::Backup& backup : Shown) tk::ListAdd(ListBackups, RowText(backup));
+  tk::SetReadOnly(TextPlaces, true);
+  ShowPlaces();
 }
 
 }  // namespace
@@ -101,8 +133,7 @@ void Form_Load() {
 std::wstring RowText(const ModuleBackup::Backup& backup) {
   if (backup.damaged) return L"（已损坏）" + backup.file;
   std::wstring subject = Text::ShortenMiddle(backup.subject, kShownCharacters);
-  return backup.time + L"  " + backup.tag + L"  " + subject + L"  " +
-         Text::ShortenMiddle(PlaceText(backup), kShownCharacters);
+  return backup.time + L"  " + backup.tag + L"  " + subject + L"  " + PlaceText(backup);
 }
 
 tk::Form& Get() {
@@ -110,7 +141,7 @@ tk::Form& Get() {
     form.name = L"FormRestore";
     form.caption = L"恢复已清除项目";
     form.width = 600;
-    form.height = 304;
+    form.height = 330;
     form.backColor = Skin::kDialogBack;
     form.Design = Design;
     form.Load = Form_Load;

@@ -13,10 +13,13 @@ namespace FormRestore {
 void ShowModal(tk::Form& owner);
 tk::Form& Get();
 void Unload();
-// A row as the list shows it.
+// A row as the list shows it: every place the backup changes, each shortened as
+// the prompt shortens a long text.
 std::wstring RowText(const ModuleBackup::Backup& backup);
 
 extern tk::Control* ListBackups;
+// The selected backups' places, whole, one a line: what 恢复 will write.
+extern tk::Control* TextPlaces;
 extern tk::Control* LabelNote;
 extern tk::Control* CommandRestore;
 extern tk::Control* CommandDelete;

@@ -7,6 +7,7 @@
 #include "platform/Folders.h"
 #include "platform/System.h"
 #include "platform/Text.h"
+#include "syscheck/CheckPlaces.h"
 
 namespace ModuleBackup {
 namespace {
@@ -300,7 +301,8 @@ Backup Load(const std::wstring& name) {
   Backup backup;
   std::string bytes;
   bool whole = Files::ReadHead(Folder() + L"\\" + name, kLargestFile + 1, &bytes) && bytes.size() <= kLargestFile;
-  if (!whole || !Parse(bytes, &backup)) backup.damaged = true;
+  // A file that names places no CLEAN of its check changes was not written by one.
+  if (!whole || !Parse(bytes, &backup) || !CheckPlaces::Permits(backup)) backup.damaged = true;
   backup.file = Folder() + L"\\" + name;
   return backup;
 }

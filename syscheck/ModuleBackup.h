@@ -86,8 +86,8 @@ bool Save(const std::vector<Place>& places, const std::wstring& tag, const std::
 // changed nothing is deleted: there is nothing to restore.
 void Seal(Backup* backup);
 
-// Every backup file in the folder, oldest first; one that cannot be read whole is
-// marked damaged.
+// Every backup file in the folder, oldest first; one that cannot be read whole, or
+// names places no CLEAN of its check changes (CheckPlaces), is marked damaged.
 std::vector<Backup> List();
 // A place holds something other than what the CLEAN left there (or, when that is
 // unknown, something other than the backup): restoring would overwrite it.

@@ -14,7 +14,7 @@ bool ShellTail(const std::wstring& text, std::wstring* subject) {
   return true;
 }
 
-const Winlogon::Rule kShell = {L"Shell", L"RES", L"Explorer.exe", ShellTail};
+const Winlogon::Rule kShell = {Winlogon::kShell, L"RES", L"Explorer.exe", ShellTail};
 
 }  // namespace
 

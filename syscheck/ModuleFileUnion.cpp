@@ -80,8 +80,7 @@ void ExamineAssociationIn(const std::wstring& subKey, Reg::View view) {
   finding.keepsTrustList = true;
   std::wstring program = finding.cleanedSubject;
   finding.clean = [program, view] { return CleanAssociation(program, view); };
-  for (const Repair& repair : kRepairs)
-    finding.places.push_back(ModuleBackup::ValuePlace(Reg::ClassesRoot, repair.subKey, L"", view));
+  finding.places = RepairPlaces(view);
   finding.view = view;
   Detection::Handle(finding);
 }
@@ -92,6 +91,13 @@ bool RepairFileAssociations(Reg::View view) {
   bool all = true;
   for (const Repair& repair : kRepairs) all = WriteCommand(repair, view) && all;
   return all;
+}
+
+std::vector<ModuleBackup::Place> RepairPlaces(Reg::View view) {
+  std::vector<ModuleBackup::Place> places;
+  for (const Repair& repair : kRepairs)
+    places.push_back(ModuleBackup::ValuePlace(Reg::ClassesRoot, repair.subKey, L"", view));
+  return places;
 }
 
 void ExamineAssociation(const std::wstring& subKey) {

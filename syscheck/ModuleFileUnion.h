@@ -2,8 +2,10 @@
 // programs and of text files. CLEAN writes the five standard open commands back.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "platform/Registry.h"
+#include "syscheck/ModuleBackup.h"
 
 namespace ModuleFileUnion {
 
@@ -14,5 +16,7 @@ void ExamineAssociation(const std::wstring& subKey);
 // Writes the five standard open commands in one view, in order, each whatever the
 // others did. False when any of them was not stored.
 bool RepairFileAssociations(Reg::View view = Reg::Own);
+// The values the repair writes, in its order.
+std::vector<ModuleBackup::Place> RepairPlaces(Reg::View view = Reg::Own);
 
 }  // namespace ModuleFileUnion

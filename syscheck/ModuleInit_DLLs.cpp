@@ -5,10 +5,11 @@
 #include "syscheck/ModuleBackup.h"
 
 namespace ModuleInit_DLLs {
-namespace {
 
 const wchar_t kKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 const wchar_t kValue[] = L"AppInit_DLLs";
+
+namespace {
 // A list this short names no library.
 constexpr size_t kHarmlessLength = 4;
 

@@ -4,6 +4,10 @@
 
 namespace ModuleInit_DLLs {
 
+// The value, under HKEY_LOCAL_MACHINE.
+extern const wchar_t kKey[];
+extern const wchar_t kValue[];
+
 void CheckAppInitDlls();
 
 }  // namespace ModuleInit_DLLs

@@ -16,7 +16,7 @@ bool ListTail(const std::wstring& text, std::wstring* subject) {
   return true;
 }
 
-const Winlogon::Rule kUserinit = {L"Userinit", L"RUI", L"userinit.exe,", ListTail};
+const Winlogon::Rule kUserinit = {Winlogon::kUserinit, L"RUI", L"userinit.exe,", ListTail};
 
 }  // namespace
 

@@ -9,6 +9,8 @@
 namespace Winlogon {
 
 const wchar_t kKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+const wchar_t kShell[] = L"Shell";
+const wchar_t kUserinit[] = L"Userinit";
 
 namespace {
 

@@ -7,6 +7,9 @@ namespace Winlogon {
 
 // Under HKEY_LOCAL_MACHINE.
 extern const wchar_t kKey[];
+// The two values the checks examine and repair.
+extern const wchar_t kShell[];
+extern const wchar_t kUserinit[];
 
 // What differs between the two checks.
 struct Rule {

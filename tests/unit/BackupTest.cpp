@@ -8,6 +8,7 @@
 
 #include "frame/FormMain.h"
 #include "platform/Registry.h"
+#include "platform/Text.h"
 #include "report/FormReport.h"
 #include "syscheck/Detection.h"
 #include "syscheck/FormRestore.h"
@@ -431,6 +432,122 @@ TEST_F(Backup, DamagedFilesAreListedAndNeverRestored) {
   EXPECT_EQ(0u, replier.replies.texts[0].find(L"备份文件已损坏，无法恢复："));
   EXPECT_EQ(1, tk::ListCount(FormRestore::ListBackups));
   EXPECT_EQ(before, Snapshot(ModuleBackup::ValuePlace(Reg::CurrentUser, kRun, L"dmg")));
+}
+
+// What a value place holds now, as a backup records it.
+ModuleBackup::State Now(const Place& place) {
+  ModuleBackup::State state;
+  Reg::Key key;
+  state.present = Reg::Open(place.root, place.path, &key, place.view) == Reg::Ok &&
+                  Reg::QueryValue(key, place.name, &state.value) == Reg::Ok;
+  return state;
+}
+
+ModuleBackup::State Sz(const std::wstring& text) {
+  ModuleBackup::State state;
+  state.present = true;
+  state.value.type = REG_SZ;
+  state.value.data = Bytes(text, true);
+  return state;
+}
+
+// Hand-made, well-formed files that a restore must not carry out: each names a
+// place no CLEAN of its check changes, and records as "after" what is there now,
+// so that no question would be asked.
+TEST_F(Backup, ForgedBackupsAreListedAsDamagedAndChangeNothing) {
+  const std::wstring ifeo =
+      L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\notepad.exe";
+  const Place debugger = ModuleBackup::ValuePlace(Reg::LocalMachine, ifeo, L"Debugger");
+  const Place service =
+      ModuleBackup::ValuePlace(Reg::LocalMachine, L"SYSTEM\\CurrentControlSet\\Services\\EvilSvc", L"ImagePath");
+  const Place victim = ModuleBackup::KeyPlace(Reg::CurrentUser, L"Software\\VictimApp");
+  const Place run = ModuleBackup::ValuePlace(Reg::CurrentUser, kRun, L"kept");
+  const Place shell = ModuleBackup::ValuePlace(Reg::LocalMachine, kWinlogon, L"Shell");
+  const Place taskman = ModuleBackup::ValuePlace(Reg::LocalMachine, kWinlogon, L"Taskman");
+  const Place nested = ModuleBackup::KeyPlace(Reg::LocalMachine, kObjects + L"\\" + kObjectId + L"\\Sub");
+  const Place objects = ModuleBackup::KeyPlace(Reg::LocalMachine, kObjects);
+  const ModuleBackup::State payload = Sz(L"C:\\evil\\payload.exe"), absent;
+  struct Case {
+    const char* name;
+    const wchar_t* tag;
+    std::vector<std::pair<Place, ModuleBackup::State>> changes;  // the place and its forged "before"
+  } cases[] = {
+      {"a debugger for notepad", L"RAR", {{debugger, payload}}},
+      {"a service", L"RES", {{service, payload}}},
+      {"a victim's key removed", L"RBHO", {{victim, absent}}},
+      {"a checks' key with another value name", L"RES", {{taskman, payload}}},
+      {"a second place hidden behind a first", L"RAR", {{run, payload}, {debugger, payload}}},
+      {"another check's place", L"RES", {{run, payload}}},
+      {"a key below an object's key", L"RBHO", {{nested, absent}}},
+      {"the key of all objects", L"RBHO", {{objects, absent}}},
+      {"a value the check found there removed", L"RES", {{shell, absent}}},
+      {"a check that backs nothing up", L"P", {{run, payload}}},
+  };
+  SeedRun(L"kept", REG_SZ, Bytes(L"C:\\Program Files\\kept.exe", true));
+  Seed(Reg::CurrentUser, L"Software\\VictimApp\\Data", L"keep", REG_SZ, Bytes(L"victim's", true));
+  Seed(Reg::LocalMachine, kWinlogon, L"Shell", REG_SZ, Bytes(L"Explorer.exe", true));
+  const std::vector<Place> watched = {debugger, service, victim, run, shell, taskman, nested, objects};
+  const std::vector<std::string> seeded = Snapshots(watched);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EmptyBackupFolder();
+    ModuleBackup::Backup forged;
+    forged.time = L"2026-12-10 14:03:22";
+    forged.tag = c.tag;
+    forged.subject = L"C:\\WINDOWS\\a1.exe";
+    for (const auto& change : c.changes) {
+      ModuleBackup::State now = change.first.wholeKey ? ModuleBackup::State() : Now(change.first);
+      if (change.first.wholeKey) {
+        now.present = Reg::ReadTree(change.first.root, change.first.path, &now.tree) == Reg::Ok;
+      }
+      forged.changes.push_back({change.first, change.second, now, true});
+    }
+    ModuleBackup::Backup parsed;
+    ASSERT_TRUE(ModuleBackup::Parse(ModuleBackup::Format(forged), &parsed)) << "well-formed";
+    CreateDirectoryW(ModuleBackup::Folder().c_str(), nullptr);
+    testsupport::WriteFileBytes(ModuleBackup::Folder() + L"\\20261210-140322-001.bak", ModuleBackup::Format(forged));
+    std::vector<ModuleBackup::Backup> backups = ModuleBackup::List();
+    ASSERT_EQ(1u, backups.size());
+    EXPECT_TRUE(backups[0].damaged);
+    unsigned long error = 0;
+    EXPECT_FALSE(ModuleBackup::Restore(backups[0], &error));
+    FormRestore::Get();
+    EXPECT_EQ(std::vector<std::wstring>{L"（已损坏）" + backups[0].file}, Rows());
+    {
+      Replier replier({});
+      Select(0);
+      Press(FormRestore::CommandRestore);
+    }
+    FormRestore::Unload();
+    EXPECT_EQ(seeded, Snapshots(watched));
+    EXPECT_EQ(1u, BackupFiles().size()) << "the file stays, for the user to look at or delete";
+  }
+  testsupport::DeleteTree(HKEY_CURRENT_USER, L"Software\\VictimApp");
+}
+
+// Every place of a backup is readable before 恢复: in its row, and whole, one a
+// line, in the box under the list when the row is selected.
+TEST_F(Backup, TheRestoreWindowShowsEveryPlaceABackupChanges) {
+  Seed(Reg::ClassesRoot, L"exefile\\shell\\open\\command", L"", REG_SZ, Bytes(L"C:\\evil\\bk-assoc.exe \"%1\"", true));
+  {
+    StandInPrompt prompt({L"CLEAN"});
+    ModuleFileUnion::CheckFileAssociations();
+  }
+  FormRestore::Get();
+  ASSERT_EQ(1u, Rows().size());
+  std::wstring places;
+  for (const Place& place : FivePlaces()) {
+    std::wstring shown = ModuleBackup::Describe(place);
+    EXPECT_NE(std::wstring::npos, Rows()[0].find(shown)) << Text::ToAnsi(shown);
+    places += L"\r\n" + shown;
+  }
+  EXPECT_EQ(std::wstring::npos, Rows()[0].find(L" 等 "));
+  EXPECT_EQ(0u, tk::Caption(FormRestore::TextPlaces).find(L"选中一个备份"));
+  Select(0);
+  SendMessageW((HWND)FormRestore::Get().hwnd, WM_COMMAND, MAKEWPARAM(FormRestore::ListBackups->id, LBN_SELCHANGE),
+               (LPARAM)FormRestore::ListBackups->hwnd);
+  std::wstring text = tk::Caption(FormRestore::TextPlaces);
+  EXPECT_NE(std::wstring::npos, text.find(L"  RFU  恢复将改动：" + places)) << Text::ToAnsi(text);
 }
 
 TEST_F(Backup, APlaceChangedSinceIsOverwrittenOnlyWhenTheUserSaysSo) {

@@ -1,0 +1,106 @@
+#include "syscheck/CheckPlaces.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/Text.h"
+#include "syscheck/ModuleAutoRun.h"
+#include "syscheck/ModuleBHO.h"
+#include "syscheck/ModuleFileUnion.h"
+#include "syscheck/ModuleInit_DLLs.h"
+#include "syscheck/ModuleShellExecuteHooks.h"
+#include "syscheck/Winlogon.h"
+
+namespace CheckPlaces {
+namespace {
+
+using ModuleBackup::Change;
+using Changes = std::vector<Change>;
+
+// The registry compares key and value names without regard to letter case.
+bool Same(const std::wstring& a, const std::wstring& b) { return Text::Lower(a) == Text::Lower(b); }
+
+bool IsValueIn(const Change& change, Reg::Root root, const std::wstring& path) {
+  return !change.place.wholeKey && change.place.root == root && Same(change.place.path, path);
+}
+
+bool IsValue(const Change& change, Reg::Root root, const std::wstring& path, const std::wstring& name) {
+  return IsValueIn(change, root, path) && Same(change.place.name, name);
+}
+
+// The checks but the file associations' clean only what they found there.
+bool One(const Changes& changes, const std::function<bool(const Change&)>& fits) {
+  return changes.size() == 1 && changes[0].before.present && fits(changes[0]);
+}
+
+bool RunValue(const Changes& changes) {
+  return One(changes, [](const Change& change) {
+    for (const ModuleAutoRun::RunPlace& run : ModuleAutoRun::kRunPlaces)
+      if (IsValueIn(change, run.hive, run.subKey)) return true;
+    return false;
+  });
+}
+
+// The repair writes all five commands, whether or not each was there.
+bool Associations(const Changes& changes) {
+  std::vector<ModuleBackup::Place> repairs = ModuleFileUnion::RepairPlaces();
+  if (changes.size() != repairs.size()) return false;
+  for (size_t i = 0; i < repairs.size(); i++)
+    if (!IsValue(changes[i], repairs[i].root, repairs[i].path, repairs[i].name)) return false;
+  return true;
+}
+
+bool WinlogonValue(const Changes& changes, const wchar_t* name) {
+  return One(changes,
+             [name](const Change& change) { return IsValue(change, Reg::LocalMachine, Winlogon::kKey, name); });
+}
+
+// One object's key right below the objects' key: a name that is one key, no path.
+bool HelperObject(const Changes& changes) {
+  return One(changes, [](const Change& change) {
+    const std::wstring parent = std::wstring(ModuleBHO::kBrowserHelperObjects) + L"\\";
+    const std::wstring& path = change.place.path;
+    if (!change.place.wholeKey || change.place.root != Reg::LocalMachine || path.size() <= parent.size()) return false;
+    std::wstring name = path.substr(parent.size());
+    return Same(path.substr(0, parent.size()), parent) && name.find_first_of(std::wstring(L"\\\0", 2)) == name.npos;
+  });
+}
+
+bool Hook(const Changes& changes) {
+  return One(changes, [](const Change& change) {
+    return IsValueIn(change, Reg::LocalMachine, ModuleShellExecuteHooks::kShellExecuteHooks);
+  });
+}
+
+bool AppInit(const Changes& changes) {
+  return One(changes, [](const Change& change) {
+    return IsValue(change, Reg::LocalMachine, ModuleInit_DLLs::kKey, ModuleInit_DLLs::kValue);
+  });
+}
+
+struct Rule {
+  const wchar_t* tag;
+  std::function<bool(const Changes&)> permits;
+};
+
+// Every check that backs up what it changes; the memory check changes no place.
+const Rule kRules[] = {
+    {L"RAR", RunValue},
+    {L"RFU", Associations},
+    {L"RES", [](const Changes& changes) { return WinlogonValue(changes, Winlogon::kShell); }},
+    {L"RUI", [](const Changes& changes) { return WinlogonValue(changes, Winlogon::kUserinit); }},
+    {L"RBHO", HelperObject},
+    {L"RESH", Hook},
+    {L"RID", AppInit},
+};
+
+}  // namespace
+
+bool Permits(const ModuleBackup::Backup& backup) {
+  for (const Rule& rule : kRules)
+    if (backup.tag == rule.tag) return rule.permits(backup.changes);
+  return false;
+}
+
+}  // namespace CheckPlaces
