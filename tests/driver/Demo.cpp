@@ -79,7 +79,12 @@ int RestoreOneCleaned(HWND main, DWORD pid) {
   if (!window) return Fail(L"the restore window did not appear");
   HWND list = FindWindowExW(window, nullptr, L"ListBox", nullptr);
   LRESULT rows = SendMessageW(list, LB_GETCOUNT, 0, 0);
-  SendMessageW(list, LB_SETSEL, TRUE, 0);  // the oldest: the first value cleaned
+  // The oldest row, the first value cleaned, clicked: the box below it lists its places.
+  PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 6));
+  PostMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(20, 6));
+  HWND places = FindWindowExW(window, nullptr, L"Edit", nullptr);
+  if (!ui::WaitFor([&] { return ui::TextOf(places).find(L"恢复将改动") != std::wstring::npos; }, 10000))
+    return Fail(L"the selected backup's places were not shown");
   Shot(L"restore");
   ui::PostButton(ui::FindChild(window, L"恢复", L"Button"));
   if (!ui::WaitFor([&] { return SendMessageW(list, LB_GETCOUNT, 0, 0) < rows; }, 10000))
