@@ -201,7 +201,7 @@ TEST_F(Wow64, BackupOfEitherBuildRestoresIntoItsView) {
   for (const Case& c : cases) {
     const std::wstring command = L"C:\\WINDOWS\\x.exe";
     std::string text =
-        "Zorvane registry backup 1\r\ntime 2026-12-10 14:03:22\r\ntag " + Utf16Hex(L"RFU", false) + "\r\nsubject " +
+        "Zorvane registry backup 1\r\ntime 2026-12-10 14:03:22\r\ntag " + Utf16Hex(L"RAR", false) + "\r\nsubject " +
         Utf16Hex(command, false) + "\r\nchanges 1\r\nplace value\r\nroot 80000002\r\nview " + c.view + "\r\npath " +
         Utf16Hex(kRun, false) + "\r\nname " + Utf16Hex(L"zvx", false) + "\r\nbefore present\r\ntype 1\r\ndata " +
         Utf16Hex(command, true) + "\r\nafter absent\r\nend\r\n";
@@ -268,6 +268,23 @@ TEST_F(Wow64, BrowserHelperOfTheNativeViewShowsItsOwnClass) {
     RegDeleteKeyExW(classes, id.c_str(), k64, 0);
     RegCloseKey(classes);
   }
+}
+
+// An object's key with a subkey, in the 32-bit view, goes and comes back whole in that view.
+TEST_F(Wow64, BrowserHelperTreeOfThe32BitViewRestoredInItsView) {
+  const std::wstring object = std::wstring(kBho) + L"\\{7A0E0002-0000-0000-0000-00000000B032}";
+  unsigned long error = 0;
+  for (const ModuleBackup::Backup& b : ModuleBackup::List()) ModuleBackup::Delete(b, &error);
+  Set(HKEY_LOCAL_MACHINE, object + L"\\Settings", k32, L"Option", L"1");
+  std::vector<std::wstring> warnings = Run(ModuleBHO::CheckBrowserHelperObjects, {L"CLEAN"});
+  ASSERT_EQ(1u, warnings.size()) << testing::PrintToString(warnings);
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, object, k32));
+  std::vector<ModuleBackup::Backup> backups = ModuleBackup::List();
+  ASSERT_EQ(1u, backups.size());
+  ASSERT_TRUE(ModuleBackup::Restore(backups[0], &error)) << error;
+  EXPECT_EQ(L"1", Get(HKEY_LOCAL_MACHINE, object + L"\\Settings", k32, L"Option"));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, object, k64));
+  Reg::DeleteTree(Reg::LocalMachine, object, Reg::Bits32);
 }
 
 // Each view's list is its own finding, emptied in its own view.
