@@ -66,6 +66,8 @@ bool ReplaceWithEscapedText(const std::wstring& path, const std::wstring& text, 
 bool FolderExists(const std::wstring& path);
 // A file or folder of that name exists.
 bool Exists(const std::wstring& path);
+// A file (not a folder) of that name exists.
+bool FileExists(const std::wstring& path);
 // Makes the folder unless it is there already; false when there is none after.
 bool CreateFolder(const std::wstring& path);
 // Deletes one file; on failure `error` holds the system's error code.
