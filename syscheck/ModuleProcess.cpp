@@ -49,6 +49,7 @@ std::wstring WithExtension(const std::wstring& file) {
 // The shortest prefix ending before a space (or at the end) that names an
 // existing file, as CreateProcess searches an unquoted path; else up to the first space.
 std::wstring UnquotedProgram(const std::wstring& text) {
+  Files::RealSystemFolder real;  // Windows starts an entry's program from the real System32
   for (size_t end = text.find(L' '); end != std::wstring::npos; end = text.find(L' ', end + 1)) {
     std::wstring candidate = text.substr(0, end);
     if (IsRooted(candidate) && Files::FileExists(WithExtension(candidate))) return candidate;
@@ -72,18 +73,25 @@ std::vector<std::wstring> Parts(const std::wstring& text) {
   return parts;
 }
 
-// `upperFile` is an upper-cased program file.
-bool IsImageOf(const Processes::Entry& entry, const std::wstring& upperFile) {
-  std::wstring path = Text::Upper(entry.path);
-  if (path.empty()) return Text::Upper(Text::Trim(entry.image)) == FileName(upperFile);
-  if (IsRooted(upperFile)) return path == upperFile;
+// One file has one name here: C:\x\..\y.exe and C:\LONG~1\y.exe name their long path.
+std::wstring Resolved(const std::wstring& path) {
+  Files::RealSystemFolder real;
+  return Files::LongPath(path);
+}
+
+// `upperPath` is the process's resolved, upper-cased image path (empty where
+// unknown); `upperFile` an upper-cased program file.
+bool IsImageOf(const Processes::Entry& entry, const std::wstring& upperPath, const std::wstring& upperFile) {
+  if (upperPath.empty()) return Text::Upper(Text::Trim(entry.image)) == FileName(upperFile);
+  if (IsRooted(upperFile)) return upperPath == upperFile;
   std::wstring tail = L"\\" + upperFile;  // a bare name, or a folder relative to wherever it was started
-  return path.size() > tail.size() && path.compare(path.size() - tail.size(), tail.size(), tail) == 0;
+  return upperPath.size() > tail.size() && upperPath.compare(upperPath.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 bool IsImageOfAny(const Processes::Entry& entry, const std::vector<std::wstring>& upperFiles) {
+  std::wstring path = entry.path.empty() ? std::wstring() : Text::Upper(Resolved(entry.path));
   for (const std::wstring& file : upperFiles)
-    if (IsImageOf(entry, file)) return true;
+    if (IsImageOf(entry, path, file)) return true;
   return false;
 }
 
@@ -92,7 +100,7 @@ bool IsImageOfAny(const Processes::Entry& entry, const std::vector<std::wstring>
 bool IsCritical(const Processes::Entry& entry) {
   std::wstring image = Text::Upper(Text::Trim(entry.image));
   if (!IsCriticalName(image)) return false;
-  return entry.path.empty() || IsSystemsOwn(Text::Upper(entry.path), image);  // an unknown image is spared
+  return entry.path.empty() || IsSystemsOwn(Text::Upper(Resolved(entry.path)), image);  // an unknown image is spared
 }
 
 std::wstring ReadProcessNameList() {
@@ -144,7 +152,8 @@ std::wstring ProgramFile(const std::wstring& command) {
   }
   for (wchar_t& c : file)
     if (c == L'/') c = L'\\';
-  return FileName(file).empty() ? std::wstring() : WithExtension(file);
+  if (FileName(file).empty()) return {};
+  return IsRooted(file) ? Resolved(WithExtension(file)) : WithExtension(file);
 }
 
 bool EndProgram(const std::wstring& command) {
@@ -159,7 +168,7 @@ bool EndProgram(const std::wstring& command) {
   bool allEnded = true;
   for (const Processes::Entry& entry : entries) {
     tk::DoEvents();
-    if (IsCritical(entry) || !IsImageOfAny(entry, files)) continue;
+    if (!IsImageOfAny(entry, files) || IsCritical(entry)) continue;
     // This program never ends itself; a match on it counts as a process left running.
     if (entry.id == System::CurrentProcessId() || !Processes::Terminate(entry.id)) allEnded = false;
   }

@@ -20,13 +20,15 @@ bool IsCritical(const Processes::Entry& entry);
 // The file a command line starts, as Windows finds it: a quoted path up to its
 // closing quote; unquoted, the shortest prefix ending before a space that names an
 // existing file, else the text up to the first space. Environment variables are
-// expanded and a name without an extension gets ".exe". Empty when the command
-// names no file (empty, or ending in a backslash).
+// expanded, a name without an extension gets ".exe", and a full path is resolved
+// ("." and ".." gone, short names long). Empty when the command names no file
+// (empty, or ending in a backslash).
 std::wstring ProgramFile(const std::wstring& command);
 // Ends every process (but this one, and the critical ones) whose image is the
 // program file of a part of `command` (parts joined by " | " are commands of their
-// own): its full path compared where the system gives it, else its file name; a
-// program without a folder by its file name. Letter case is ignored. False when a
+// own), letter case ignored: the resolved full paths compared where the system
+// gives the process's path, else the file names. A program without a folder
+// matches by its file name, a relative one by the end of the path. False when a
 // matching process survived.
 bool EndProgram(const std::wstring& command);
 

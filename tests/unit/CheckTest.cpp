@@ -224,13 +224,18 @@ bool StillRuns(DWORD id) {
 TEST_F(Checks, CleanEndsExactlyTheProgramTheEntryStarts) {
   std::vector<Processes::Entry> genuineHosts = Running(L"svchost.exe");  // Wine's own, in its system32
   ASSERT_FALSE(genuineHosts.empty());
+  const wchar_t longFolder[] = L"C:\\WINDOWS\\Long Folder Name";
+  wchar_t shortFolder[MAX_PATH] = {};
+  CreateDirectoryW(longFolder, nullptr);
+  ASSERT_NE(0u, GetShortPathNameW(longFolder, shortFolder, MAX_PATH));
+  const std::wstring shortName = std::wstring(shortFolder).substr(std::wstring(shortFolder).rfind(L'\\') + 1);
   struct Process {
     const wchar_t* folder;
     const wchar_t* image;
     bool ended;
   };
   struct Case {
-    const wchar_t* command;
+    std::wstring command;
     std::vector<Process> running;
   } cases[] = {
       {L"C:\\WINDOWS\\e", {{L"C:\\WINDOWS", L"editor.exe", false}, {L"C:\\WINDOWS", L"e.exe", true}}},
@@ -245,6 +250,8 @@ TEST_F(Checks, CleanEndsExactlyTheProgramTheEntryStarts) {
       {L"C:\\WINDOWS\\one.exe | C:\\WINDOWS\\two.exe",
        {{L"C:\\WINDOWS", L"one.exe", true}, {L"C:\\WINDOWS", L"two.exe", true}}},
       {L"C:\\WINDOWS\\Temp\\svchost.exe", {{L"C:\\WINDOWS\\Temp", L"svchost.exe", true}}},
+      {L"C:\\WINDOWS\\Temp\\..\\dotted.exe", {{L"C:\\WINDOWS", L"dotted.exe", true}}},
+      {L"C:\\WINDOWS\\" + shortName + L"\\short.exe", {{longFolder, L"short.exe", true}}},
   };
   for (const Case& c : cases) {
     std::string what = Text::ToAnsi(c.command);
@@ -371,10 +378,11 @@ TEST_F(Checks, ProgramFileOfACommand) {
   CreateDirectoryW(folder.c_str(), nullptr);
   testsupport::WriteFileBytes(folder + L"\\prog.exe", "MZ");
   testsupport::WriteFileBytes(folder + L"\\tool.com", "MZ");
-  wchar_t drive[MAX_PATH] = {};
+  wchar_t drive[MAX_PATH] = {}, shortName[MAX_PATH] = {};
   GetEnvironmentVariableW(L"SystemDrive", drive, MAX_PATH);
+  ASSERT_NE(0u, GetShortPathNameW((folder + L"\\prog.exe").c_str(), shortName, MAX_PATH));
   struct Case {
-    std::wstring command, file;
+    std::wstring command, file;  // compared as the file system does, letter case aside
   } cases[] = {
       {L"\"C:\\sandbox\\Space Dir\\prog.exe\" /s", folder + L"\\prog.exe"},
       {L"\"C:\\WINDOWS\\unclosed.exe", L"C:\\WINDOWS\\unclosed.exe"},
@@ -386,13 +394,16 @@ TEST_F(Checks, ProgramFileOfACommand) {
       {L"  C:\\WINDOWS\\e", L"C:\\WINDOWS\\e.exe"},
       {L"C:/WINDOWS/slash.exe", L"C:\\WINDOWS\\slash.exe"},
       {L"%SystemDrive%\\WINDOWS\\env", std::wstring(drive) + L"\\WINDOWS\\env.exe"},
+      {L"C:\\sandbox\\.\\x\\..\\Space Dir\\prog.exe", folder + L"\\prog.exe"},  // as Windows resolves it
+      {shortName, folder + L"\\prog.exe"},                                      // the short name in its long form
       {L"e.exe -x", L"e.exe"},
       {L"C:\\WINDOWS\\", L""},
       {L"\"\" /s", L""},
       {L"", L""},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(c.file, ModuleProcess::ProgramFile(c.command)) << testing::PrintToString(c.command);
+    EXPECT_EQ(Text::Upper(c.file), Text::Upper(ModuleProcess::ProgramFile(c.command)))
+        << testing::PrintToString(c.command);
 }
 
 TEST_F(Checks, ShippedListFlagsNoProcessOfACleanSystem) {

@@ -149,6 +149,11 @@ TEST_F(Winlogon, CleanEndsTheNamedProgramsAndWritesTheFixedTextBack) {
        {L"shell.exe"}},
       {kShell, L"Explorer.exe ", L"", {}, {}},
       {kShell,
+       L"Explorer.exe | C:\\WINDOWS\\wlbar.exe",  // two parts of a value, joined
+       L"| C:\\WINDOWS\\wlbar.exe",
+       {L"C:\\WINDOWS\\wlbar.exe"},
+       {L"wlbar.exe"}},
+      {kShell,
        L"Explorer.exe %SystemRoot%\\wlenv",
        L"%SystemRoot%\\wlenv",
        {L"C:\\WINDOWS\\wlenv.exe"},
