@@ -201,7 +201,7 @@ TEST_F(Checks, CleanThatLeavesAMatchingProcessIsReportedAsFailed) {
   EXPECT_EQ(std::vector<std::wstring>{L"(RAR)：发现可疑程序，可能是木马! -> " + command + L" 清除失败!"}, Lines());
 }
 
-// The processes of a program, whatever the snapshot says of them.
+// The running processes of that image name, as the snapshot gives them.
 std::vector<Processes::Entry> Running(const std::wstring& image) {
   std::vector<Processes::Entry> entries, named;
   EXPECT_TRUE(Processes::Snapshot(&entries));
