@@ -418,6 +418,35 @@ bool FolderExists(const std::wstring& path) {
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+bool FileExists(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+namespace {
+// Both calls answer the length they need (with the NUL) when the buffer is short.
+using PathQuery = std::function<DWORD(wchar_t* buffer, DWORD capacity)>;
+bool AskPath(const PathQuery& query, std::wstring* path) {
+  DWORD needed = query(nullptr, 0);
+  if (needed == 0) return false;
+  std::wstring answer(needed, L'\0');
+  DWORD length = query(&answer[0], needed);
+  if (length == 0 || length >= needed) return false;
+  answer.resize(length);
+  path->swap(answer);
+  return true;
+}
+}  // namespace
+
+std::wstring LongPath(const std::wstring& path) {
+  std::wstring full = path;
+  AskPath([&](wchar_t* buffer, DWORD capacity) { return GetFullPathNameW(path.c_str(), capacity, buffer, nullptr); },
+          &full);
+  std::wstring longer = full;
+  AskPath([&](wchar_t* buffer, DWORD capacity) { return GetLongPathNameW(full.c_str(), buffer, capacity); }, &longer);
+  return longer;
+}
+
 bool CreateFolder(const std::wstring& path) {
   CreateDirectoryW(path.c_str(), nullptr);
   return FolderExists(path);

@@ -66,6 +66,12 @@ bool ReplaceWithEscapedText(const std::wstring& path, const std::wstring& text, 
 bool FolderExists(const std::wstring& path);
 // A file or folder of that name exists.
 bool Exists(const std::wstring& path);
+// A file (not a folder) of that name exists.
+bool FileExists(const std::wstring& path);
+// The full path as the system resolves it ("." and ".." gone), its short (8.3)
+// names in their long form where the file exists; the path as given where it
+// cannot be resolved. A relative path is taken from the current folder.
+std::wstring LongPath(const std::wstring& path);
 // Makes the folder unless it is there already; false when there is none after.
 bool CreateFolder(const std::wstring& path);
 // Deletes one file; on failure `error` holds the system's error code.

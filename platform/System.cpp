@@ -156,6 +156,36 @@ void OpenDocument(void* parentWindow, const std::wstring& target) { g_opener(par
 
 void SetOpener(Opener opener) { g_opener = opener ? opener : OpenWithShell; }
 
+namespace {
+using FolderQuery = UINT(WINAPI*)(LPWSTR, UINT);
+
+// Asked again with room for the whole name when the first buffer is too small.
+std::wstring FolderFrom(FolderQuery query) {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    UINT length = query(buffer.data(), (UINT)buffer.size());
+    if (length == 0) return {};
+    if (length < buffer.size()) return std::wstring(buffer.data(), length);
+    buffer.resize(length);
+  }
+}
+}  // namespace
+
+std::wstring WindowsFolder() { return FolderFrom(GetSystemWindowsDirectoryW); }
+
+// GetSystemWow64DirectoryW is looked up at run time: Windows 2000 lacks it, and
+// 32-bit Windows answers it with no folder.
+std::vector<std::wstring> SystemFolders() {
+  std::vector<std::wstring> folders;
+  std::wstring system = FolderFrom(GetSystemDirectoryW);
+  if (!system.empty()) folders.push_back(system);
+  auto wow64 = reinterpret_cast<FolderQuery>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemWow64DirectoryW")));
+  std::wstring other = wow64 ? FolderFrom(wow64) : std::wstring();
+  if (!other.empty()) folders.push_back(other);
+  return folders;
+}
+
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 
 // IsWow64Process is missing before XP SP2, where there is no 64-bit Windows either.

@@ -2,6 +2,7 @@
 // the file browser or a document.
 #pragma once
 #include <string>
+#include <vector>
 
 namespace System {
 
@@ -38,6 +39,12 @@ void SetOpener(Opener opener);
 std::wstring BrowseForFolder(void* ownerWindow, const std::wstring& title);
 // The shell's file chooser for one existing file; its path, or empty when cancelled.
 std::wstring BrowseForFile(void* ownerWindow, const std::wstring& title);
+// The Windows folder of the system (not a user's own under Terminal Services),
+// without a trailing backslash; empty when it cannot be asked.
+std::wstring WindowsFolder();
+// The folders of the system's own programs: System32, and SysWOW64 where Windows
+// is 64-bit. Each as the system names it, without a trailing backslash.
+std::vector<std::wstring> SystemFolders();
 // The id of this process.
 unsigned long CurrentProcessId();
 // Windows is 64-bit: the registry has two views (the 64-bit one and the 32-bit

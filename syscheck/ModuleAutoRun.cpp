@@ -21,11 +21,6 @@ bool IsFinding(const std::wstring& command) {
   return command.find(L"\\WINNT\\") != std::wstring::npos || command.find(L"\\WINDOWS\\") != std::wstring::npos;
 }
 
-std::wstring ProgramName(const std::wstring& command) {
-  size_t slash = command.rfind(L'\\');
-  return slash == std::wstring::npos ? command : command.substr(slash + 1);
-}
-
 void WalkRunKey(Reg::Root hive, const std::wstring& subKey, Reg::View view,
                 const std::function<void(const RunValue& value)>& visit) {
   std::vector<Reg::Value> values;
@@ -38,8 +33,7 @@ namespace {
 bool CleanRunValue(Reg::Root hive, const std::wstring& subKey, Reg::View view, const RunValue& run) {
   // The user decided on the value shown; one changed meanwhile is not what they decided on.
   if (!Reg::Holds(hive, subKey, run.stored, view)) return false;
-  std::wstring program = ProgramName(run.command);
-  bool ended = program.empty() || ModuleProcess::KillProcessByName(program);
+  bool ended = ModuleProcess::EndProgram(run.command);
   bool deleted = Reg::DeleteValue(hive, subKey, run.stored.name, view) == Reg::Ok;
   return ended && deleted;
 }

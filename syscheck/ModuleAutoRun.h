@@ -35,7 +35,4 @@ void CheckRunKeys();
 // Examines the key in each of its views (Reg::ViewsOf).
 void ExamineRunKey(Reg::Root hive, const std::wstring& subKey);
 
-// The program name of a command: what follows its last backslash.
-std::wstring ProgramName(const std::wstring& command);
-
 }  // namespace ModuleAutoRun

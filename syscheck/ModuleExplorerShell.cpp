@@ -1,6 +1,7 @@
 #include "syscheck/ModuleExplorerShell.h"
 
 #include "platform/Text.h"
+#include "syscheck/ModuleProcess.h"
 #include "syscheck/Winlogon.h"
 
 namespace ModuleExplorerShell {
@@ -14,7 +15,18 @@ bool ShellTail(const std::wstring& text, std::wstring* subject) {
   return true;
 }
 
-const Winlogon::Rule kShell = {Winlogon::kShell, L"RES", L"Explorer.exe", ShellTail};
+// The program started beside the shell; a shell whose own path holds spaces (its
+// program runs past the first space) is itself that program.
+bool EndAdded(const std::wstring& text, const std::wstring& subject) {
+  std::wstring value = Text::Trim(text);
+  std::wstring shell = ModuleProcess::ProgramFile(value);
+  if (shell != ModuleProcess::ProgramFile(value.substr(0, value.find(L' ')))) {
+    return ModuleProcess::EndProgram(L"\"" + shell + L"\"");
+  }
+  return ModuleProcess::EndProgram(subject);
+}
+
+const Winlogon::Rule kShell = {Winlogon::kShell, L"RES", L"Explorer.exe", ShellTail, EndAdded};
 
 }  // namespace
 

@@ -4,7 +4,6 @@
 #include "platform/Text.h"
 #include "platform/Toolkit.h"
 #include "syscheck/Detection.h"
-#include "syscheck/ModuleAutoRun.h"
 #include "syscheck/ModuleBackup.h"
 #include "syscheck/ModuleProcess.h"
 
@@ -56,6 +55,9 @@ std::wstring ProgramPath(const std::wstring& command) {
   return command.substr(0, dot == std::wstring::npos ? 3 : dot + 4);
 }
 
+// What the line shows after CLEAN: the file name, after the last backslash.
+std::wstring FileName(const std::wstring& path) { return path.substr(path.rfind(L'\\') + 1); }
+
 bool WriteCommand(const Repair& repair, Reg::View view) {
   Reg::Key key;
   if (Reg::Create(Reg::ClassesRoot, repair.subKey, &key, view) != Reg::Ok) return false;
@@ -63,8 +65,10 @@ bool WriteCommand(const Repair& repair, Reg::View view) {
   return Reg::SetString(key, L"", repair.command) == Reg::Ok;
 }
 
-bool CleanAssociation(const std::wstring& program, Reg::View view) {
-  bool ended = program.empty() || ModuleProcess::KillProcessByName(program);
+// `path` is the program path shown; the program ended is that path, without its quote.
+bool CleanAssociation(const std::wstring& path, Reg::View view) {
+  std::wstring unquoted = !path.empty() && path[0] == L'"' ? path.substr(1) : path;
+  bool ended = ModuleProcess::EndProgram(L"\"" + unquoted + L"\"");
   bool repaired = RepairFileAssociations(view);
   return ended && repaired;
 }
@@ -76,10 +80,10 @@ void ExamineAssociationIn(const std::wstring& subKey, Reg::View view) {
   finding.tag = L"RFU";
   finding.message = Detection::kMessage;
   finding.subject = ProgramPath(command);
-  finding.cleanedSubject = ModuleAutoRun::ProgramName(finding.subject);
+  finding.cleanedSubject = FileName(finding.subject);
   finding.keepsTrustList = true;
-  std::wstring program = finding.cleanedSubject;
-  finding.clean = [program, view] { return CleanAssociation(program, view); };
+  std::wstring path = finding.subject;
+  finding.clean = [path, view] { return CleanAssociation(path, view); };
   finding.places = RepairPlaces(view);
   finding.view = view;
   Detection::Handle(finding);

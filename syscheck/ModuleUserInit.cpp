@@ -1,6 +1,7 @@
 #include "syscheck/ModuleUserInit.h"
 
 #include "platform/Text.h"
+#include "syscheck/ModuleProcess.h"
 #include "syscheck/Winlogon.h"
 
 namespace ModuleUserInit {
@@ -16,7 +17,18 @@ bool ListTail(const std::wstring& text, std::wstring* subject) {
   return true;
 }
 
-const Winlogon::Rule kUserinit = {Winlogon::kUserinit, L"RUI", L"userinit.exe,", ListTail};
+// Every program of the list after the first comma.
+bool EndListed(const std::wstring&, const std::wstring& subject) {
+  bool allEnded = true;
+  size_t start = 0;
+  for (size_t comma = subject.find(L',');; comma = subject.find(L',', start)) {
+    allEnded = ModuleProcess::EndProgram(subject.substr(start, comma - start)) && allEnded;
+    if (comma == std::wstring::npos) return allEnded;
+    start = comma + 1;
+  }
+}
+
+const Winlogon::Rule kUserinit = {Winlogon::kUserinit, L"RUI", L"userinit.exe,", ListTail, EndListed};
 
 }  // namespace
 

@@ -2,9 +2,7 @@
 
 #include "platform/Registry.h"
 #include "syscheck/Detection.h"
-#include "syscheck/ModuleAutoRun.h"
 #include "syscheck/ModuleBackup.h"
-#include "syscheck/ModuleProcess.h"
 
 namespace Winlogon {
 
@@ -27,8 +25,7 @@ bool Write(const std::wstring& name, Reg::View view, const std::wstring& text) {
 
 bool Repair(const Rule& rule, Reg::View view, const Reg::Value& shown, const std::wstring& subject) {
   if (!Reg::Holds(Reg::LocalMachine, kKey, shown, view)) return false;
-  std::wstring program = ModuleAutoRun::ProgramName(subject);
-  bool ended = program.empty() || ModuleProcess::KillProcessByName(program);
+  bool ended = rule.endPrograms(shown.Text(), subject);
   bool written = Write(rule.valueName, view, rule.restored);
   return ended && written;
 }

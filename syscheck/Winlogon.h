@@ -18,11 +18,14 @@ struct Rule {
   const wchar_t* restored;   // written back on CLEAN
   // Sets the subject of the value's text; false when the text is no finding.
   bool (*subjectOf)(const std::wstring& text, std::wstring* subject);
+  // Ends the programs the value starts beside the standard one, given its text and
+  // subject; false when one survived.
+  bool (*endPrograms)(const std::wstring& text, const std::wstring& subject);
 };
 
 // Reads the value in each view of the key, and puts a finding to the user. CLEAN
-// ends the programs the subject names and writes the value back in its view, when
-// it still holds what was shown.
+// ends the programs the rule finds in it and writes the value back in its view,
+// when it still holds what was shown.
 void ExamineValue(const Rule& rule);
 
 }  // namespace Winlogon

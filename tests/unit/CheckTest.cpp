@@ -69,9 +69,10 @@ class Checks : public ::testing::Test {
     DeleteFileW(TrustList::Path().c_str());
     DeleteFileW((testsupport::TestFolder() + L"\\blkt.dat").c_str());
   }
-  PROCESS_INFORMATION& Start(const std::wstring& image) {
-    processes.push_back(testsupport::StartSleeper(kSandbox, image));
-    EXPECT_TRUE(Alive(processes.back())) << "could not start " << testing::PrintToString(image);
+  PROCESS_INFORMATION& Start(const std::wstring& image) { return Start(kSandbox, image); }
+  PROCESS_INFORMATION& Start(const std::wstring& folder, const std::wstring& image) {
+    processes.push_back(testsupport::StartSleeper(folder, image));
+    EXPECT_TRUE(Alive(processes.back())) << "could not start " << testing::PrintToString(folder + L"\\" + image);
     return processes.back();
   }
   void WriteList(const std::string& text) {
@@ -98,7 +99,8 @@ TEST_F(Checks, AutorunFindingsAreCommandsIntoTheWindowsFolder) {
   std::vector<std::wstring> expected = {head + L"C:\\WINDOWS\\system32\\x.exe", head + L"\"C:\\WINDOWS\\q.exe\" /s",
                                         head + L"C:\\WINNT\\" + std::wstring(100 - head.size() - 9, L'l') +
                                             L" …（共 338 个字符）… " + std::wstring(96, L'l') + L".exe",
-                                        head + L"C:\\WINDOWS\\bin.exe", head + L"C:\\WINDOWS\\longname.exe"};
+                                        head + L"C:\\WINDOWS\\bin.exe   | junk",  // the part behind the NUL shown
+                                        head + L"C:\\WINDOWS\\longname.exe"};
   EXPECT_EQ(expected, answers.warnings);
   std::vector<std::wstring> lines = Lines();
   ASSERT_EQ(5u, lines.size());
@@ -152,7 +154,7 @@ TEST_F(Checks, CleanDeletesUnderTheStoredNameAndExaminesTheNextValue) {
   SetCommand(L"b", L"C:\\WINDOWS\\");
   SetCommand(L"c", L"C:\\WINDOWS\\runkill.exe -x");
   SetCommand(L"d", L"C:\\Program Files\\keep.exe");
-  PROCESS_INFORMATION& victim = Start(L"runkill.exe");
+  PROCESS_INFORMATION& victim = Start(L"C:\\WINDOWS", L"runkill.exe");
   PROCESS_INFORMATION& bystander = Start(L"bystander.exe");
   Answerer answers({L"CLEAN", L"CLEAN", L"CLEAN"});
   ModuleAutoRun::CheckRunKeys();
@@ -190,28 +192,93 @@ TEST_F(Checks, ValuesAddedOrRemovedDuringAPromptDoNotChangeTheWalk) {
 }
 
 TEST_F(Checks, CleanThatLeavesAMatchingProcessIsReportedAsFailed) {
-  SetCommand(L"self", L"C:\\WINDOWS\\unit_tests.exe");
-  Answerer answers({L"CLEAN"});
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring command = L"\"" + std::wstring(self) + L"\" C:\\WINDOWS\\";  // the argument makes it a finding
+  SetCommand(L"self", command);
+  checksupport::StandInPrompt prompt({L"CLEAN"});
   ModuleAutoRun::CheckRunKeys();
   EXPECT_FALSE(HasValue(L"self"));
-  EXPECT_EQ(std::vector<std::wstring>{L"(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\unit_tests.exe 清除失败!"},
-            Lines());
+  EXPECT_EQ(std::vector<std::wstring>{L"(RAR)：发现可疑程序，可能是木马! -> " + command + L" 清除失败!"}, Lines());
 }
 
-TEST_F(Checks, KillByNameMatchesEitherWayAndNeverEndsItself) {
-  PROCESS_INFORMATION& a = Start(L"a.exe");
-  PROCESS_INFORMATION& b = Start(L"b.exe");
-  PROCESS_INFORMATION& x = Start(L"x.exe");
-  PROCESS_INFORMATION& myx = Start(L"myx.exe");
-  PROCESS_INFORMATION& a2 = Start(L"A.EXE");
-  EXPECT_TRUE(ModuleProcess::KillProcessByName(L"a.exe /s"));
-  EXPECT_TRUE(testsupport::WaitFor([&] { return !Alive(a) && !Alive(a2); }));
-  EXPECT_TRUE(Alive(b));
-  EXPECT_TRUE(ModuleProcess::KillProcessByName(L"X.exe"));
-  EXPECT_TRUE(testsupport::WaitFor([&] { return !Alive(x) && !Alive(myx); }));
-  EXPECT_TRUE(Alive(b));
-  EXPECT_FALSE(ModuleProcess::KillProcessByName(L"unit_tests.exe"));
-  EXPECT_TRUE(ModuleProcess::KillProcessByName(L"nothing-runs-like-this.exe"));
+// The running processes of that image name, as the snapshot gives them.
+std::vector<Processes::Entry> Running(const std::wstring& image) {
+  std::vector<Processes::Entry> entries, named;
+  EXPECT_TRUE(Processes::Snapshot(&entries));
+  for (const Processes::Entry& entry : entries)
+    if (Text::Upper(entry.image) == Text::Upper(image)) named.push_back(entry);
+  return named;
+}
+
+bool StillRuns(DWORD id) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+  bool runs = process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  if (process) CloseHandle(process);
+  return runs;
+}
+
+// CLEAN of a Run entry ends the processes whose image is the file the entry
+// starts, and no other: not one whose name contains that name or is contained in
+// it, not one of the same name in another folder. An impostor of a critical
+// process is such a file too.
+TEST_F(Checks, CleanEndsExactlyTheProgramTheEntryStarts) {
+  std::vector<Processes::Entry> genuineHosts = Running(L"svchost.exe");  // Wine's own, in its system32
+  ASSERT_FALSE(genuineHosts.empty());
+  const wchar_t longFolder[] = L"C:\\WINDOWS\\Long Folder Name";
+  wchar_t shortFolder[MAX_PATH] = {};
+  CreateDirectoryW(longFolder, nullptr);
+  ASSERT_NE(0u, GetShortPathNameW(longFolder, shortFolder, MAX_PATH));
+  const std::wstring shortName = std::wstring(shortFolder).substr(std::wstring(shortFolder).rfind(L'\\') + 1);
+  struct Process {
+    const wchar_t* folder;
+    const wchar_t* image;
+    bool ended;
+  };
+  struct Case {
+    std::wstring command;
+    std::vector<Process> running;
+  } cases[] = {
+      {L"C:\\WINDOWS\\e", {{L"C:\\WINDOWS", L"editor.exe", false}, {L"C:\\WINDOWS", L"e.exe", true}}},
+      {L"C:\\WINDOWS\\same.exe", {{L"C:\\WINDOWS", L"same.exe", true}, {kSandbox, L"same.exe", false}}},
+      {L"\"C:\\WINDOWS\\quoted.exe\" /s d.exe",
+       {{L"C:\\WINDOWS", L"quoted.exe", true}, {L"C:\\WINDOWS", L"d.exe", false}}},
+      {L"C:\\WINDOWS\\Space Dir\\spaced.exe /run",
+       {{L"C:\\WINDOWS\\Space Dir", L"spaced.exe", true}, {kSandbox, L"spaced.exe", false}}},
+      {L"%SystemDrive%\\WINDOWS\\envprog.exe",
+       {{L"C:\\WINDOWS", L"envprog.exe", true}, {kSandbox, L"envprog.exe", false}}},
+      {L"C:\\WINDOWS\\twice.exe", {{L"C:\\WINDOWS", L"twice.exe", true}, {L"C:\\WINDOWS", L"TWICE.EXE", true}}},
+      {L"C:\\WINDOWS\\one.exe | C:\\WINDOWS\\two.exe",
+       {{L"C:\\WINDOWS", L"one.exe", true}, {L"C:\\WINDOWS", L"two.exe", true}}},
+      {L"C:\\WINDOWS\\Temp\\svchost.exe", {{L"C:\\WINDOWS\\Temp", L"svchost.exe", true}}},
+      {L"C:\\WINDOWS\\Temp\\..\\dotted.exe", {{L"C:\\WINDOWS", L"dotted.exe", true}}},
+      {L"C:\\WINDOWS\\" + shortName + L"\\short.exe", {{longFolder, L"short.exe", true}}},
+  };
+  for (const Case& c : cases) {
+    std::string what = Text::ToAnsi(c.command);
+    testsupport::DeleteTree(HKEY_CURRENT_USER, kRun);
+    FormReport::Unload();
+    std::vector<PROCESS_INFORMATION*> started;
+    for (const Process& p : c.running) started.push_back(&Start(p.folder, p.image));
+    SetCommand(L"v", c.command);
+    checksupport::StandInPrompt prompt({L"CLEAN"});
+    ModuleAutoRun::CheckRunKeys();
+    EXPECT_EQ(
+        std::vector<std::wstring>{L"(RAR)：发现可疑程序，可能是木马! -> " + std::wstring(c.command) + L" 已清除!"},
+        Lines())
+        << what;
+    for (size_t i = 0; i < started.size(); i++) {
+      if (c.running[i].ended) {
+        EXPECT_TRUE(testsupport::WaitFor([&] { return !Alive(*started[i]); })) << what << ": " << i;
+      }
+    }
+    for (size_t i = 0; i < started.size(); i++) {
+      if (!c.running[i].ended) {
+        EXPECT_TRUE(Alive(*started[i])) << what << ": " << i;
+      }
+    }
+  }
+  for (const Processes::Entry& host : genuineHosts) EXPECT_TRUE(StillRuns(host.id)) << host.id;
 }
 
 TEST_F(Checks, MemoryCheckFlagsStemsFoundInTheList) {
@@ -230,22 +297,39 @@ TEST_F(Checks, MemoryCheckFlagsStemsFoundInTheList) {
   EXPECT_TRUE(testsupport::WaitFor([&] { return Alive(first) != Alive(second); }));
 }
 
-// Whatever a name matches, the processes Windows cannot lose and the shell are
-// never ended; the memory check says so when asked to clean one.
-TEST_F(Checks, CriticalProcessesAreNeverEnded) {
-  PROCESS_INFORMATION& host = Start(L"svchost.exe");
-  PROCESS_INFORMATION& shell = Start(L"Explorer.EXE");  // beside the prefix's own shell
-  EXPECT_TRUE(ModuleProcess::KillProcessByName(L"svchost.exe"));
-  EXPECT_TRUE(ModuleProcess::KillProcessByName(L"plorer"));  // a name cut short matches the shell's
-  EXPECT_TRUE(Alive(host));
-  EXPECT_TRUE(Alive(shell));
-  WriteList("svchost.exe\r\n");
-  Answerer answers(std::vector<std::wstring>(8, L"CLEAN"));  // the prefix runs its own svchost too
+// A process named like one Windows cannot lose (or the shell) is spared only when
+// its image is the system's own file: the memory check ends an impostor started
+// elsewhere, and says it failed for the genuine ones (Wine runs its svchost and
+// its shell from system32) and for a shell in the Windows folder.
+TEST_F(Checks, OnlyTheSystemsOwnCriticalProcessesAreSpared) {
+  std::vector<Processes::Entry> genuine = Running(L"svchost.exe"), shells = Running(L"explorer.exe");
+  genuine.insert(genuine.end(), shells.begin(), shells.end());
+  ASSERT_FALSE(genuine.empty());
+  wchar_t windows[MAX_PATH] = {};
+  GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  const std::wstring shellFile = std::wstring(windows) + L"\\explorer.exe", saved = shellFile + L".zv";
+  ASSERT_TRUE(CopyFileW(shellFile.c_str(), saved.c_str(), FALSE));  // the prefix's own, put back below
+  PROCESS_INFORMATION& windowsShell = Start(windows, L"explorer.exe");
+  PROCESS_INFORMATION& host = Start(L"C:\\WINDOWS\\Temp", L"svchost.exe");
+  PROCESS_INFORMATION& shell = Start(L"Explorer.EXE");
+  WriteList("svchost.exe\r\nexplorer.exe\r\n");
+  checksupport::StandInPrompt prompt(std::vector<std::wstring>(genuine.size() + 3, L"CLEAN"));
   ModuleProcess::CheckMemory();
+  EXPECT_TRUE(testsupport::WaitFor([&] { return !Alive(host) && !Alive(shell); }));
+  for (const Processes::Entry& entry : genuine) EXPECT_TRUE(StillRuns(entry.id)) << Text::ToAnsi(entry.image);
+  EXPECT_TRUE(Alive(windowsShell));
   std::vector<std::wstring> lines = Lines();
-  ASSERT_FALSE(lines.empty());
-  for (const std::wstring& line : lines) EXPECT_EQ(L"(P)：内存中发现可疑程序，可能是木马! -> svchost. 清除失败!", line);
-  EXPECT_TRUE(Alive(host));
+  ASSERT_EQ(genuine.size() + 3, lines.size());
+  const std::wstring head = L"(P)：内存中发现可疑程序，可能是木马! -> ";
+  size_t cleaned = 0;
+  for (const std::wstring& line : lines) {
+    bool done = line == head + L"svchost. 已清除!" || line == head + L"Explorer. 已清除!";
+    cleaned += done;
+    EXPECT_TRUE(done || line == head + L"svchost. 清除失败!" || line == head + L"explorer. 清除失败!") << line.size();
+  }
+  EXPECT_EQ(2u, cleaned);
+  testsupport::EndProcess(windowsShell);
+  EXPECT_TRUE(MoveFileExW(saved.c_str(), shellFile.c_str(), MOVEFILE_REPLACE_EXISTING));
 }
 
 TEST_F(Checks, MemoryCheckAllowWritesNothingAndListBeyondTheBoundIsIgnored) {
@@ -286,9 +370,41 @@ TEST_F(Checks, NameStems) {
   EXPECT_EQ(L"Explorer.", ModuleProcess::NameStem(L"Explorer.EXE"));
   EXPECT_EQ(L"a.", ModuleProcess::NameStem(L"a.b.exe"));
   EXPECT_EQ(L"系统进程", ModuleProcess::NameStem(L"System"));
-  EXPECT_EQ(L"y.dll,Run", ModuleAutoRun::ProgramName(L"C:\\WINDOWS\\rundll32.exe C:\\x\\y.dll,Run"));
-  EXPECT_EQ(L"", ModuleAutoRun::ProgramName(L"C:\\WINDOWS\\"));
-  EXPECT_EQ(L"a.exe\" /s", ModuleAutoRun::ProgramName(L"\"C:\\WINDOWS\\a.exe\" /s"));
+}
+
+// The file a command starts, found as Windows finds it.
+TEST_F(Checks, ProgramFileOfACommand) {
+  const std::wstring folder = L"C:\\sandbox\\Space Dir";
+  CreateDirectoryW(kSandbox, nullptr);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  testsupport::WriteFileBytes(folder + L"\\prog.exe", "MZ");
+  testsupport::WriteFileBytes(folder + L"\\tool.com", "MZ");
+  wchar_t drive[MAX_PATH] = {}, shortName[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"SystemDrive", drive, MAX_PATH);
+  ASSERT_NE(0u, GetShortPathNameW((folder + L"\\prog.exe").c_str(), shortName, MAX_PATH));
+  struct Case {
+    std::wstring command, file;  // compared as the file system does, letter case aside
+  } cases[] = {
+      {L"\"C:\\sandbox\\Space Dir\\prog.exe\" /s", folder + L"\\prog.exe"},
+      {L"\"C:\\WINDOWS\\unclosed.exe", L"C:\\WINDOWS\\unclosed.exe"},
+      {L"C:\\sandbox\\Space Dir\\prog.exe /s x", folder + L"\\prog.exe"},  // the first prefix that exists
+      {L"C:\\sandbox\\Space Dir\\prog /s", folder + L"\\prog.exe"},        // ".exe" tried, as CreateProcess does
+      {L"C:\\sandbox\\Space Dir\\tool.com", folder + L"\\tool.com"},
+      {L"C:\\sandbox\\Missing Dir\\x.exe /s", L"C:\\sandbox\\Missing.exe"},  // none exists: up to the first space
+      {L"C:\\WINDOWS\\rundll32.exe C:\\x\\y.dll,Run", L"C:\\WINDOWS\\rundll32.exe"},
+      {L"  C:\\WINDOWS\\e", L"C:\\WINDOWS\\e.exe"},
+      {L"C:/WINDOWS/slash.exe", L"C:\\WINDOWS\\slash.exe"},
+      {L"%SystemDrive%\\WINDOWS\\env", std::wstring(drive) + L"\\WINDOWS\\env.exe"},
+      {L"C:\\sandbox\\.\\x\\..\\Space Dir\\prog.exe", folder + L"\\prog.exe"},  // as Windows resolves it
+      {shortName, folder + L"\\prog.exe"},                                      // the short name in its long form
+      {L"e.exe -x", L"e.exe"},
+      {L"C:\\WINDOWS\\", L""},
+      {L"\"\" /s", L""},
+      {L"", L""},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(Text::Upper(c.file), Text::Upper(ModuleProcess::ProgramFile(c.command)))
+        << testing::PrintToString(c.command);
 }
 
 TEST_F(Checks, ShippedListFlagsNoProcessOfACleanSystem) {

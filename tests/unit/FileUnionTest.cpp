@@ -155,8 +155,8 @@ class FileUnion : public ::testing::Test {
     FormMain::Form_Unload();
     testsupport::Pump();
   }
-  PROCESS_INFORMATION& Start(const std::wstring& image) {
-    processes.push_back(testsupport::StartSleeper(kSandbox, image));
+  PROCESS_INFORMATION& Start(const std::wstring& image, const std::wstring& folder = kSandbox) {
+    processes.push_back(testsupport::StartSleeper(folder, image));
     EXPECT_TRUE(Alive(processes.back())) << "could not start " << testing::PrintToString(image);
     return processes.back();
   }
@@ -210,23 +210,27 @@ TEST_F(FileUnion, MissingExaminedKeyIsCreatedEmptyAndIsNoFinding) {
   EXPECT_FALSE(FormReport::HasFindings());
 }
 
-// CLEAN ends the processes of the program's file name, writes the five standard
-// commands and reports the file name alone.
+// CLEAN ends the processes of the program path (without its quote, ".exe" when
+// it has no extension), writes the five standard commands and reports the file
+// name alone.
 TEST_F(FileUnion, CleanEndsTheProgramAndWritesTheStandardCommands) {
   struct Case {
     const wchar_t* command;
-    const wchar_t* shown;  // in the line after CLEAN
-    const wchar_t* image;  // a process the file name matches, if any
+    const wchar_t* shown;   // in the line after CLEAN
+    const wchar_t* folder;  // where the program runs, if it does
+    const wchar_t* image;
+    const wchar_t* spared;  // a name the old matching by part of a name took for it
   } cases[] = {
-      {L"C:\\WINDOWS\\fuevil.exe \"%1\" %*", L"fuevil.exe", L"fuevil.exe"},
-      {L"\"C:\\WINDOWS\\fuquoted.exe\" \"%1\"", L"fuquoted.exe", L"FUQUOTED.EXE"},
-      {L"C:\\Documents and Settings\\a.b\\q.exe %1", L"q", L"fuq.exe"},
+      {L"C:\\WINDOWS\\fuevil.exe \"%1\" %*", L"fuevil.exe", L"C:\\WINDOWS", L"fuevil.exe", L"fuevil.exe"},
+      {L"\"C:\\WINDOWS\\fuquoted.exe\" \"%1\"", L"fuquoted.exe", L"C:\\WINDOWS", L"FUQUOTED.EXE", L"uoted.exe"},
+      {L"C:\\sandbox\\a.b\\q.exe %1", L"q", L"C:\\sandbox\\a.b", L"q.exe", L"fuq.exe"},
       // The path "C:\" has no file name: nothing is ended, and the line keeps the path.
-      {L"C:\\Program Files\\no dot at all %1", L"C:\\", nullptr},
+      {L"C:\\Program Files\\no dot at all %1", L"C:\\", nullptr, nullptr, L"no.exe"},
   };
   PROCESS_INFORMATION& bystander = Start(L"fukeep.exe");
   for (const Case& c : cases) {
-    PROCESS_INFORMATION* victim = c.image ? &Start(c.image) : nullptr;
+    PROCESS_INFORMATION* victim = c.image ? &Start(c.image, c.folder) : nullptr;
+    PROCESS_INFORMATION& spared = Start(c.spared);
     SetCommand(kExe, c.command);
     Answering({L"CLEAN"});
     ModuleFileUnion::CheckFileAssociations();
@@ -235,6 +239,8 @@ TEST_F(FileUnion, CleanEndsTheProgramAndWritesTheStandardCommands) {
     if (victim) {
       EXPECT_TRUE(testsupport::WaitFor([&] { return !Alive(*victim); })) << testing::PrintToString(c.image);
     }
+    EXPECT_TRUE(Alive(spared)) << testing::PrintToString(c.spared);
+    testsupport::EndProcess(spared);
     ExpectRepaired();
   }
   EXPECT_TRUE(Alive(bystander));

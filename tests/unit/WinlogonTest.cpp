@@ -63,9 +63,12 @@ class Winlogon : public ::testing::Test {
     userinit.Restore();  // and no Userinit
     DeleteFileW(TrustList::Path().c_str());
   }
-  PROCESS_INFORMATION& Start(const std::wstring& image) {
-    processes.push_back(testsupport::StartSleeper(kSandbox, image));
-    EXPECT_TRUE(Alive(processes.back())) << "could not start " << testing::PrintToString(image);
+  // `path` is a folder and an image name, or an image name alone to start in the sandbox.
+  PROCESS_INFORMATION& Start(const std::wstring& path) {
+    size_t slash = path.rfind(L'\\');
+    std::wstring folder = slash == std::wstring::npos ? kSandbox : path.substr(0, slash);
+    processes.push_back(testsupport::StartSleeper(folder, path.substr(slash + 1)));
+    EXPECT_TRUE(Alive(processes.back())) << "could not start " << testing::PrintToString(path);
     return processes.back();
   }
   // One run of the check, answered in turn.
@@ -136,30 +139,62 @@ TEST_F(Winlogon, SubjectIsTheShellTailOrWhatFollowsTheUserinitComma) {
   }
 }
 
-// CLEAN ends what the subject names after its last backslash and writes the fixed
-// text back as a REG_SZ with its terminating NUL.
+// CLEAN ends the programs the value starts beside the standard one (each of a
+// Userinit list), exactly those files, and writes the fixed text back as a REG_SZ
+// with its terminating NUL.
 TEST_F(Winlogon, CleanEndsTheNamedProgramsAndWritesTheFixedTextBack) {
   struct Case {
     const Check& check;
     std::wstring value, subject;
-    std::vector<std::wstring> ended;
+    std::vector<std::wstring> ended, spared;  // started before the check: a path, or a name in the sandbox
   } cases[] = {
-      {kShell, L"Explorer.exe C:\\WINDOWS\\x.exe", L"C:\\WINDOWS\\x.exe", {L"x.exe"}},
-      {kShell, L"C:\\Program Files\\My Shell\\shell.exe", L"Files\\My Shell\\shell.exe", {L"shell.exe"}},
-      {kShell, L"Explorer.exe ", L"", {}},
-      {kUserinit, L"C:\\WINDOWS\\system32\\userinit.exe,C:\\WINDOWS\\x.exe,", L"C:\\WINDOWS\\x.exe,", {L"x.exe"}},
-      {kUserinit, L"C:\\WINDOWS\\system32\\userinit.exe", L"C:\\WINDOWS\\system32\\userinit.exe", {L"userinit.exe"}},
-      {kUserinit, L"userinit.exe,a.exe,b.exe", L"a.exe,b.exe", {L"a.exe", L"b.exe"}},
+      {kShell, L"Explorer.exe C:\\WINDOWS\\x.exe", L"C:\\WINDOWS\\x.exe", {L"C:\\WINDOWS\\x.exe"}, {L"x.exe"}},
+      {kShell,
+       L"C:\\sandbox\\My Shell\\shell.exe",
+       L"Shell\\shell.exe",
+       {L"C:\\sandbox\\My Shell\\shell.exe"},
+       {L"shell.exe"}},
+      {kShell, L"Explorer.exe ", L"", {}, {}},
+      {kShell,
+       L"Explorer.exe | C:\\WINDOWS\\wlbar.exe",  // two parts of a value, joined
+       L"| C:\\WINDOWS\\wlbar.exe",
+       {L"C:\\WINDOWS\\wlbar.exe"},
+       {L"wlbar.exe"}},
+      {kShell,
+       L"Explorer.exe %SystemRoot%\\wlenv",
+       L"%SystemRoot%\\wlenv",
+       {L"C:\\WINDOWS\\wlenv.exe"},
+       {L"wlenv.exe"}},
+      {kUserinit,
+       L"C:\\WINDOWS\\system32\\userinit.exe,C:\\WINDOWS\\x.exe,",
+       L"C:\\WINDOWS\\x.exe,",
+       {L"C:\\WINDOWS\\x.exe"},
+       {L"x.exe"}},
+      {kUserinit,
+       L"C:\\WINDOWS\\system32\\userinit.exe",
+       L"C:\\WINDOWS\\system32\\userinit.exe",
+       {},
+       {L"userinit.exe"}},  // not the system's own userinit
+      {kUserinit, L"userinit.exe,a.exe,b.exe", L"a.exe,b.exe", {L"a.exe", L"b.exe"}, {L"ab.exe"}},
+      {kUserinit,
+       L"userinit.exe,C:\\WINDOWS\\uia.exe /s,\"C:\\sandbox\\ui b.exe\"",
+       L"C:\\WINDOWS\\uia.exe /s,\"C:\\sandbox\\ui b.exe\"",
+       {L"C:\\WINDOWS\\uia.exe", L"C:\\sandbox\\ui b.exe"},
+       {L"uia.exe", L"b.exe"}},
   };
   PROCESS_INFORMATION& bystander = Start(L"bystander.exe");
   for (const Case& c : cases) {
     std::string what = Text::ToAnsi(c.value);
-    std::vector<PROCESS_INFORMATION*> targets;
-    for (const std::wstring& image : c.ended) targets.push_back(&Start(image));
+    std::vector<PROCESS_INFORMATION*> targets, others;
+    for (const std::wstring& path : c.ended) targets.push_back(&Start(path));
+    for (const std::wstring& path : c.spared) others.push_back(&Start(path));
     Set(c.check, c.value);
     EXPECT_EQ(std::vector<std::wstring>{Warning(c.check, c.subject)}, Run(c.check, {L"CLEAN"})) << what;
     EXPECT_EQ(std::vector<std::wstring>{Line(c.check, c.subject, L" 已清除!")}, ReportLines()) << what;
-    for (PROCESS_INFORMATION* target : targets) EXPECT_TRUE(testsupport::WaitFor([&] { return !Alive(*target); }));
+    for (PROCESS_INFORMATION* target : targets)
+      EXPECT_TRUE(testsupport::WaitFor([&] { return !Alive(*target); })) << what;
+    for (PROCESS_INFORMATION* other : others) EXPECT_TRUE(Alive(*other)) << what;
+    for (PROCESS_INFORMATION* other : others) testsupport::EndProcess(*other);
     EXPECT_TRUE(Sz(c.check.restored) == Get(c.check)) << what;
     EXPECT_TRUE(Run(c.check, {}).empty()) << what << ": the value written back is no finding";
   }
@@ -169,7 +204,9 @@ TEST_F(Winlogon, CleanEndsTheNamedProgramsAndWritesTheFixedTextBack) {
 // CLEAN says it failed when a matching program survives, when the key refuses the
 // write, or when the value changed while the prompt waited (then it is left alone).
 TEST_F(Winlogon, CleanThatCannotFinishIsReportedAsFailed) {
-  const std::wstring survivor = L"userinit.exe,C:\\WINDOWS\\unit_tests.exe";  // this program never ends itself
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring survivor = L"userinit.exe," + std::wstring(self);  // this program never ends itself
   const std::wstring hijack = L"Explorer.exe C:\\WINDOWS\\x.exe";
   struct Case {
     const char* what;
@@ -178,7 +215,7 @@ TEST_F(Winlogon, CleanThatCannotFinishIsReportedAsFailed) {
     std::function<void()> onPrompt;
     std::wstring after;
   } cases[] = {
-      {"a matching process survives", kUserinit, survivor, L"C:\\WINDOWS\\unit_tests.exe", nullptr, L"userinit.exe,"},
+      {"a matching process survives", kUserinit, survivor, self, nullptr, L"userinit.exe,"},
       {"the key refuses the write", kShell, hijack, L"C:\\WINDOWS\\x.exe",
        [this] { readOnly.reset(new checksupport::ReadOnlyKey(HKEY_LOCAL_MACHINE, kKey)); }, hijack},
       {"the value changed meanwhile", kShell, hijack, L"C:\\WINDOWS\\x.exe",

@@ -307,7 +307,7 @@ TEST_F(Wow64, AppInitListOfEachViewEmptiedInItsView) {
 }
 
 // Processes of either width named in the list are found by the memory check and
-// ended, and KillProcessByName ends them as well. A host that runs no 32-bit
+// ended, and EndProgram ends them as well. A host that runs no 32-bit
 // program leaves the 32-bit case out, and says so.
 TEST_F(Wow64, ProcessesOfEitherWidthFoundAndEnded) {
   struct Case {
@@ -336,7 +336,7 @@ TEST_F(Wow64, ProcessesOfEitherWidthFoundAndEnded) {
     std::vector<std::wstring> warnings = Run(ModuleProcess::CheckMemory, {L"CLEAN"});
     EXPECT_EQ(1u, Count(warnings, c.found));
     EXPECT_TRUE(testsupport::WaitFor([&] { return !testsupport::Alive(found); })) << c.found;
-    EXPECT_TRUE(ModuleProcess::KillProcessByName(c.killed));
+    EXPECT_TRUE(ModuleProcess::EndProgram(std::wstring(L"C:\\sandbox\\") + c.killed));
     EXPECT_TRUE(testsupport::WaitFor([&] { return !testsupport::Alive(killed); })) << c.killed;
     testsupport::EndProcess(found);
     testsupport::EndProcess(killed);
