@@ -17,10 +17,6 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
          (WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr) && written == bytes.size());
 }
 
-}  // namespace
-
-namespace {
-
 bool DriveRootAt(const std::wstring& path, size_t at) {
   if (path.size() < at + 3) return false;
   wchar_t letter = path[at] | 0x20;

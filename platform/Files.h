@@ -16,7 +16,8 @@ constexpr unsigned long kNotAFile = 0x20000000 | 1;
 // The full \\?\ form of a file path (\\?\UNC\... for a share), under which the file
 // calls never take the last name for a device (CON, NUL, COM1.dll, ...): only the
 // folder part is made full, the name is kept as written. False for a path of the
-// device namespace (\\.\..., \\?\ before anything but a drive or UNC\).
+// device namespace (\\.\..., \\?\ before anything but a drive or UNC\), and for one
+// the system cannot make full.
 bool LiteralPath(const std::wstring& path, std::wstring* literal);
 // Whether Windows takes the name for a device, whatever its extension.
 bool IsDeviceName(const std::wstring& name);

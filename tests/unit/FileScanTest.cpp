@@ -443,8 +443,8 @@ TEST_F(Walker, DeviceNamesAreExaminedAsTheFilesTheyAre) {
   EXPECT_EQ(expected, r.lines);
 }
 
-// Links in the folder (null.dll to /dev/null, fifo.exe a FIFO) open as a character
-// device and a pipe: never read, each reported and counted.
+// In the tests' "devices" folder null.dll links to /dev/null and fifo.exe is a FIFO:
+// they open as a character device and a pipe, are never read, reported and counted.
 TEST_F(Walker, CandidatesThatAreNoFilesAreReportedUnread) {
   const std::wstring folder = testsupport::TestFolder() + L"\\devices";
   Recorder r;
