@@ -81,6 +81,8 @@ void Examine(const Sink& sink, const std::wstring& path) {
   ShowStatus(sink, Shorten(path));
   Examination examination = ExamineFile(path);
   if (examination.suspicious) AddResult(sink, L" " + FindingText(path, examination.company) + L"\r\n");
+  // A device or pipe under a file's name is worth a look: the user hears of it.
+  if (examination.error == Files::kNotAFile) AddResult(sink, L" 无法检查：" + path + L" | 原因：不是文件\r\n");
 }
 
 void HandleFolderEntry(const std::wstring& folder, const Folders::Entry& entry) {

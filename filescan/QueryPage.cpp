@@ -2,6 +2,7 @@
 
 #include "filescan/ModuleScanDisk.h"
 #include "frame/Skin.h"
+#include "platform/Files.h"
 #include "platform/System.h"
 
 namespace QueryPage {
@@ -27,6 +28,10 @@ std::wstring Reason(unsigned long error) {
 }
 
 void TellUnreadable(const std::wstring& path, unsigned long error) {
+  if (error == Files::kNotAFile) {
+    Tell(L"不是文件（设备或管道），无法查询：" + path, tk::Icon::Error);
+    return;
+  }
   bool missing = error == kFileNotFound || error == kPathNotFound;
   Tell((missing ? L"找不到文件：" : L"无法读取文件：") + path + L"\r\n" + Reason(error), tk::Icon::Error);
 }

@@ -17,16 +17,121 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
          (WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr) && written == bytes.size());
 }
 
+bool DriveRootAt(const std::wstring& path, size_t at) {
+  if (path.size() < at + 3) return false;
+  wchar_t letter = path[at] | 0x20;
+  return letter >= L'a' && letter <= L'z' && path[at + 1] == L':' && path[at + 2] == L'\\';
+}
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
+  size_t length = wcslen(prefix);
+  return text.size() >= length && _wcsnicmp(text.c_str(), prefix, length) == 0;
+}
+
+bool EndsWith(const std::wstring& text, const wchar_t* suffix) {
+  size_t length = wcslen(suffix);
+  return text.size() >= length && text.compare(text.size() - length, length, suffix) == 0;
+}
+
+// \\server\..., where the server is no "." or "?" of the device namespace.
+bool IsShare(const std::wstring& path) {
+  if (!StartsWith(path, L"\\\\")) return false;
+  std::wstring server = path.substr(2, path.find(L'\\', 2) - 2);
+  return !server.empty() && server != L"." && server != L"?";
+}
+
+// A full path of a drive or share that the system would take as it is: no forward
+// slash, no empty, "." or ".." name. The scan's paths are all of this kind.
+bool IsPlain(const std::wstring& path) {
+  if (!DriveRootAt(path, 0) && !IsShare(path)) return false;
+  if (path.find(L'/') != std::wstring::npos || path.find(L"\\\\", 1) != std::wstring::npos) return false;
+  if (path.find(L"\\.\\") != std::wstring::npos || path.find(L"\\..\\") != std::wstring::npos) return false;
+  return !EndsWith(path, L"\\.") && !EndsWith(path, L"\\..");
+}
+
+// The \\?\ form of a full path; false for one of the device namespace.
+bool Prefixed(const std::wstring& full, std::wstring* literal) {
+  if (StartsWith(full, L"\\\\?\\")) {
+    if (!DriveRootAt(full, 4) && !StartsWith(full.substr(4), L"UNC\\")) return false;
+    *literal = full;
+  } else if (DriveRootAt(full, 0)) {
+    *literal = L"\\\\?\\" + full;
+  } else if (IsShare(full)) {
+    *literal = L"\\\\?\\UNC" + full.substr(1);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// The folder part with its last separator ("C:" for "C:name", empty for a bare
+// name), and the last name.
+void SplitName(const std::wstring& path, std::wstring* folder, std::wstring* name) {
+  size_t cut = path.find_last_of(L"\\/");
+  if (cut == std::wstring::npos && path.size() >= 2 && path[1] == L':') cut = 1;
+  size_t begin = cut == std::wstring::npos ? 0 : cut + 1;
+  *folder = path.substr(0, begin);
+  *name = path.substr(begin);
+}
+
+bool FullPath(const std::wstring& path, std::wstring* full) {
+  DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return false;
+  std::wstring buffer(size, L'\0');
+  DWORD length = GetFullPathNameW(path.c_str(), size, &buffer[0], nullptr);
+  if (length == 0 || length >= size) return false;
+  buffer.resize(length);
+  full->swap(buffer);
+  return true;
+}
+
+HANDLE NotAFile() {
+  SetLastError(kNotAFile);
+  return INVALID_HANDLE_VALUE;
+}
+
 }  // namespace
 
-// Paths the ANSI calls cannot carry go through the wide call with its long-path prefix.
+bool LiteralPath(const std::wstring& path, std::wstring* literal) {
+  if (StartsWith(path, L"\\\\?\\") || IsPlain(path)) return Prefixed(path, literal);
+  // Made full whole, "C:\x\COM1.dll" would turn into "\\.\COM1": the name stays as written.
+  std::wstring folder, name, full;
+  SplitName(path, &folder, &name);
+  if (name == L"." || name == L"..") folder = path, name.clear();
+  if (!FullPath(folder.empty() ? L"." : folder, &full)) return false;
+  if (!name.empty() && full.back() != L'\\') full += L'\\';
+  return Prefixed(full + name, literal);
+}
+
+bool IsDeviceName(const std::wstring& name) {
+  std::wstring base = Text::Upper(name.substr(0, name.find_first_of(L".:")));
+  while (!base.empty() && base.back() == L' ') base.pop_back();
+  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
+    if (base == device) return true;
+  if (base.size() != 4 || (base.compare(0, 3, L"COM") != 0 && base.compare(0, 3, L"LPT") != 0)) return false;
+  wchar_t digit = base[3];
+  return (digit >= L'0' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' || digit == L'\u00B3';
+}
+
 static HANDLE OpenForReading(const std::wstring& path) {
+  std::wstring literal, folder, name;
+  if (!LiteralPath(path, &literal)) return NotAFile();
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  std::string ansi = Text::ToAnsi(path);
-  if (path.size() < MAX_PATH && ansi.size() < MAX_PATH && Text::FromAnsi(ansi) == path)
-    return CreateFileA(ansi.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  std::wstring wide = path.compare(0, 4, L"\\\\?\\") == 0 ? path : L"\\\\?\\" + path;
-  return CreateFileW(wide.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      CreateFileW(literal.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    SplitName(path, &folder, &name);
+    // Where no such file exists, Windows would have opened the device of that name.
+    bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    if (missing && IsDeviceName(name)) return NotAFile();
+    SetLastError(error);
+    return file;
+  }
+  // A link can still lead to a device or a pipe, whose reads may never return.
+  if (GetFileType(file) == FILE_TYPE_DISK) return file;
+  CloseHandle(file);
+  return NotAFile();
 }
 
 static bool Failed(unsigned long* error) {
@@ -409,6 +514,11 @@ bool ReplaceWithText(const std::wstring& path, const std::wstring& text, unsigne
 
 bool ReplaceWithEscapedText(const std::wstring& path, const std::wstring& text, unsigned long* error) {
   return ReplaceWithBytes(path, Text::ToAnsiEscaped(text, Text::LineBreaks::Kept), error);
+}
+
+bool IsDiskFile(const std::wstring& path) {
+  ScopedHandle file(OpenForReading(path));
+  return file.Valid();
 }
 
 bool FolderExists(const std::wstring& path) {

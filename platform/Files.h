@@ -10,9 +10,24 @@
 
 namespace Files {
 
+// The error of a path that names no file but a device or a pipe: its reads could
+// block for ever. The customer bit keeps it apart from every system code.
+constexpr unsigned long kNotAFile = 0x20000000 | 1;
+// The full \\?\ form of a file path (\\?\UNC\... for a share), under which the file
+// calls never take the last name for a device (CON, NUL, COM1.dll, ...): only the
+// folder part is made full, the name is kept as written. False for a path of the
+// device namespace (\\.\..., \\?\ before anything but a drive or UNC\), and for one
+// the system cannot make full.
+bool LiteralPath(const std::wstring& path, std::wstring* literal);
+// Whether Windows takes the name for a device, whatever its extension.
+bool IsDeviceName(const std::wstring& name);
+
 // Reads at most `maxBytes` from the start of a file, opened for reading only and
-// shared with writers and deleters. False when the file cannot be opened or read;
-// then `error`, when given, holds the system's error code.
+// shared with writers and deleters. Only a file on a disk is read: a path of the
+// device namespace is never opened, a device or pipe that a link leads to is closed
+// unread, and a device's name where no file of that name exists is no file either
+// (error kNotAFile). False when the file cannot be opened or read; then `error`,
+// when given, holds the system's error code.
 bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes, unsigned long* error = nullptr);
 // A file opened as ReadHead opens it, at its first read, and read anywhere while it
 // lives: each read after the first costs a fraction of opening the file again.
@@ -63,6 +78,8 @@ bool ReplaceWithText(const std::wstring& path, const std::wstring& text, unsigne
 // The same with Text::Escape's visible escapes (line breaks and tabs kept), so no
 // character is lost or changed on its way into the file.
 bool ReplaceWithEscapedText(const std::wstring& path, const std::wstring& text, unsigned long* error);
+// The path names a file on a disk, opened as ReadHead opens it.
+bool IsDiskFile(const std::wstring& path);
 bool FolderExists(const std::wstring& path);
 // A file or folder of that name exists.
 bool Exists(const std::wstring& path);

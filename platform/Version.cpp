@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "platform/Files.h"
-#include "platform/Folders.h"
 #include "platform/Text.h"
 
 namespace Version {
@@ -370,17 +369,14 @@ Answer ReadBlockFromBytes(const std::wstring& path, const std::string& head, std
 }
 
 bool ReadBlockBySystem(const std::wstring& path, std::string* block) {
-  std::string ansi = Text::ToAnsi(path);
-  bool ansiFits = Folders::FitsAnsiCalls(path);
-  std::wstring wide = L"\\\\?\\" + path;
+  // The system's calls open the file by name: under its literal name, and only a file on a disk.
+  std::wstring literal;
+  if (!Files::LiteralPath(path, &literal) || !Files::IsDiskFile(literal)) return false;
   DWORD ignored = 0;
-  DWORD size =
-      ansiFits ? GetFileVersionInfoSizeA(ansi.c_str(), &ignored) : GetFileVersionInfoSizeW(wide.c_str(), &ignored);
+  DWORD size = GetFileVersionInfoSizeW(literal.c_str(), &ignored);
   if (size < 1) return false;
   std::string buffer(size, '\0');
-  BOOL ok = ansiFits ? GetFileVersionInfoA(ansi.c_str(), 0, size, &buffer[0])
-                     : GetFileVersionInfoW(wide.c_str(), 0, size, &buffer[0]);
-  if (!ok) return false;
+  if (!GetFileVersionInfoW(literal.c_str(), 0, size, &buffer[0])) return false;
   block->swap(buffer);
   return true;
 }

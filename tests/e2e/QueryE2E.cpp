@@ -62,6 +62,7 @@ TEST_F(QueryE2E, TypedNameIsExaminedAndAnswered) {
       {L"C:\\queryfix\\hook.dll", L"可疑文件：C:\\queryfix\\hook.dll | 文件发行者：未知"},
       {L" \"C:\\queryfix\\with space\\clean.exe\" ", L"该文件是安全的。"},
       {L"", L"请输入要查询的文件名。"},
+      {L"COM1", L"不是文件（设备或管道），无法查询：COM1"},
   };
   for (const Case& c : cases) {
     Type(c.typed);

@@ -51,6 +51,29 @@ Recorder Scan(const std::vector<std::wstring>& roots) {
   return r;
 }
 
+struct Walk {
+  std::vector<std::wstring> roots;
+  Recorder recorder;
+};
+
+DWORD WINAPI RunWalk(void* walk) {
+  static_cast<Walk*>(walk)->recorder = Scan(static_cast<Walk*>(walk)->roots);
+  return 0;
+}
+
+// The scan on a worker thread: one that blocks on a device fails here instead of
+// hanging the suite. A blocked walk keeps its thread and its state.
+bool ScanWithin(const std::vector<std::wstring>& roots, Recorder* recorder) {
+  auto* walk = new Walk{roots, {}};
+  HANDLE thread = CreateThread(nullptr, 0, RunWalk, walk, 0, nullptr);
+  bool done = WaitForSingleObject(thread, 120000) == WAIT_OBJECT_0;
+  CloseHandle(thread);
+  if (!done) return false;
+  *recorder = walk->recorder;
+  delete walk;
+  return true;
+}
+
 // Each damage, applied alone to a good library, leaves it without a company.
 struct Damage {
   const char* what;
@@ -382,6 +405,55 @@ TEST_F(Walker, PathsBeyondMaxPathAreReached) {
   Recorder r = Scan({root});
   EXPECT_EQ(1, ModuleScanDisk::ScannedFileCount);
   EXPECT_TRUE(r.Listed(folder + L"\\far.dll"));
+}
+
+// Names Windows takes for devices, on real files: each is read as the file it is.
+TEST_F(Walker, DeviceNamesAreExaminedAsTheFilesTheyAre) {
+  // A block only the system reads: its company as the system finds it under the fixture's own name.
+  const std::string twoLanguages = ReadFileBytes(Fixture(L"lay_two_languages")) + kSignature;
+  const std::wstring bySystem = ModuleFileInfo::GetFileCompany(Fixture(L"lay_two_languages"));
+  ASSERT_NE(L"", bySystem);
+  struct Case {
+    const wchar_t* name;
+    const wchar_t* fixture;  // placed as a hook library; null: `bytes`
+    std::string bytes;
+    const wchar_t* company;  // as listed; null: not listed
+  } cases[] = {
+      {L"COM1.dll", L"none", "", L"未知"},
+      {L"NUL.exe", L"ms", "", nullptr},
+      {L"CON.sys", nullptr, kSignature, nullptr},  // no candidate
+      {L"LPT1.dll", nullptr, twoLanguages, bySystem.c_str()},
+      {L"AUX.exe", L"caps", "", L"MICROSOFT CORPORATION"},
+      {L"plain.dll", L"none", "", L"未知"},
+  };
+  std::vector<std::wstring> expected;
+  for (const Case& c : cases) {
+    std::wstring path = root + L"\\" + c.name;
+    if (c.fixture)
+      PlaceHookLibrary(c.fixture, L"\\\\?\\" + path);
+    else
+      WriteFileBytes(L"\\\\?\\" + path, c.bytes);
+    if (c.company) expected.push_back(L" " + ModuleScanDisk::FindingText(path, c.company) + L"\r\n");
+  }
+  Recorder r;
+  ASSERT_TRUE(ScanWithin({root}, &r)) << "the scan blocked";
+  EXPECT_EQ(6, ModuleScanDisk::ScannedFileCount);
+  std::sort(expected.begin(), expected.end());
+  std::sort(r.lines.begin(), r.lines.end());
+  EXPECT_EQ(expected, r.lines);
+}
+
+// In the tests' "devices" folder null.dll links to /dev/null and fifo.exe is a FIFO:
+// they open as a character device and a pipe, are never read, reported and counted.
+TEST_F(Walker, CandidatesThatAreNoFilesAreReportedUnread) {
+  const std::wstring folder = testsupport::TestFolder() + L"\\devices";
+  Recorder r;
+  ASSERT_TRUE(ScanWithin({folder}, &r)) << "the scan blocked";
+  EXPECT_EQ(2, ModuleScanDisk::ScannedFileCount);
+  std::sort(r.lines.begin(), r.lines.end());
+  EXPECT_EQ((std::vector<std::wstring>{L" 无法检查：" + folder + L"\\fifo.exe | 原因：不是文件\r\n",
+                                       L" 无法检查：" + folder + L"\\null.dll | 原因：不是文件\r\n"}),
+            r.lines);
 }
 
 TEST_F(Walker, LinksAreNotFollowed) {

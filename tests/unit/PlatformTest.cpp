@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Files.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "platform/Toolkit.h"
@@ -323,6 +324,59 @@ TEST_F(Platform, FailingRegistryCallsLeaveTheirOutputsUntouched) {
   EXPECT_EQ(Reg::NotFound, Reg::ReadSubkeys(Reg::CurrentUser, missing, &names));
   EXPECT_EQ(1u, values.size());
   EXPECT_EQ(1u, names.size());
+}
+
+// The names the file calls are given: full, in the \\?\ form, the last name as
+// written; a path of the device namespace gets none and is never read.
+TEST_F(Platform, FilePathsAreLiteralAndNeverDevices) {
+  wchar_t here[MAX_PATH];
+  ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, here), 3u);
+  const std::wstring cwd = here;
+  struct Case {
+    std::wstring path;
+    std::wstring literal;
+  } cases[] = {
+      {L"C:\\x\\COM1.dll", L"\\\\?\\C:\\x\\COM1.dll"},
+      {L"C:\\x\\hook.dll.", L"\\\\?\\C:\\x\\hook.dll."},  // the trailing dot the system drops
+      {L"C:\\", L"\\\\?\\C:\\"},
+      {L"\\\\server\\share\\x\\NUL.exe", L"\\\\?\\UNC\\server\\share\\x\\NUL.exe"},
+      {L"\\\\?\\C:\\x\\CON", L"\\\\?\\C:\\x\\CON"},
+      {L"\\\\?\\unc\\server\\share\\a.dll", L"\\\\?\\unc\\server\\share\\a.dll"},
+      {L"COM1", L"\\\\?\\" + cwd + L"\\COM1"},
+      {L"sub\\..\\AUX.exe", L"\\\\?\\" + cwd + L"\\AUX.exe"},
+      {L"C:/x/./y/LPT1.dll", L"\\\\?\\C:\\x\\y\\LPT1.dll"},
+      {L"C:\\x\\\\y.dll", L"\\\\?\\C:\\x\\y.dll"},
+      {L"\\PRN", L"\\\\?\\" + cwd.substr(0, 2) + L"\\PRN"},
+      {L"C:\\x\\y\\..", L"\\\\?\\C:\\x"},
+  };
+  for (const Case& c : cases) {
+    std::wstring literal;
+    EXPECT_TRUE(Files::LiteralPath(c.path, &literal)) << Text::ToAnsi(c.path);
+    EXPECT_EQ(c.literal, literal) << Text::ToAnsi(c.path);
+  }
+  for (const wchar_t* device : {L"\\\\.\\COM1", L"\\\\.\\pipe\\x", L"//./pipe/x", L"\\\\?\\pipe\\x", L"\\\\?\\C:",
+                                L"\\\\?\\GLOBALROOT\\Device\\Null", L"\\\\.\\PhysicalDrive0", L"\\\\.\\C:"}) {
+    std::wstring literal;
+    EXPECT_FALSE(Files::LiteralPath(device, &literal)) << Text::ToAnsi(device);
+    std::string bytes = "untouched";
+    unsigned long error = 0;
+    EXPECT_FALSE(Files::ReadHead(device, 100, &bytes, &error)) << Text::ToAnsi(device);
+    EXPECT_EQ(Files::kNotAFile, error) << Text::ToAnsi(device);
+    EXPECT_EQ("untouched", bytes);
+  }
+  // A relative name is read from the working folder, as the lists beside the tests are.
+  testsupport::WriteFileBytes(cwd + L"\\relative.txt", "\"entry\"\r\n");
+  std::vector<std::wstring> fields;
+  EXPECT_TRUE(Files::ReadQuotedFields(L"relative.txt", &fields));
+  EXPECT_EQ(std::vector<std::wstring>{L"entry"}, fields);
+  DeleteFileW((cwd + L"\\relative.txt").c_str());
+}
+
+TEST_F(Platform, DeviceNamesWhateverTheirExtension) {
+  for (const wchar_t* name : {L"COM1", L"com9.txt", L"NUL .x", L"AUX:", L"LPT\u00B9", L"conin$", L"Con.tar.gz", L"PRN"})
+    EXPECT_TRUE(Files::IsDeviceName(name)) << Text::ToAnsi(name);
+  for (const wchar_t* name : {L"COM10", L"COMX", L"CONSOLE", L"NULL", L"xCOM1", L"", L".NUL", L"LPT"})
+    EXPECT_FALSE(Files::IsDeviceName(name)) << Text::ToAnsi(name);
 }
 
 }  // namespace

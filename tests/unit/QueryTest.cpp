@@ -153,6 +153,29 @@ TEST_F(Query, EachFileGetsItsAnswer) {
   for (const Case& c : cases) EXPECT_EQ(c.answer, Ask(c.field)) << Text::ToAnsi(c.field);
 }
 
+// Devices and pipes are answered at once and never read; a real file under a
+// device's name is examined.
+TEST_F(Query, DevicesAndPipesAreNoFiles) {
+  const std::wstring pipe = L"\\\\.\\pipe\\zorvane-query";
+  HANDLE server = CreateNamedPipeW(pipe.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 512, 512, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, server);
+  PlaceHookLibrary(L"none", L"\\\\?\\" + kRoot + L"\\COM1.dll");
+  const std::wstring notAFile = L"不是文件（设备或管道），无法查询：";
+  struct Case {
+    std::wstring field;
+    std::wstring answer;
+  } cases[] = {
+      {L"COM1", notAFile + L"COM1"},
+      {L"NUL", notAFile + L"NUL"},
+      {pipe, notAFile + pipe},
+      {L"\\\\.\\PhysicalDrive0", notAFile + L"\\\\.\\PhysicalDrive0"},
+      {kRoot + L"\\COM1.dll", Suspicious(kRoot + L"\\COM1.dll", L"未知")},
+      {kRoot + L"\\aux.exe", notAFile + kRoot + L"\\aux.exe"},  // no such file: the name is a device's
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.answer, Ask(c.field)) << Text::ToAnsi(c.field);
+  CloseHandle(server);
+}
+
 TEST_F(Query, LockedFileSaysWhyItCannotBeRead) {
   const std::wstring path = kRoot + L"\\locked.dll";
   PlaceHookLibrary(L"none", path);
