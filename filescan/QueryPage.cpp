@@ -1,7 +1,7 @@
 #include "filescan/QueryPage.h"
 
+#include "common/Skin.h"
 #include "filescan/ModuleScanDisk.h"
-#include "frame/Skin.h"
 #include "platform/Files.h"
 #include "platform/System.h"
 

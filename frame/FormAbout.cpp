@@ -1,7 +1,7 @@
 #include "frame/FormAbout.h"
 
+#include "common/Skin.h"
 #include "frame/FormMain.h"
-#include "frame/Skin.h"
 #include "platform/System.h"
 
 namespace FormAbout {

@@ -3,10 +3,10 @@
 #include <iterator>
 #include <string>
 
+#include "common/SettingsStore.h"
+#include "common/Skin.h"
 #include "frame/FormMain.h"
 #include "frame/ModuleSetAutoRun.h"
-#include "frame/SettingsStore.h"
-#include "frame/Skin.h"
 
 namespace FormConfig {
 

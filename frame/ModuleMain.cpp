@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "common/SettingsStore.h"
 #include "frame/FormMain.h"
-#include "frame/SettingsStore.h"
 #include "platform/Instance.h"
 #include "platform/Text.h"
 

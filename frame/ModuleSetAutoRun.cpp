@@ -1,6 +1,6 @@
 #include "frame/ModuleSetAutoRun.h"
 
-#include "frame/SettingsStore.h"
+#include "common/SettingsStore.h"
 #include "platform/Registry.h"
 #include "platform/System.h"
 #include "platform/Text.h"

@@ -1,6 +1,6 @@
 #include "monitor/ModuleOnTimeScan.h"
 
-#include "frame/SettingsStore.h"
+#include "common/SettingsStore.h"
 #include "platform/System.h"
 #include "syscheck/ModuleAutoRun.h"
 #include "syscheck/TrustList.h"

@@ -1,6 +1,6 @@
 #include "report/FormReport.h"
 
-#include "frame/Skin.h"
+#include "common/Skin.h"
 #include "platform/Files.h"
 #include "platform/System.h"
 #include "platform/Text.h"

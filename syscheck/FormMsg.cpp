@@ -1,6 +1,6 @@
 #include "syscheck/FormMsg.h"
 
-#include "frame/Skin.h"
+#include "common/Skin.h"
 #include "platform/Text.h"
 #include "syscheck/Detection.h"
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "frame/Skin.h"
+#include "common/Skin.h"
 #include "platform/Text.h"
 
 namespace FormRestore {

@@ -1,6 +1,6 @@
 #include "syscheck/FormScanIng.h"
 
-#include "frame/Skin.h"
+#include "common/Skin.h"
 #include "platform/System.h"
 
 namespace FormScanIng {

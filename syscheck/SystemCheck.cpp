@@ -1,6 +1,6 @@
 #include "syscheck/SystemCheck.h"
 
-#include "frame/SettingsStore.h"
+#include "common/SettingsStore.h"
 #include "report/FormReport.h"
 #include "syscheck/Detection.h"
 #include "syscheck/FormScanIng.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "common/SettingsStore.h"
 #include "frame/ModuleSetAutoRun.h"
-#include "frame/SettingsStore.h"
 #include "platform/System.h"
 #include "platform/Text.h"
 #include "tests/unit/TestSupport.h"

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 #include <list>
 
+#include "common/SettingsStore.h"
 #include "frame/FormMain.h"
-#include "frame/SettingsStore.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "common/SettingsStore.h"
 #include "frame/FormConfig.h"
 #include "frame/FormMain.h"
 #include "frame/ModuleMain.h"
-#include "frame/SettingsStore.h"
 #include "monitor/ModuleOnTimeScan.h"
 #include "tests/unit/CheckSupport.h"
 #include "tests/unit/TestSupport.h"

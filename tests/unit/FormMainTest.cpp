@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "common/SettingsStore.h"
 #include "filescan/QueryPage.h"
 #include "filescan/ScanPage.h"
 #include "frame/FormMain.h"
 #include "frame/ModuleMain.h"
-#include "frame/SettingsStore.h"
 #include "platform/System.h"
 #include "tests/unit/TestSupport.h"
 

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/SettingsStore.h"
 #include "frame/FormMain.h"
-#include "frame/SettingsStore.h"
 #include "monitor/ModuleOnTimeScan.h"
 #include "platform/System.h"
 #include "platform/Text.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "common/SettingsStore.h"
 #include "frame/FormMain.h"
-#include "frame/SettingsStore.h"
 #include "platform/Settings.h"
 #include "tests/unit/TestSupport.h"
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "common/SettingsStore.h"
 #include "filescan/ScanPage.h"
 #include "frame/FormMain.h"
 #include "frame/ModuleMain.h"
-#include "frame/SettingsStore.h"
 #include "tests/unit/TestSupport.h"
 
 namespace {

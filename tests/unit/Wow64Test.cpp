@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "common/SettingsStore.h"
 #include "filescan/ModuleScanDisk.h"
 #include "frame/ModuleSetAutoRun.h"
-#include "frame/SettingsStore.h"
 #include "monitor/ModuleOnTimeScan.h"
 #include "platform/Files.h"
 #include "platform/System.h"

@@ -1,4 +1,4 @@
-#include "frame/SettingsStore.h"
+#include "common/SettingsStore.h"
 
 #include "platform/Settings.h"
 #include "platform/Text.h"

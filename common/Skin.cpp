@@ -1,4 +1,4 @@
-#include "frame/Skin.h"
+#include "common/Skin.h"
 
 namespace Skin {
 
