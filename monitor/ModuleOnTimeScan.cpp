@@ -2,8 +2,8 @@
 
 #include "common/SettingsStore.h"
 #include "platform/System.h"
-#include "syscheck/ModuleAutoRun.h"
 #include "syscheck/TrustList.h"
+#include "syscheck/checks/ModuleAutoRun.h"
 
 namespace ModuleOnTimeScan {
 namespace {

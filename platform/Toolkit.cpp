@@ -1,3 +1,6 @@
+// Forms: loading, showing, hiding and unloading them, their window procedures,
+// the modal loops, DoEvents and the program's end. Controls are made in
+// ToolkitControls.cpp and ToolkitBoxes.cpp, message boxes in Dialogs.cpp.
 #include "platform/Toolkit.h"
 
 #include <windows.h>
@@ -7,6 +10,8 @@
 
 #include <algorithm>
 #include <cwchar>
+
+#include "platform/ToolkitParts.h"
 
 namespace tk {
 
@@ -19,17 +24,10 @@ static_assert(sizeof(intptr_t) == sizeof(LRESULT) && sizeof(uintptr_t) == sizeof
 namespace {
 
 const wchar_t kFormClass[] = L"ZorvaneForm";
-const wchar_t kControlClass[] = L"ZorvaneControl";  // labels, images, panels, timers
-constexpr int kFirstControlId = 1000;
-constexpr int kDesignDpi = 96;
 
 std::wstring g_title;
 std::vector<Form*> g_forms;  // the loaded forms, oldest first
 bool g_ending;
-
-HWND H(const void* hwnd) { return static_cast<HWND>(const_cast<void*>(hwnd)); }
-HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
-bool Drawn(const Control* c) { return c && c->hwnd; }
 
 Form* FormOf(HWND hwnd) { return reinterpret_cast<Form*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
 Control* ControlOf(HWND hwnd) { return reinterpret_cast<Control*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
@@ -181,6 +179,8 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
+}  // namespace
+
 // A standard button (check box, option, push button) whose control has a MouseDown
 // handler gives every press to it instead: the button neither takes the press nor
 // changes its state on the release, so the handler alone decides.
@@ -190,6 +190,8 @@ LRESULT CALLBACK ButtonPressProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
   c->MouseDown(MouseArgs(wParam, lParam, ButtonOf(message)));
   return 0;
 }
+
+namespace {
 
 LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   Form* form = FormOf(hwnd);
@@ -240,49 +242,6 @@ void RegisterClasses() {
   RegisterClassW(&wc);
 }
 
-void ApplyFont(Control* c) {
-  if (!Drawn(c)) return;
-  // Sized for the 96 dpi the pixel layout is designed at; at higher settings Windows
-  // scales the whole window, so text never outgrows its fixed-size label.
-  int height = -MulDiv(c->fontSize, kDesignDpi, 72);
-  HFONT font =
-      CreateFontW(height, 0, 0, 0, c->bold ? FW_BOLD : FW_NORMAL, FALSE, c->underline, FALSE, DEFAULT_CHARSET,
-                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, c->fontName.c_str());
-  SendMessageW(H(c->hwnd), WM_SETFONT, (WPARAM)font, FALSE);
-  if (c->font) DeleteObject((HFONT)c->font);
-  c->font = font;
-  Refresh(c);
-}
-
-bool HasFont(const Control* c) { return c->kind != Kind::Image && c->kind != Kind::Picture && c->kind != Kind::Timer; }
-
-Control* Add(Form& form, Control* container, Kind kind, const std::wstring& name, int index, const wchar_t* cls,
-             DWORD style, DWORD exStyle, const std::wstring& caption, int x, int y, int width, int height) {
-  auto owned = std::make_unique<Control>();
-  Control* c = owned.get();
-  c->kind = kind;
-  c->name = name;
-  c->index = index;
-  c->form = &form;
-  c->container = container;
-  c->id = kFirstControlId + (int)form.controls.size();
-  form.controls.push_back(std::move(owned));
-  HWND parent = H(container ? container->hwnd : form.hwnd);
-  HWND hwnd = CreateWindowExW(exStyle, cls, caption.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, width, height, parent,
-                              (HMENU)(INT_PTR)c->id, Instance(), nullptr);
-  c->hwnd = hwnd;
-  if (!hwnd) return c;
-  SetWindowLongPtrA(hwnd, GWLP_USERDATA, (LONG_PTR)c);
-  if (wcscmp(cls, L"BUTTON") == 0) SetWindowSubclass(hwnd, ButtonPressProc, 0, 0);
-  if (HasFont(c)) ApplyFont(c);
-  return c;
-}
-
-HBITMAP LoadResourceBitmap(const std::string& name) {
-  if (name.empty()) return nullptr;
-  return (HBITMAP)LoadImageA(Instance(), name.c_str(), IMAGE_BITMAP, 0, 0, 0);
-}
-
 void ReleaseControls(Form& form) {
   for (auto& c : form.controls) {
     if (c->font) DeleteObject((HFONT)c->font);
@@ -290,17 +249,6 @@ void ReleaseControls(Form& form) {
     c->font = c->bitmap = nullptr;
     c->hwnd = nullptr;  // stale pointers held elsewhere become harmless
   }
-}
-
-// Repaints the parent's area under a control, so transparent labels redraw cleanly.
-void InvalidateUnder(Control* c, bool now) {
-  if (!Drawn(c)) return;
-  HWND hwnd = H(c->hwnd);
-  HWND parent = GetParent(hwnd);
-  RECT rc;
-  GetWindowRect(hwnd, &rc);
-  MapWindowPoints(nullptr, parent, (POINT*)&rc, 2);
-  RedrawWindow(parent, &rc, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | (now ? RDW_UPDATENOW : 0));
 }
 
 void CenterOn(HWND hwnd, HWND owner) {
@@ -311,15 +259,6 @@ void CenterOn(HWND hwnd, HWND owner) {
   int x = theirs.left + ((theirs.right - theirs.left) - (mine.right - mine.left)) / 2;
   int y = theirs.top + ((theirs.bottom - theirs.top) - (mine.bottom - mine.top)) / 2;
   SetWindowPos(hwnd, nullptr, std::max(0, x), std::max(0, y), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-DWORD TextStyle(TextLines lines) {
-  switch (lines) {
-    case TextLines::One: return ES_AUTOHSCROLL;
-    case TextLines::Wrapped: return ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL;
-    case TextLines::Whole: return ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL;
-  }
-  return ES_AUTOHSCROLL;
 }
 
 }  // namespace
@@ -510,268 +449,6 @@ bool DoEvents() {
     DispatchMessageW(&msg);
   }
   return !g_ending;
-}
-
-Control* AddLabel(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,
-                  int width, int height) {
-  return Add(form, container, Kind::Label, name, -1, kControlClass, WS_CLIPSIBLINGS, WS_EX_TRANSPARENT, caption, x, y,
-             width, height);
-}
-
-Control* AddImage(Form& form, Control* container, const std::wstring& name, int index, const std::string& bitmap, int x,
-                  int y, const std::wstring& caption) {
-  HBITMAP bmp = LoadResourceBitmap(bitmap);
-  BITMAP info = {};
-  if (bmp) GetObjectA(bmp, sizeof info, &info);
-  Control* c = Add(form, container, Kind::Image, name, index, kControlClass, WS_CLIPSIBLINGS, 0, caption, x, y,
-                   info.bmWidth, info.bmHeight);
-  c->bitmap = bmp;
-  // Later images of an array lie above the earlier ones.
-  if (c->hwnd) SetWindowPos(H(c->hwnd), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  return c;
-}
-
-Control* AddPicture(Form& form, const std::wstring& name, const std::string& bitmap, int x, int y, int width,
-                    int height) {
-  Control* c = Add(form, nullptr, Kind::Picture, name, -1, kControlClass, WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT, L"", x,
-                   y, width, height);
-  c->bitmap = LoadResourceBitmap(bitmap);
-  return c;
-}
-
-Control* AddText(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height,
-                 TextLines lines) {
-  DWORD style = WS_TABSTOP | WS_BORDER | WS_CLIPSIBLINGS | TextStyle(lines);
-  Control* c = Add(form, container, Kind::Text, name, -1, L"EDIT", style, WS_EX_CLIENTEDGE, L"", x, y, width, height);
-  if (c->hwnd) SendMessageW(H(c->hwnd), EM_SETLIMITTEXT, 0, 0);  // no 32 KB cap on long results
-  return c;
-}
-
-Control* AddList(Form& form, Control* container, const std::wstring& name, int x, int y, int width, int height,
-                 bool multiSelect) {
-  DWORD style =
-      WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | (multiSelect ? LBS_EXTENDEDSEL : 0);
-  return Add(form, container, Kind::List, name, -1, L"LISTBOX", style, 0, L"", x, y, width, height);
-}
-
-Control* AddCheck(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,
-                  int width, int height) {
-  return Add(form, container, Kind::Check, name, -1, L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0, caption, x, y, width,
-             height);
-}
-
-Control* AddOption(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,
-                   int width, int height, bool firstOfGroup) {
-  return Add(form, container, Kind::Option, name, -1, L"BUTTON",
-             BS_AUTORADIOBUTTON | (firstOfGroup ? WS_GROUP | WS_TABSTOP : 0), 0, caption, x, y, width, height);
-}
-
-Control* AddButton(Form& form, Control* container, const std::wstring& name, const std::wstring& caption, int x, int y,
-                   int width, int height) {
-  return Add(form, container, Kind::Button, name, -1, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, caption, x, y, width,
-             height);
-}
-
-Control* AddTimer(Form& form, const std::wstring& name) {
-  Control* c = Add(form, nullptr, Kind::Timer, name, -1, kControlClass, 0, 0, L"", 0, 0, 0, 0);
-  if (c->hwnd) ShowWindow(H(c->hwnd), SW_HIDE);
-  return c;
-}
-
-void* AddMenu(Form& form, const std::wstring& caption) {
-  if (!form.menu) form.menu = CreateMenu();
-  HMENU popup = CreatePopupMenu();
-  AppendMenuW((HMENU)form.menu, MF_POPUP | MF_STRING, (UINT_PTR)popup, caption.c_str());
-  return popup;
-}
-
-void AddMenuItem(Form& form, void* menu, int id, const std::wstring& caption, std::function<void()> command) {
-  if (caption == L"-") {
-    AppendMenuW((HMENU)menu, MF_SEPARATOR, 0, nullptr);
-    return;
-  }
-  AppendMenuW((HMENU)menu, MF_STRING, (UINT_PTR)id, caption.c_str());
-  form.menuCommands.emplace_back(id, std::move(command));
-}
-
-void SetCaption(Control* c, const std::wstring& caption) {
-  if (!Drawn(c)) return;
-  SetWindowTextW(H(c->hwnd), caption.c_str());
-  if (c->kind == Kind::Label) InvalidateUnder(c, false);
-}
-
-std::wstring Caption(const Control* c) {
-  if (!Drawn(c)) return {};
-  int length = GetWindowTextLengthW(H(c->hwnd));
-  std::wstring text((size_t)length + 1, L'\0');
-  length = GetWindowTextW(H(c->hwnd), &text[0], length + 1);
-  text.resize((size_t)std::max(0, length));
-  return text;
-}
-
-void SetForeColor(Control* c, unsigned long color) {
-  if (!c || c->foreColor == color) return;
-  c->foreColor = color;
-  InvalidateUnder(c, false);
-}
-
-void SetUnderline(Control* c, bool underline) {
-  if (!c || c->underline == underline) return;
-  c->underline = underline;
-  ApplyFont(c);
-}
-
-void Refresh(Control* c) {
-  if (!Drawn(c)) return;
-  if (c->kind == Kind::Label) {
-    InvalidateUnder(c, true);
-    return;
-  }
-  RedrawWindow(H(c->hwnd), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-}
-
-void SetVisible(Control* c, bool visible) {
-  if (!Drawn(c) || Visible(c) == visible) return;
-  ShowWindow(H(c->hwnd), visible ? SW_SHOWNA : SW_HIDE);
-}
-
-bool Visible(const Control* c) { return Drawn(c) && (GetWindowLongA(H(c->hwnd), GWL_STYLE) & WS_VISIBLE) != 0; }
-
-void Move(Control* c, int left, int top) {
-  if (!Drawn(c)) return;
-  SetWindowPos(H(c->hwnd), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-static POINT Position(const Control* c) {
-  POINT p = {0, 0};
-  if (!Drawn(c)) return p;
-  RECT rc;
-  GetWindowRect(H(c->hwnd), &rc);
-  p = {rc.left, rc.top};
-  ScreenToClient(GetParent(H(c->hwnd)), &p);
-  return p;
-}
-
-int Left(const Control* c) { return Position(c).x; }
-int Top(const Control* c) { return Position(c).y; }
-
-void SetEnabled(Control* c, bool enabled) {
-  if (Drawn(c)) EnableWindow(H(c->hwnd), enabled);
-}
-
-bool Enabled(const Control* c) { return Drawn(c) && IsWindowEnabled(H(c->hwnd)); }
-
-bool Value(const Control* c) { return Drawn(c) && SendMessageW(H(c->hwnd), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
-void SetValue(Control* c, bool value) {
-  if (Drawn(c)) SendMessageW(H(c->hwnd), BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-void SetTimer(Control* c, unsigned interval, bool enabled) {
-  if (!Drawn(c)) return;
-  c->interval = interval;
-  c->timerEnabled = enabled;
-  KillTimer(H(c->hwnd), 1);
-  if (enabled && interval > 0) ::SetTimer(H(c->hwnd), 1, interval, nullptr);
-}
-
-bool SetFontName(Control* c, const std::wstring& name) {
-  if (!c || !HasFont(c)) return false;
-  c->fontName = name;
-  ApplyFont(c);
-  return true;
-}
-
-bool SetFontSize(Control* c, int points) {
-  if (!c || !HasFont(c)) return false;
-  c->fontSize = points;
-  ApplyFont(c);
-  return true;
-}
-
-void SetCursor(Control* c, const std::string& cursorResource) {
-  if (c) c->cursor = LoadCursorA(Instance(), cursorResource.c_str());
-}
-
-void SetToolTip(Control* c, const std::wstring& text) {
-  if (!Drawn(c)) return;
-  Form& form = *c->form;
-  if (!form.tooltip)
-    form.tooltip =
-        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
-                        CW_USEDEFAULT, CW_USEDEFAULT, H(form.hwnd), nullptr, Instance(), nullptr);
-  std::wstring tip = text;
-  TTTOOLINFOW info = {};
-  info.cbSize = TTTOOLINFOW_V1_SIZE;
-  info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  info.hwnd = H(form.hwnd);
-  info.uId = (UINT_PTR)c->hwnd;
-  info.lpszText = &tip[0];
-  SendMessageW(H(form.tooltip), TTM_ADDTOOLW, 0, (LPARAM)&info);
-}
-
-void AcceptFiles(Control* c) {
-  if (Drawn(c)) DragAcceptFiles(H(c->hwnd), TRUE);
-}
-
-void ListAdd(Control* c, const std::wstring& item) {
-  if (!Drawn(c)) return;
-  HWND list = H(c->hwnd);
-  SendMessageW(list, LB_ADDSTRING, 0, (LPARAM)item.c_str());
-  // A row longer than the box scrolls sideways instead of being cut at its edge.
-  HDC dc = GetDC(list);
-  HGDIOBJ old = c->font ? SelectObject(dc, (HFONT)c->font) : nullptr;
-  SIZE size = {};
-  GetTextExtentPoint32W(dc, item.c_str(), (int)item.size(), &size);
-  if (old) SelectObject(dc, old);
-  ReleaseDC(list, dc);
-  if (size.cx + 8 > SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0))
-    SendMessageW(list, LB_SETHORIZONTALEXTENT, size.cx + 8, 0);
-}
-
-void ListRemove(Control* c, int index) {
-  if (Drawn(c)) SendMessageW(H(c->hwnd), LB_DELETESTRING, (WPARAM)index, 0);
-}
-
-std::wstring ListItem(const Control* c, int index) {
-  if (!Drawn(c)) return {};
-  LRESULT length = SendMessageW(H(c->hwnd), LB_GETTEXTLEN, (WPARAM)index, 0);
-  if (length == LB_ERR) return {};
-  std::wstring text((size_t)length + 1, L'\0');
-  length = SendMessageW(H(c->hwnd), LB_GETTEXT, (WPARAM)index, (LPARAM)&text[0]);
-  if (length == LB_ERR) return {};
-  text.resize((size_t)length);
-  return text;
-}
-
-int ListCount(const Control* c) { return Drawn(c) ? (int)SendMessageW(H(c->hwnd), LB_GETCOUNT, 0, 0) : 0; }
-
-std::vector<int> ListSelection(const Control* c) {
-  if (!Drawn(c)) return {};
-  LRESULT count = SendMessageW(H(c->hwnd), LB_GETSELCOUNT, 0, 0);
-  if (count == LB_ERR) {  // a single-selection list
-    LRESULT current = SendMessageW(H(c->hwnd), LB_GETCURSEL, 0, 0);
-    return current == LB_ERR ? std::vector<int>() : std::vector<int>{(int)current};
-  }
-  std::vector<int> rows((size_t)count);
-  if (count > 0) SendMessageW(H(c->hwnd), LB_GETSELITEMS, (WPARAM)count, (LPARAM)rows.data());
-  return rows;
-}
-
-void ListClear(Control* c) {
-  if (Drawn(c)) SendMessageW(H(c->hwnd), LB_RESETCONTENT, 0, 0);
-}
-
-void SetReadOnly(Control* c, bool readOnly) {
-  if (Drawn(c)) SendMessageW(H(c->hwnd), EM_SETREADONLY, readOnly, 0);
-}
-
-void AppendText(Control* c, const std::wstring& text) {
-  if (!Drawn(c)) return;
-  HWND hwnd = H(c->hwnd);
-  int end = GetWindowTextLengthW(hwnd);  // characters, as the selection counts them
-  SendMessageW(hwnd, EM_SETSEL, (WPARAM)end, (LPARAM)end);
-  SendMessageW(hwnd, EM_REPLACESEL, FALSE, (LPARAM)text.c_str());
 }
 
 }  // namespace tk

@@ -4,6 +4,10 @@
 # sounds. Everything is drawn from code, so the files in assets/ can be
 # rebuilt at any time and come out byte for byte the same.
 #
+# One file although long: it is the skin's one source, read from top to bottom
+# as the list of pictures below, each drawn by the function that bears its name
+# with the shared pen, colours and fonts defined first.
+#
 # Needs (Debian 12):  apt-get install -y python3-pil fonts-wqy-zenhei
 # Run from the repository root with Debian's own Python:
 #

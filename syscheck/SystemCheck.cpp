@@ -4,31 +4,12 @@
 #include "report/FormReport.h"
 #include "syscheck/Detection.h"
 #include "syscheck/FormScanIng.h"
-#include "syscheck/ModuleAutoRun.h"
-#include "syscheck/ModuleBHO.h"
-#include "syscheck/ModuleExplorerShell.h"
-#include "syscheck/ModuleFileUnion.h"
-#include "syscheck/ModuleInit_DLLs.h"
-#include "syscheck/ModuleProcess.h"
-#include "syscheck/ModuleShellExecuteHooks.h"
-#include "syscheck/ModuleUserInit.h"
+#include "syscheck/checks/Checks.h"
 
 namespace SystemCheck {
 namespace {
 
 bool CheckRunning;
-
-// The checks in the order they run.
-void (*const kChecks[])() = {
-    ModuleProcess::CheckMemory,
-    ModuleAutoRun::CheckRunKeys,
-    ModuleFileUnion::CheckFileAssociations,
-    ModuleExplorerShell::CheckExplorerShell,
-    ModuleUserInit::CheckUserInit,
-    ModuleBHO::CheckBrowserHelperObjects,
-    ModuleShellExecuteHooks::CheckShellExecuteHooks,
-    ModuleInit_DLLs::CheckAppInitDlls,
-};
 
 void Conclude(tk::Form& owner) {
   bool found = FormReport::HasFindings();
@@ -48,9 +29,9 @@ void RunSystemCheck(tk::Form& owner) {
   CheckRunning = true;
   Detection::Owner = &owner;
   FormScanIng::ShowModal(owner);
-  for (auto check : kChecks) {
+  for (const Checks::Check& check : Checks::InOrder()) {
     if (tk::Ending()) break;
-    check();
+    check.run();
   }
   if (!tk::Ending()) Conclude(owner);
   CheckRunning = false;

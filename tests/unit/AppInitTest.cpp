@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "syscheck/Detection.h"
-#include "syscheck/ModuleInit_DLLs.h"
 #include "syscheck/TrustList.h"
+#include "syscheck/checks/ModuleInit_DLLs.h"
 #include "tests/unit/CheckSupport.h"
 #include "tests/unit/TestSupport.h"
 

@@ -10,10 +10,10 @@
 #include "platform/Registry.h"
 #include "report/FormReport.h"
 #include "syscheck/Detection.h"
-#include "syscheck/ModuleBHO.h"
-#include "syscheck/ModuleInprocServers.h"
-#include "syscheck/ModuleShellExecuteHooks.h"
 #include "syscheck/TrustList.h"
+#include "syscheck/checks/ModuleBHO.h"
+#include "syscheck/checks/ModuleInprocServers.h"
+#include "syscheck/checks/ModuleShellExecuteHooks.h"
 #include "tests/unit/CheckSupport.h"
 #include "tests/unit/TestSupport.h"
 

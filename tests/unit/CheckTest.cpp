@@ -9,10 +9,10 @@
 #include "platform/Text.h"
 #include "report/FormReport.h"
 #include "syscheck/Detection.h"
-#include "syscheck/ModuleAutoRun.h"
-#include "syscheck/ModuleProcess.h"
 #include "syscheck/SystemCheck.h"
 #include "syscheck/TrustList.h"
+#include "syscheck/checks/ModuleAutoRun.h"
+#include "syscheck/checks/ModuleProcess.h"
 #include "tests/unit/CheckSupport.h"
 #include "tests/unit/TestSupport.h"
 

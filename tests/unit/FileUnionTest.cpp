@@ -10,8 +10,8 @@
 #include "platform/Registry.h"
 #include "report/FormReport.h"
 #include "syscheck/Detection.h"
-#include "syscheck/ModuleFileUnion.h"
 #include "syscheck/TrustList.h"
+#include "syscheck/checks/ModuleFileUnion.h"
 #include "tests/unit/CheckSupport.h"
 #include "tests/unit/TestSupport.h"
 

@@ -5,9 +5,9 @@
 
 #include "platform/Text.h"
 #include "syscheck/Detection.h"
-#include "syscheck/ModuleExplorerShell.h"
-#include "syscheck/ModuleUserInit.h"
 #include "syscheck/TrustList.h"
+#include "syscheck/checks/ModuleExplorerShell.h"
+#include "syscheck/checks/ModuleUserInit.h"
 #include "tests/unit/CheckSupport.h"
 #include "tests/unit/TestSupport.h"
 

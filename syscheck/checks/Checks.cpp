@@ -1,18 +1,20 @@
-#include "syscheck/CheckPlaces.h"
+#include "syscheck/checks/Checks.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/Text.h"
-#include "syscheck/ModuleAutoRun.h"
-#include "syscheck/ModuleBHO.h"
-#include "syscheck/ModuleFileUnion.h"
-#include "syscheck/ModuleInit_DLLs.h"
-#include "syscheck/ModuleShellExecuteHooks.h"
-#include "syscheck/Winlogon.h"
+#include "syscheck/checks/ModuleAutoRun.h"
+#include "syscheck/checks/ModuleBHO.h"
+#include "syscheck/checks/ModuleExplorerShell.h"
+#include "syscheck/checks/ModuleFileUnion.h"
+#include "syscheck/checks/ModuleInit_DLLs.h"
+#include "syscheck/checks/ModuleProcess.h"
+#include "syscheck/checks/ModuleShellExecuteHooks.h"
+#include "syscheck/checks/ModuleUserInit.h"
+#include "syscheck/checks/Winlogon.h"
 
-namespace CheckPlaces {
+namespace Checks {
 namespace {
 
 using ModuleBackup::Change;
@@ -79,28 +81,30 @@ bool AppInit(const Changes& changes) {
   });
 }
 
-struct Rule {
-  const wchar_t* tag;
-  std::function<bool(const Changes&)> permits;
-};
-
-// Every check that backs up what it changes; the memory check changes no place.
-const Rule kRules[] = {
-    {L"RAR", RunValue},
-    {L"RFU", Associations},
-    {L"RES", [](const Changes& changes) { return WinlogonValue(changes, Winlogon::kShell); }},
-    {L"RUI", [](const Changes& changes) { return WinlogonValue(changes, Winlogon::kUserinit); }},
-    {L"RBHO", HelperObject},
-    {L"RESH", Hook},
-    {L"RID", AppInit},
-};
+bool ShellValue(const Changes& changes) { return WinlogonValue(changes, Winlogon::kShell); }
+bool UserinitValue(const Changes& changes) { return WinlogonValue(changes, Winlogon::kUserinit); }
 
 }  // namespace
 
+// In the order they run. The memory check ends processes and changes no place.
+const std::vector<Check>& InOrder() {
+  static const std::vector<Check> checks = {
+      {L"P", ModuleProcess::CheckMemory, nullptr},
+      {L"RAR", ModuleAutoRun::CheckRunKeys, RunValue},
+      {L"RFU", ModuleFileUnion::CheckFileAssociations, Associations},
+      {L"RES", ModuleExplorerShell::CheckExplorerShell, ShellValue},
+      {L"RUI", ModuleUserInit::CheckUserInit, UserinitValue},
+      {L"RBHO", ModuleBHO::CheckBrowserHelperObjects, HelperObject},
+      {L"RESH", ModuleShellExecuteHooks::CheckShellExecuteHooks, Hook},
+      {L"RID", ModuleInit_DLLs::CheckAppInitDlls, AppInit},
+  };
+  return checks;
+}
+
 bool Permits(const ModuleBackup::Backup& backup) {
-  for (const Rule& rule : kRules)
-    if (backup.tag == rule.tag) return rule.permits(backup.changes);
+  for (const Check& check : InOrder())
+    if (backup.tag == check.tag) return check.permits && check.permits(backup.changes);
   return false;
 }
 
-}  // namespace CheckPlaces
+}  // namespace Checks

@@ -1,10 +1,10 @@
-#include "syscheck/ModuleShellExecuteHooks.h"
+#include "syscheck/checks/ModuleShellExecuteHooks.h"
 
 #include <string>
 #include <vector>
 
 #include "platform/Registry.h"
-#include "syscheck/ModuleInprocServers.h"
+#include "syscheck/checks/ModuleInprocServers.h"
 
 namespace ModuleShellExecuteHooks {
 

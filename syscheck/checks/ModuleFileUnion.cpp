@@ -1,11 +1,11 @@
-#include "syscheck/ModuleFileUnion.h"
+#include "syscheck/checks/ModuleFileUnion.h"
 
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "platform/Toolkit.h"
 #include "syscheck/Detection.h"
 #include "syscheck/ModuleBackup.h"
-#include "syscheck/ModuleProcess.h"
+#include "syscheck/checks/ModuleProcess.h"
 
 namespace ModuleFileUnion {
 namespace {

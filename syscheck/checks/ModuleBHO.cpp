@@ -1,10 +1,10 @@
-#include "syscheck/ModuleBHO.h"
+#include "syscheck/checks/ModuleBHO.h"
 
 #include <string>
 #include <vector>
 
 #include "platform/Registry.h"
-#include "syscheck/ModuleInprocServers.h"
+#include "syscheck/checks/ModuleInprocServers.h"
 
 namespace ModuleBHO {
 

@@ -1,4 +1,4 @@
-#include "syscheck/Winlogon.h"
+#include "syscheck/checks/Winlogon.h"
 
 #include "platform/Registry.h"
 #include "syscheck/Detection.h"

@@ -1,4 +1,4 @@
-#include "syscheck/ModuleProcess.h"
+#include "syscheck/checks/ModuleProcess.h"
 
 #include <vector>
 

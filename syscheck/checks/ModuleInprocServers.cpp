@@ -1,4 +1,4 @@
-#include "syscheck/ModuleInprocServers.h"
+#include "syscheck/checks/ModuleInprocServers.h"
 
 #include "platform/Registry.h"
 #include "platform/Toolkit.h"

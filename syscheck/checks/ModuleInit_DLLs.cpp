@@ -1,4 +1,4 @@
-#include "syscheck/ModuleInit_DLLs.h"
+#include "syscheck/checks/ModuleInit_DLLs.h"
 
 #include "platform/Registry.h"
 #include "syscheck/Detection.h"

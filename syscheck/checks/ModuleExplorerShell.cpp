@@ -1,8 +1,8 @@
-#include "syscheck/ModuleExplorerShell.h"
+#include "syscheck/checks/ModuleExplorerShell.h"
 
 #include "platform/Text.h"
-#include "syscheck/ModuleProcess.h"
-#include "syscheck/Winlogon.h"
+#include "syscheck/checks/ModuleProcess.h"
+#include "syscheck/checks/Winlogon.h"
 
 namespace ModuleExplorerShell {
 namespace {

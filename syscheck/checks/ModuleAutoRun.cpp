@@ -1,4 +1,4 @@
-#include "syscheck/ModuleAutoRun.h"
+#include "syscheck/checks/ModuleAutoRun.h"
 
 #include <vector>
 
@@ -6,7 +6,7 @@
 #include "platform/Toolkit.h"
 #include "syscheck/Detection.h"
 #include "syscheck/ModuleBackup.h"
-#include "syscheck/ModuleProcess.h"
+#include "syscheck/checks/ModuleProcess.h"
 
 namespace ModuleAutoRun {
 

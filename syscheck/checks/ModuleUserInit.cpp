@@ -1,8 +1,8 @@
-#include "syscheck/ModuleUserInit.h"
+#include "syscheck/checks/ModuleUserInit.h"
 
 #include "platform/Text.h"
-#include "syscheck/ModuleProcess.h"
-#include "syscheck/Winlogon.h"
+#include "syscheck/checks/ModuleProcess.h"
+#include "syscheck/checks/Winlogon.h"
 
 namespace ModuleUserInit {
 namespace {
