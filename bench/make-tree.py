@@ -5,7 +5,6 @@ Writes the scan benchmark's trees into DIR, the same bytes on every run. One
 file, a little over 500 lines: every tree is made from the same file kinds and
 seeded choices, which only stay the same bytes when they are drawn in one order.
 
-
   tree/           about 100,000 files in 10,000 folders, the mix a user's disk holds
   tree.expected   the files a scan must list (UTF-8, "/" separators, sorted)
   tree.info       counts, key=value
