@@ -35,10 +35,16 @@ std::wstring PlaceText(const ModuleBackup::Backup& backup) {
   return text;
 }
 
-std::wstring PlaceLines(const ModuleBackup::Backup& backup) {
+std::wstring Lines(const std::vector<ModuleBackup::Place>& places) {
   std::wstring lines;
-  for (const ModuleBackup::Change& change : backup.changes) lines += L"\r\n" + ModuleBackup::Describe(change.place);
+  for (const ModuleBackup::Place& place : places) lines += L"\r\n" + ModuleBackup::Describe(place);
   return lines;
+}
+
+std::wstring PlaceLines(const ModuleBackup::Backup& backup) {
+  std::vector<ModuleBackup::Place> places;
+  for (const ModuleBackup::Change& change : backup.changes) places.push_back(change.place);
+  return Lines(places);
 }
 
 void ShowPlaces() {
@@ -75,12 +81,23 @@ void RestoreRow(int row) {
     return;
   }
   std::wstring places = PlaceLines(backup);
+  std::vector<ModuleBackup::Place> unreadable = ModuleBackup::Unreadable(backup);
+  if (!unreadable.empty()) {
+    tk::MsgBox(form, L"无法读取这里，不能恢复：" + Lines(unreadable), tk::Icon::Error);
+    return;
+  }
   if (ModuleBackup::ChangedSince(backup) &&
       !tk::AskYesNo(form, L"清除之后这里又被改动过：" + places + L"\r\n\r\n仍要用备份覆盖现在的内容吗？"))
     return;
   unsigned long error = 0;
   if (!ModuleBackup::Restore(backup, &error)) {
     tk::MsgBox(form, L"无法恢复" + Error(error) + L"：" + places, tk::Icon::Error);
+    return;
+  }
+  if (error != 0) {  // restored; only the file stays, and with it the row
+    tk::MsgBox(form,
+               L"已恢复。但备份文件无法删除" + Error(error) + L"：" + backup.file + L"\r\n可以稍后用“删除备份”删除它。",
+               tk::Icon::Information);
     return;
   }
   Drop(row);

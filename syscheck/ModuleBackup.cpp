@@ -138,6 +138,14 @@ std::vector<Backup> List() {
   return backups;
 }
 
+std::vector<Place> Unreadable(const Backup& backup) {
+  std::vector<Place> places;
+  State now;
+  for (const Change& change : backup.changes)
+    if (!Capture(change.place, &now)) places.push_back(change.place);
+  return places;
+}
+
 bool ChangedSince(const Backup& backup) {
   for (const Change& change : backup.changes) {
     State now;
@@ -149,6 +157,7 @@ bool ChangedSince(const Backup& backup) {
 }
 
 bool Restore(const Backup& backup, unsigned long* error) {
+  *error = 0;
   if (backup.damaged) {
     *error = kInvalidData;
     return false;
@@ -167,7 +176,8 @@ bool Restore(const Backup& backup, unsigned long* error) {
     *error = (unsigned long)rc;
     return false;
   }
-  return Delete(backup, error);
+  Delete(backup, error);  // the registry is back either way; `error` tells of the file
+  return true;
 }
 
 bool Delete(const Backup& backup, unsigned long* error) { return Files::Remove(backup.file, error); }

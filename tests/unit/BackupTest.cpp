@@ -578,6 +578,37 @@ TEST_F(Backup, APlaceChangedSinceIsOverwrittenOnlyWhenTheUserSaysSo) {
   EXPECT_TRUE(BackupFiles().empty());
 }
 
+// A restore that put the registry back but cannot delete its file says it restored;
+// a place it cannot read is said to be unreadable, not changed.
+TEST_F(Backup, TheRestoreWindowTellsAKeptFileAndAnUnreadablePlaceApart) {
+  const Place place = ModuleBackup::ValuePlace(Reg::CurrentUser, kRun, L"held");
+  CleanRun(L"held", L"C:\\WINDOWS\\bk-held.exe");
+  FormRestore::Get();
+  {
+    checksupport::ReadOnlyKey hidden(HKEY_CURRENT_USER, kRun, READ_CONTROL);
+    Replier replier({IDYES});
+    Select(0);
+    Press(FormRestore::CommandRestore);
+    hidden.Restore();
+    ASSERT_EQ(1u, replier.replies.texts.size());
+    EXPECT_EQ(L"无法读取这里，不能恢复：\r\nHKCU\\" + kRun + L" : held", replier.replies.texts[0]);
+  }
+  EXPECT_EQ("absent", Snapshot(place));
+  HANDLE file = CreateFileW(ModuleBackup::List().at(0).file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);  // no FILE_SHARE_DELETE: the file cannot go
+  {
+    Replier replier({});
+    Select(0);
+    Press(FormRestore::CommandRestore);
+    ASSERT_EQ(1u, replier.replies.texts.size());
+    EXPECT_EQ(0u, replier.replies.texts[0].find(L"已恢复。但备份文件无法删除"))
+        << Text::ToAnsi(replier.replies.texts[0]);
+  }
+  CloseHandle(file);
+  EXPECT_EQ("1:" + Bytes(L"C:\\WINDOWS\\bk-held.exe", true), Snapshot(place));
+  EXPECT_EQ(1, tk::ListCount(FormRestore::ListBackups)) << "its file is still there";
+}
+
 TEST_F(Backup, DeletingBackupsAsksFirstAndLeavesTheRegistryAlone) {
   CleanRun(L"one", L"C:\\WINDOWS\\bk-one.exe");
   CleanRun(L"two", L"C:\\WINDOWS\\bk-two.exe");

@@ -93,7 +93,7 @@ void SavedValue::Restore() const {
   DeleteValue(root_, path_, name_);
 }
 
-ReadOnlyKey::ReadOnlyKey(HKEY root, std::wstring path) : root_(root), path_(std::move(path)) {
+ReadOnlyKey::ReadOnlyKey(HKEY root, std::wstring path, DWORD allowed) : root_(root), path_(std::move(path)) {
   HKEY key;
   if (RegOpenKeyExW(root_, path_.c_str(), 0, READ_CONTROL | WRITE_DAC, &key) != ERROR_SUCCESS) return;
   DWORD size = 0;
@@ -106,7 +106,7 @@ ReadOnlyKey::ReadOnlyKey(HKEY root, std::wstring path) : root_(root), path_(std:
   AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
   std::vector<BYTE> acl(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(everyone));
   InitializeAcl(reinterpret_cast<ACL*>(acl.data()), (DWORD)acl.size(), ACL_REVISION);
-  AddAccessAllowedAce(reinterpret_cast<ACL*>(acl.data()), ACL_REVISION, KEY_READ | WRITE_DAC, everyone);
+  AddAccessAllowedAce(reinterpret_cast<ACL*>(acl.data()), ACL_REVISION, allowed | WRITE_DAC, everyone);
   SECURITY_DESCRIPTOR descriptor;
   InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
   SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<ACL*>(acl.data()), FALSE);

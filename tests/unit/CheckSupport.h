@@ -55,11 +55,11 @@ class SavedValue {
   Stored value_;
 };
 
-// Lets everyone read the key and nobody write it, until Restore puts its former
-// permissions back.
+// Lets everyone read the key and nobody write it (or, with `allowed`, do only
+// that), until Restore puts its former permissions back.
 class ReadOnlyKey {
  public:
-  ReadOnlyKey(HKEY root, std::wstring path);
+  ReadOnlyKey(HKEY root, std::wstring path, DWORD allowed = KEY_READ);
   void Restore();
 
  private:
