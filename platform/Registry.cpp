@@ -413,6 +413,14 @@ long DeleteTree(Root root, const std::wstring& path, View view) {
   return DeleteEntry(H(root), path, view, 0);
 }
 
+bool Refused(Root root, const std::wstring& path, bool wholeKey, View view) {
+  HKEY h = nullptr;
+  REGSAM access = (wholeKey ? DELETE : KEY_SET_VALUE) | view;  // Own adds no flag
+  LONG rc = RegOpenKeyExW(H(root), path.c_str(), wholeKey ? REG_OPTION_OPEN_LINK : 0, access, &h);
+  if (rc == ERROR_SUCCESS) RegCloseKey(h);
+  return rc == ERROR_ACCESS_DENIED;
+}
+
 long ReadTree(Root root, const std::wstring& path, Tree* tree, View view) {
   return ReadEntry(H(root), path, view, 0, tree);
 }

@@ -134,6 +134,10 @@ bool Holds(Root root, const std::wstring& path, const Value& shown, View view = 
 // Deletes the key with all its subkeys, deepest first: the system refuses to
 // delete a key that still has subkeys.
 long DeleteTree(Root root, const std::wstring& path, View view = Own);
+// The system refuses this program the change of a place: the values of the key at
+// `path`, or with `wholeKey` the key itself. False when the key is missing or may
+// be changed.
+bool Refused(Root root, const std::wstring& path, bool wholeKey, View view = Own);
 // Reads a key with all its values and subkeys, whole; `tree` is left untouched on
 // any error.
 long ReadTree(Root root, const std::wstring& path, Tree* tree, View view = Own);

@@ -7,6 +7,7 @@
 namespace Detection {
 
 std::wstring UserChoice = L"NONE";
+std::vector<std::wstring> NeedsAdministrator;
 tk::Form* Owner;
 std::wstring (*Prompt)(const std::wstring& warning) = PromptDetection;
 
@@ -60,6 +61,13 @@ bool Clean(const Finding& finding) {
   return removed;
 }
 
+// A CLEAN that failed where the system refuses this program the change.
+bool Refused(const Finding& finding) {
+  for (const ModuleBackup::Place& place : finding.places)
+    if (Reg::Refused(place.root, place.path, place.wholeKey, place.view)) return true;
+  return false;
+}
+
 }  // namespace
 
 Outcome Handle(const Finding& finding) {
@@ -70,6 +78,8 @@ Outcome Handle(const Finding& finding) {
   if (answer == L"CLEAN") {
     bool removed = Clean(finding);
     FormReport::AppendReportLine(head + LineSubject(finding, true) + (removed ? L" 已清除!" : L" 清除失败!"));
+    if (!removed && Refused(finding))
+      NeedsAdministrator.push_back(L"(" + finding.tag + L") " + LineSubject(finding, false));
     outcome = removed ? Outcome::Cleaned : Outcome::CleanFailed;
   } else if (answer == L"SKIP") {
     FormReport::AppendReportLine(head + LineSubject(finding, false) + L" 跳过,未清除!");

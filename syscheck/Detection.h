@@ -43,6 +43,10 @@ struct Finding {
   Reg::View view = Reg::Own;
 };
 
+// The report lines' subjects of this check's CLEANs that the system refused for
+// lack of rights: they need the program run as an administrator.
+extern std::vector<std::wstring> NeedsAdministrator;
+
 enum class Outcome { Trusted, Cleaned, CleanFailed, Skipped, Allowed, TrustFailed, Ignored };
 
 // The whole cycle for one finding: trust test, prompt, backup and action, report line.

@@ -11,7 +11,19 @@ namespace {
 
 bool CheckRunning;
 
+// One message for every CLEAN the system refused, before the report.
+void AskForAnAdministrator(tk::Form& owner) {
+  if (Detection::NeedsAdministrator.empty()) return;
+  std::wstring items;
+  for (const std::wstring& item : Detection::NeedsAdministrator) items += L"\r\n" + item;
+  tk::MsgBox(owner,
+             L"下列项目需要管理员权限才能清除，这次没有清除：" + items +
+                 L"\r\n\r\n请以管理员身份运行 Zorvane（右键单击它，选择“以管理员身份运行”），再查杀一次来清除它们。",
+             tk::Icon::Exclamation);
+}
+
 void Conclude(tk::Form& owner) {
+  AskForAnAdministrator(owner);
   bool found = FormReport::HasFindings();
   if (found && SettingsStore::IsOn(SettingsStore::kCheckShowReportAfterScan)) {
     tk::Show(owner);  // the report comes with the window, also when it was sent to the tray meanwhile
@@ -28,6 +40,7 @@ void RunSystemCheck(tk::Form& owner) {
   if (CheckRunning || tk::Ending()) return;
   CheckRunning = true;
   Detection::Owner = &owner;
+  Detection::NeedsAdministrator.clear();
   FormScanIng::ShowModal(owner);
   for (const Checks::Check& check : Checks::InOrder()) {
     if (tk::Ending()) break;

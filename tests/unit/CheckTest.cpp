@@ -350,6 +350,27 @@ TEST_F(Checks, MemoryCheckAllowWritesNothingAndListBeyondTheBoundIsIgnored) {
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((testsupport::TestFolder() + L"\\blkt.dat").c_str()));
 }
 
+// A CLEAN the system refuses for lack of rights keeps its line; after the check one
+// message names what needs an administrator. Nothing was changed, so nothing is backed up.
+TEST_F(Checks, CleanRefusedForLackOfRightsAsksForAnAdministrator) {
+  SetValue(Reg::LocalMachine, kRun, L"zvadmin", REG_SZ, std::string("C:\\WINDOWS\\zvadmin.exe", 23));
+  checksupport::ReadOnlyKey locked(HKEY_LOCAL_MACHINE, kRun);
+  const size_t backups = ModuleBackup::List().size();
+  SettingsStore::Save(L"CheckShowReportAfterScan", L"0");
+  Answerer answers({L"CLEAN"});
+  SystemCheck::RunSystemCheck(FormMain::Get());
+  locked.Restore();
+  EXPECT_EQ(std::vector<std::wstring>{L"(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\zvadmin.exe 清除失败!"},
+            Lines());
+  ASSERT_EQ(1u, answers.messages.size());
+  EXPECT_EQ(0u, answers.messages[0].find(
+                    L"下列项目需要管理员权限才能清除，这次没有清除：\r\n(RAR) C:\\WINDOWS\\zvadmin.exe\r\n"))
+      << Text::ToAnsi(answers.messages[0]);
+  EXPECT_NE(std::wstring::npos, answers.messages[0].find(L"以管理员身份运行"));
+  EXPECT_EQ(backups, ModuleBackup::List().size());
+  Reg::DeleteValue(Reg::LocalMachine, kRun, L"zvadmin");
+}
+
 TEST_F(Checks, SecondSystemCheckCannotStartWhileOneRuns) {
   SetCommand(L"a", L"C:\\WINDOWS\\once.exe");
   SettingsStore::Save(L"CheckShowReportAfterScan", L"0");  // end without the modal report
