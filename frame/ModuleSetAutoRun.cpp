@@ -35,6 +35,13 @@ void RemoveOwn(Reg::Root root, const std::wstring& folder) {
   for (Reg::View view : Reg::ViewsOf(root, kRunKey)) RemoveOwnIn(root, view, folder);
 }
 
+// An entry an earlier 32-bit version left in the 32-bit view would start the
+// program a second time at logon.
+void RemoveOwnBesidesNative(Reg::Root root, const std::wstring& folder) {
+  for (Reg::View view : Reg::ViewsOf(root, kRunKey))
+    if (view != Reg::NativeView()) RemoveOwnIn(root, view, folder);
+}
+
 // The view Windows itself reads its Run entries from.
 long Write(Reg::Root root, const std::wstring& command) {
   Reg::Key key;
@@ -57,10 +64,11 @@ void SetAutoRun() {
   }
   // One entry is enough: the machine's starts the program for this user as well.
   if (Write(Reg::LocalMachine, RunCommand(folder)) == Reg::Ok) {
+    RemoveOwnBesidesNative(Reg::LocalMachine, folder);
     RemoveOwn(Reg::CurrentUser, folder);
     return;
   }
-  Write(Reg::CurrentUser, RunCommand(folder));
+  if (Write(Reg::CurrentUser, RunCommand(folder)) == Reg::Ok) RemoveOwnBesidesNative(Reg::CurrentUser, folder);
 }
 
 }  // namespace ModuleSetAutoRun

@@ -238,8 +238,15 @@ TEST_F(Wow64, MonitorWalksBothViews) {
 
 // Start with Windows writes where Windows reads it: the 64-bit view.
 TEST_F(Wow64, StartWithWindowsWritesTheNativeView) {
+  // An earlier 32-bit version's entry would start the program twice; another
+  // installation's entry is not ours.
+  Set(HKEY_LOCAL_MACHINE, kRun, k32, ModuleSetAutoRun::kValueName,
+      ModuleSetAutoRun::RunCommand(System::ProgramFolder()));
+  Set(HKEY_LOCAL_MACHINE, kRun, k32, L"Other", ModuleSetAutoRun::RunCommand(L"C:\\Other"));
   SettingsStore::Save(SettingsStore::kCheckAutoRun, L"1");
   ModuleSetAutoRun::SetAutoRun();
+  EXPECT_EQ(ModuleSetAutoRun::RunCommand(L"C:\\Other"), Get(HKEY_LOCAL_MACHINE, kRun, k32, L"Other"));
+  Remove(HKEY_LOCAL_MACHINE, kRun, k32, L"Other");
   EXPECT_EQ(ModuleSetAutoRun::RunCommand(System::ProgramFolder()),
             Get(HKEY_LOCAL_MACHINE, kRun, k64, ModuleSetAutoRun::kValueName));
   EXPECT_EQ(L"-", Get(HKEY_LOCAL_MACHINE, kRun, k32, ModuleSetAutoRun::kValueName));
