@@ -345,9 +345,16 @@ Section "-un.Program"
   RMDir "$INSTDIR"  ; only when empty: the user's data keeps the folder
 SectionEnd
 
+; Only what the program writes goes (the trust list, its logs and backups, and their
+; temporary files), then each folder if nothing else is left in it: a folder given
+; with /D= may have held files of its own.
 Section /o "un.同时删除日志、信任列表和备份" UnSecData
   Delete "$INSTDIR\Allow.dat"
-  RMDir /r "$INSTDIR\log"
-  RMDir /r "$INSTDIR\backup"
+  Delete "$INSTDIR\log\*.log"
+  Delete "$INSTDIR\log\*.log.~tmp"
+  RMDir "$INSTDIR\log"
+  Delete "$INSTDIR\backup\*.bak"
+  Delete "$INSTDIR\backup\*.bak.~tmp"
+  RMDir "$INSTDIR\backup"
   RMDir "$INSTDIR"
 SectionEnd

@@ -156,13 +156,13 @@ void WriteUserData(const std::wstring& folder) {
   CreateDirectoryW((folder + L"\\backup").c_str(), nullptr);
   ui::WriteFileBytes(folder + L"\\Allow.dat", "C:\\trusted.exe\r\n");
   ui::WriteFileBytes(folder + L"\\log\\2026-01-01.log", "scan\r\n");
-  ui::WriteFileBytes(folder + L"\\backup\\1.reg", "backup\r\n");
+  ui::WriteFileBytes(folder + L"\\backup\\20260101-000000-001.bak", "backup\r\n");
 }
 
 void ExpectUserData(const std::wstring& folder) {
   EXPECT_TRUE(Exists(folder + L"\\Allow.dat"));
   EXPECT_TRUE(Exists(folder + L"\\log\\2026-01-01.log"));
-  EXPECT_TRUE(Exists(folder + L"\\backup\\1.reg"));
+  EXPECT_TRUE(Exists(folder + L"\\backup\\20260101-000000-001.bak"));
 }
 
 HWND StartFrom(ui::App& app, const std::wstring& folder) {
@@ -278,31 +278,51 @@ HWND VisibleTree(HWND top) {
   return found;
 }
 
+// Ticked, the box removes what the program wrote and the folders left empty; files
+// of anybody else in those folders stay, and with them the folders.
 TEST_F(Uninstaller, TheBoxRemovesTheUsersDataToo) {
   const std::wstring folder = L"C:\\Apps\\Purged";
-  ASSERT_EQ(0, InstallSilently(L"/D=" + folder));
-  WriteUserData(folder);
-  ASSERT_EQ(0, RunAndWait(L"\"" + folder + L"\\Uninstall.exe\""));
-  HWND wizard = nullptr;
-  ASSERT_TRUE(ui::WaitFor([&] { return EnumWindows(FindWizard, (LPARAM)&wizard), wizard != nullptr; }, kLong));
-  PostMessageW(wizard, WM_COMMAND, IDOK, 0);  // the confirmation page: next
-  HWND tree = nullptr;
-  ASSERT_TRUE(ui::WaitFor([&] { return (tree = VisibleTree(wizard)) != nullptr; }, kLong));
-  // The box is the tree's only item, selected: the space bar ticks it, as for a user.
-  HTREEITEM box = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
-  LRESULT unticked = SendMessageW(tree, TVM_GETITEMSTATE, (WPARAM)box, TVIS_STATEIMAGEMASK);
-  PostMessageW(tree, WM_KEYDOWN, VK_SPACE, 0);
-  ASSERT_TRUE(ui::WaitFor(
-      [&] { return SendMessageW(tree, TVM_GETITEMSTATE, (WPARAM)box, TVIS_STATEIMAGEMASK) != unticked; }, kLong));
-  PostMessageW(wizard, WM_COMMAND, IDOK, 0);
-  ASSERT_TRUE(ui::WaitFor([] { return !Installed(); }, kLong));
-  EXPECT_TRUE(ui::WaitFor([&] { return !Exists(folder); }, kLong));
-  EXPECT_TRUE(ui::WaitFor(
-      [&] {
-        PostMessageW(wizard, WM_COMMAND, IDOK, 0);  // the last page: close
-        return !IsWindow(wizard);
-      },
-      kLong));
+  const wchar_t* const kOthers[] = {L"log\\notes.txt", L"backup\\keep.reg", L"readme.txt"};
+  for (bool others : {false, true}) {
+    SCOPED_TRACE(others ? "with files of others" : "the program's files only");
+    ASSERT_EQ(0, InstallSilently(L"/D=" + folder));
+    WriteUserData(folder);
+    ui::WriteFileBytes(folder + L"\\backup\\20260101-000000-002.bak.~tmp", "half written");
+    if (others)
+      for (const wchar_t* other : kOthers) ui::WriteFileBytes(folder + L"\\" + other, "not the program's");
+    ASSERT_EQ(0, RunAndWait(L"\"" + folder + L"\\Uninstall.exe\""));
+    HWND wizard = nullptr;
+    ASSERT_TRUE(ui::WaitFor([&] { return EnumWindows(FindWizard, (LPARAM)&wizard), wizard != nullptr; }, kLong));
+    PostMessageW(wizard, WM_COMMAND, IDOK, 0);  // the confirmation page: next
+    HWND tree = nullptr;
+    ASSERT_TRUE(ui::WaitFor([&] { return (tree = VisibleTree(wizard)) != nullptr; }, kLong));
+    // The box is the tree's only item, selected: the space bar ticks it, as for a user.
+    HTREEITEM box = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+    LRESULT unticked = SendMessageW(tree, TVM_GETITEMSTATE, (WPARAM)box, TVIS_STATEIMAGEMASK);
+    PostMessageW(tree, WM_KEYDOWN, VK_SPACE, 0);
+    ASSERT_TRUE(ui::WaitFor(
+        [&] { return SendMessageW(tree, TVM_GETITEMSTATE, (WPARAM)box, TVIS_STATEIMAGEMASK) != unticked; }, kLong));
+    PostMessageW(wizard, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(ui::WaitFor([] { return !Installed(); }, kLong));
+    EXPECT_TRUE(
+        ui::WaitFor([&] { return !Exists(folder + L"\\Allow.dat") && !Exists(folder + L"\\Uninstall.exe"); }, kLong));
+    EXPECT_TRUE(ui::WaitFor(
+        [&] {
+          PostMessageW(wizard, WM_COMMAND, IDOK, 0);  // the last page: close
+          return !IsWindow(wizard);
+        },
+        kLong));
+    EXPECT_FALSE(Exists(folder + L"\\log\\2026-01-01.log"));
+    EXPECT_FALSE(Exists(folder + L"\\backup\\20260101-000000-001.bak"));
+    EXPECT_FALSE(Exists(folder + L"\\backup\\20260101-000000-002.bak.~tmp"));
+    EXPECT_EQ(!others, !Exists(folder));
+    for (const wchar_t* other : kOthers) EXPECT_EQ(others, Exists(folder + L"\\" + other)) << other;
+    if (others)
+      for (const wchar_t* other : kOthers) DeleteFileW((folder + L"\\" + other).c_str());
+    RemoveDirectoryW((folder + L"\\log").c_str());
+    RemoveDirectoryW((folder + L"\\backup").c_str());
+    RemoveDirectoryW(folder.c_str());
+  }
 }
 
 TEST_F(Uninstaller, ARunningCopyIsClosedFirst) {
