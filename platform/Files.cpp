@@ -79,15 +79,22 @@ void SplitName(const std::wstring& path, std::wstring* folder, std::wstring* nam
   *name = path.substr(begin);
 }
 
-bool FullPath(const std::wstring& path, std::wstring* full) {
-  DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return false;
-  std::wstring buffer(size, L'\0');
-  DWORD length = GetFullPathNameW(path.c_str(), size, &buffer[0], nullptr);
-  if (length == 0 || length >= size) return false;
-  buffer.resize(length);
-  full->swap(buffer);
+// The path calls answer the length they need (with the NUL) when the buffer is short.
+using PathQuery = std::function<DWORD(wchar_t* buffer, DWORD capacity)>;
+bool AskPath(const PathQuery& query, std::wstring* path) {
+  DWORD needed = query(nullptr, 0);
+  if (needed == 0) return false;
+  std::wstring answer(needed, L'\0');
+  DWORD length = query(&answer[0], needed);
+  if (length == 0 || length >= needed) return false;
+  answer.resize(length);
+  path->swap(answer);
   return true;
+}
+
+bool FullPath(const std::wstring& path, std::wstring* full) {
+  return AskPath(
+      [&](wchar_t* buffer, DWORD capacity) { return GetFullPathNameW(path.c_str(), capacity, buffer, nullptr); }, full);
 }
 
 HANDLE NotAFile() {
@@ -245,25 +252,9 @@ bool FileExists(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-namespace {
-// Both calls answer the length they need (with the NUL) when the buffer is short.
-using PathQuery = std::function<DWORD(wchar_t* buffer, DWORD capacity)>;
-bool AskPath(const PathQuery& query, std::wstring* path) {
-  DWORD needed = query(nullptr, 0);
-  if (needed == 0) return false;
-  std::wstring answer(needed, L'\0');
-  DWORD length = query(&answer[0], needed);
-  if (length == 0 || length >= needed) return false;
-  answer.resize(length);
-  path->swap(answer);
-  return true;
-}
-}  // namespace
-
 std::wstring LongPath(const std::wstring& path) {
   std::wstring full = path;
-  AskPath([&](wchar_t* buffer, DWORD capacity) { return GetFullPathNameW(path.c_str(), capacity, buffer, nullptr); },
-          &full);
+  FullPath(path, &full);
   std::wstring longer = full;
   AskPath([&](wchar_t* buffer, DWORD capacity) { return GetLongPathNameW(full.c_str(), buffer, capacity); }, &longer);
   return longer;

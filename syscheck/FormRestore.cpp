@@ -81,13 +81,13 @@ void RestoreRow(int row) {
     return;
   }
   std::wstring places = PlaceLines(backup);
-  std::vector<ModuleBackup::Place> unreadable = ModuleBackup::Unreadable(backup);
+  std::vector<ModuleBackup::Place> unreadable;
+  bool changed = ModuleBackup::ChangedSince(backup, &unreadable);
   if (!unreadable.empty()) {
     tk::MsgBox(form, L"无法读取这里，不能恢复：" + Lines(unreadable), tk::Icon::Error);
     return;
   }
-  if (ModuleBackup::ChangedSince(backup) &&
-      !tk::AskYesNo(form, L"清除之后这里又被改动过：" + places + L"\r\n\r\n仍要用备份覆盖现在的内容吗？"))
+  if (changed && !tk::AskYesNo(form, L"清除之后这里又被改动过：" + places + L"\r\n\r\n仍要用备份覆盖现在的内容吗？"))
     return;
   unsigned long error = 0;
   if (!ModuleBackup::Restore(backup, &error)) {

@@ -138,22 +138,18 @@ std::vector<Backup> List() {
   return backups;
 }
 
-std::vector<Place> Unreadable(const Backup& backup) {
-  std::vector<Place> places;
-  State now;
-  for (const Change& change : backup.changes)
-    if (!Capture(change.place, &now)) places.push_back(change.place);
-  return places;
-}
-
-bool ChangedSince(const Backup& backup) {
+bool ChangedSince(const Backup& backup, std::vector<Place>* unreadable) {
+  bool changed = false;
   for (const Change& change : backup.changes) {
     State now;
-    if (!Capture(change.place, &now)) return true;
-    bool differs = change.afterKnown ? !(now == change.after) : now.present && !(now == change.before);
-    if (differs) return true;
+    if (!Capture(change.place, &now)) {
+      if (unreadable) unreadable->push_back(change.place);
+      changed = true;
+      continue;
+    }
+    changed = changed || (change.afterKnown ? !(now == change.after) : now.present && !(now == change.before));
   }
-  return false;
+  return changed;
 }
 
 bool Restore(const Backup& backup, unsigned long* error) {

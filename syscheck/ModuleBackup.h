@@ -26,17 +26,16 @@ void Seal(Backup* backup);
 // Every backup file in the folder, oldest first; one that cannot be read whole, or
 // names places no CLEAN of its check changes (Checks::Permits), is marked damaged.
 std::vector<Backup> List();
-// The places that cannot be read now: such a backup cannot be restored (nor told
-// whether anything changed since).
-std::vector<Place> Unreadable(const Backup& backup);
 // A place holds something other than what the CLEAN left there (or, when that is
 // unknown, something other than the backup): restoring would overwrite it. A place
-// that cannot be read counts as changed.
-bool ChangedSince(const Backup& backup);
+// that cannot be read counts as changed, and is added to `unreadable` when given:
+// such a backup cannot be restored.
+bool ChangedSince(const Backup& backup, std::vector<Place>* unreadable = nullptr);
 // Writes the "before" states back and deletes the file. When a place cannot be
 // written, the places already written get back what they held, so a backup is
-// restored whole or not at all; false, with the system's code in `error`. True once the registry holds the "before"
-// states; `error` is then 0, or the code of the file that could not be deleted.
+// restored whole or not at all; false, with the system's code in `error`. True
+// once the registry holds the "before" states; `error` is then 0, or the code of
+// the file that could not be deleted.
 bool Restore(const Backup& backup, unsigned long* error);
 bool Delete(const Backup& backup, unsigned long* error);
 
