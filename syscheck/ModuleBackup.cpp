@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/DataFolder.h"
 #include "platform/Files.h"
 #include "platform/Folders.h"
 #include "platform/System.h"
@@ -49,6 +50,14 @@ long Apply(const Place& place, const State& state) {
   Reg::Key key;
   long rc = Reg::Create(place.root, place.path, &key, place.view);
   return rc == Reg::Ok ? Reg::SetValue(key, place.name, state.value.type, state.value.data) : rc;
+}
+
+// Puts a place back as it stood before a restore began. A removal that stopped
+// part-way still gets back all it had removed: what remains is part of `state`.
+long PutBack(const Place& place, const State& state) {
+  long rc = Apply(place, state);
+  if (rc == Reg::Ok || !place.wholeKey || !state.present) return rc;
+  return Reg::WriteTree(place.root, place.path, state.tree, place.view);
 }
 
 // --- files ---
@@ -101,7 +110,7 @@ const wchar_t* RootName(Reg::Root root) {
 
 }  // namespace
 
-std::wstring Folder() { return System::ProgramFile(L"\\backup"); }
+std::wstring Folder() { return DataFolder::File(L"backup"); }
 
 bool Save(const std::vector<Place>& places, const std::wstring& tag, const std::wstring& subject, Backup* backup) {
   Backup saved;
@@ -111,7 +120,7 @@ bool Save(const std::vector<Place>& places, const std::wstring& tag, const std::
     saved.changes.push_back({place, {}, {}, false});
     if (!Capture(place, &saved.changes.back().before)) return false;
   }
-  if (!Files::CreateFolder(Folder())) return false;
+  if (!DataFolder::Make(L"backup")) return false;
   saved.time = System::LocalTimestamp();
   saved.file = NewFileName(saved.time);
   if (!Write(saved)) return false;
@@ -168,7 +177,7 @@ bool Restore(const Backup& backup, unsigned long* error) {
   for (size_t i = 0; i < now.size(); i++) {
     long rc = Apply(backup.changes[i].place, backup.changes[i].before);
     if (rc == Reg::Ok) continue;
-    for (size_t undo = i + 1; undo-- > 0;) Apply(backup.changes[undo].place, now[undo]);
+    for (size_t undo = i + 1; undo-- > 0;) PutBack(backup.changes[undo].place, now[undo]);
     *error = (unsigned long)rc;
     return false;
   }

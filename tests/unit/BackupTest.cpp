@@ -609,6 +609,54 @@ TEST_F(Backup, TheRestoreWindowTellsAKeptFileAndAnUnreadablePlaceApart) {
   EXPECT_EQ(1, tk::ListCount(FormRestore::ListBackups)) << "its file is still there";
 }
 
+// The system refuses this key's deletion: an ACE denying DELETE to everyone (Wine
+// honours a denial, not the mere absence of a grant).
+void DenyDeletion(const std::wstring& path, bool deny) {
+  HKEY key;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, WRITE_DAC, &key));
+  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+  PSID everyone = nullptr;
+  AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+  std::vector<BYTE> acl(256);
+  InitializeAcl(reinterpret_cast<ACL*>(acl.data()), (DWORD)acl.size(), ACL_REVISION);
+  if (deny) AddAccessDeniedAce(reinterpret_cast<ACL*>(acl.data()), ACL_REVISION, DELETE, everyone);
+  AddAccessAllowedAce(reinterpret_cast<ACL*>(acl.data()), ACL_REVISION, KEY_ALL_ACCESS, everyone);
+  SECURITY_DESCRIPTOR descriptor;
+  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<ACL*>(acl.data()), FALSE);
+  EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor));
+  FreeSid(everyone);
+  RegCloseKey(key);
+}
+
+// A whole-key restore removes what stands there first; when that removal stops
+// part-way, everything it removed is written back and the failure is reported.
+TEST_F(Backup, ARemovalThatStopsPartWayPutsTheKeyBackAsItWas) {
+  const std::wstring object = kObjects + L"\\" + kObjectId;
+  const Place place = ModuleBackup::KeyPlace(Reg::LocalMachine, object);
+  SeedObject();
+  {
+    StandInPrompt prompt({L"CLEAN"});
+    ModuleBHO::CheckBrowserHelperObjects();
+  }
+  ASSERT_EQ("absent", Snapshot(place));
+  // Put there again since, with a subkey that goes and one the system keeps.
+  Seed(Reg::LocalMachine, object, L"", REG_SZ, Bytes(L"newer", true));
+  Seed(Reg::LocalMachine, object + L"\\A goes", L"v", REG_DWORD, std::string("\x02\x00\x00\x00", 4));
+  Seed(Reg::LocalMachine, object + L"\\Z stays", L"w", REG_SZ, Bytes(L"kept", true));
+  DenyDeletion(object + L"\\Z stays", true);
+  const std::string standing = Snapshot(place);
+  std::vector<ModuleBackup::Backup> backups = ModuleBackup::List();
+  ASSERT_EQ(1u, backups.size());
+  unsigned long error = 0;
+  EXPECT_FALSE(ModuleBackup::Restore(backups[0], &error));
+  EXPECT_EQ(5u, error);
+  EXPECT_EQ(standing, Snapshot(place));
+  EXPECT_EQ(1u, ModuleBackup::List().size()) << "the backup stays for another try";
+  DenyDeletion(object + L"\\Z stays", false);
+  testsupport::DeleteTree(HKEY_LOCAL_MACHINE, object.c_str());
+}
+
 TEST_F(Backup, DeletingBackupsAsksFirstAndLeavesTheRegistryAlone) {
   CleanRun(L"one", L"C:\\WINDOWS\\bk-one.exe");
   CleanRun(L"two", L"C:\\WINDOWS\\bk-two.exe");
