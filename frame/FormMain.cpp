@@ -10,6 +10,7 @@
 #include "frame/ModuleSetAutoRun.h"
 #include "monitor/ModuleOnTimeScan.h"
 #include "platform/System.h"
+#include "report/FormReport.h"
 #include "syscheck/FormRestore.h"
 #include "syscheck/SystemCheck.h"
 
@@ -97,7 +98,7 @@ void Form_MouseMove(const tk::Mouse&) {
 
 void Exit_Click() { Form_Unload(); }
 
-void ViewReport_Click() { System::StartExplorer(System::ProgramFile(L"\\log")); }
+void ViewReport_Click() { FormReport::OpenLogFolder(); }
 
 // The backups of what the checks cleaned, to restore.
 void ViewBackups_Click() { FormRestore::ShowModal(form); }

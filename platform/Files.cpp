@@ -260,6 +260,15 @@ std::wstring LongPath(const std::wstring& path) {
   return longer;
 }
 
+bool CanWriteIn(const std::wstring& folder) {
+  std::wstring probe = folder + L"\\~zv" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+  HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
 bool CreateFolder(const std::wstring& path) {
   CreateDirectoryW(path.c_str(), nullptr);
   return FolderExists(path);

@@ -171,6 +171,14 @@ std::wstring FolderFrom(FolderQuery query) {
 }
 }  // namespace
 
+std::wstring LocalAppDataFolder() {
+  wchar_t path[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+  std::wstring folder = path;
+  while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+  return folder;
+}
+
 std::wstring WindowsFolder() { return FolderFrom(GetSystemWindowsDirectoryW); }
 
 // GetSystemWow64DirectoryW is looked up at run time: Windows 2000 lacks it, and

@@ -45,6 +45,9 @@ std::wstring WindowsFolder();
 // The folders of the system's own programs: System32, and SysWOW64 where Windows
 // is 64-bit. Each as the system names it, without a trailing backslash.
 std::vector<std::wstring> SystemFolders();
+// The user's own folder for the data of programs that stay on this machine
+// (%LOCALAPPDATA%), without a trailing backslash; empty when it cannot be asked.
+std::wstring LocalAppDataFolder();
 // The id of this process.
 unsigned long CurrentProcessId();
 // Windows is 64-bit: the registry has two views (the 64-bit one and the 32-bit

@@ -1,5 +1,6 @@
 #include "report/FormReport.h"
 
+#include "common/DataFolder.h"
 #include "common/Skin.h"
 #include "platform/Files.h"
 #include "platform/System.h"
@@ -11,6 +12,7 @@ tk::Control* TextReport;
 tk::Control* ImageViewHistory[2];
 tk::Control* ImageSave[2];
 tk::Control* ImageOK[2];
+tk::Control* LabelFolder;
 
 namespace {
 
@@ -24,11 +26,17 @@ const wchar_t kBadNameCharacters[] = L"\\/:*?\"<>|";
 
 Skin::Button Pair(tk::Control* images[2]) { return {images[0], images[1]}; }
 
-std::wstring LogFolder() { return System::ProgramFile(L"\\log"); }
+std::wstring LogFolder() { return DataFolder::File(L"log"); }
+
+// A user's own data folder is made when first needed; the folder beside the
+// program is the setup's.
+void MakeOwnLogFolder() {
+  if (!DataFolder::IsBesideProgram()) DataFolder::Make(L"log");
+}
 
 void ImageOK_MouseDown(const tk::Mouse&) { Unload(); }
 
-void ImageViewHistory_MouseDown(const tk::Mouse&) { System::StartExplorer(LogFolder()); }
+void ImageViewHistory_MouseDown(const tk::Mouse&) { OpenLogFolder(); }
 
 void Button_MouseMove(tk::Control* images[2]) { Skin::Hover(Pair(images)); }
 
@@ -54,6 +62,7 @@ void Design(tk::Form& f) {
           ImageViewHistory_MouseDown);
   AddPair(f, ImageSave, L"ImageSave", L"保存", "SAVE_0", "SAVE_1", 3600, 4080, ImageSave_MouseDown);
   AddPair(f, ImageOK, L"ImageOK", L"确定", "OK_0", "OK_1", 240, 4080, ImageOK_MouseDown);
+  LabelFolder = tk::AddLabel(f, nullptr, L"LabelFolder", L"记录保存在：" + LogFolder(), 8, 302, 404, 16);
 }
 
 void Form_Load() {
@@ -81,7 +90,7 @@ tk::Form& Get() {
     form.name = L"FormReport";
     form.caption = L"查杀报告";
     form.width = 420;
-    form.height = 300;
+    form.height = 322;
     form.icon = "APPICON";
     form.backColor = Skin::kDialogBack;
     form.Design = Design;
@@ -93,6 +102,11 @@ tk::Form& Get() {
 }
 
 void Unload() { tk::Unload(form); }
+
+void OpenLogFolder() {
+  MakeOwnLogFolder();
+  System::StartExplorer(LogFolder());
+}
 
 std::wstring ReportText() {
   Get();
@@ -133,6 +147,7 @@ void ImageSave_MouseDown(const tk::Mouse&) {
     tk::MsgBox(form, problem, tk::Icon::Exclamation);
     return;
   }
+  MakeOwnLogFolder();
   if (!Files::FolderExists(LogFolder())) {
     tk::MsgBox(form, L"日志文件夹不存在：" + LogFolder() + L"\r\n记录未保存。", tk::Icon::Error);
     return;

@@ -23,6 +23,8 @@ bool HasFindings();
 std::wstring DefaultLogName();
 // Empty when the name can be a file in the log folder, else why not.
 std::wstring LogNameProblem(const std::wstring& name);
+// Opens the folder of the saved logs in the file browser ("历史记录").
+void OpenLogFolder();
 // The save steps of the window; public for the tests.
 void ImageSave_MouseDown(const tk::Mouse&);
 
@@ -30,5 +32,6 @@ extern tk::Control* TextReport;
 extern tk::Control* ImageViewHistory[2];
 extern tk::Control* ImageSave[2];
 extern tk::Control* ImageOK[2];
+extern tk::Control* LabelFolder;
 
 }  // namespace FormReport

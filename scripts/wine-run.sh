@@ -4,6 +4,10 @@
 # C:\test\PROGRAM.exe (working folder C:\test; $BUILD_DIR/dist, if any, is C:\dist).
 # The copy is of the 64-bit template, or with WINE_ARCH=win32 of the 32-bit one.
 # Passes its stdout/stderr through and exits with its exit code (124: timeout).
+# With WINE_USER=NAME (needs root) the program runs as that Linux user, who owns
+# the prefix but not C:\test: a standard user's read-only Program Files. When
+# WINE_FIRST_ARGS is set too, the program runs once before, as root, with those
+# arguments (what an administrator did earlier on that machine).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 keep=0 secs=300
@@ -24,13 +28,25 @@ progdir="$(dirname "$prog")"
 case "$BUILD_DIR/wine/" in "$progdir"/*)
   echo "wine-run: $progdir holds the prefixes; put the program in a folder of its own" >&2; exit 2 ;;
 esac
+user="${WINE_USER:-}"
+if [ -n "$user" ]; then
+  [ "$(id -u)" = 0 ] || { echo "wine-run: running as $user needs root" >&2; exit 2; }
+  id -u "$user" >/dev/null 2>&1 ||
+    useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$user" ||
+    id -u "$user" >/dev/null 2>&1  # made meanwhile by a parallel run
+fi
 . "$here/wine-env.sh"
 bash "$here/make-prefix.sh" "$BUILD_DIR" >/dev/null
 
 pfx="$(mktemp -d "$BUILD_DIR/wine/run-XXXXXX")"
 wpid=""
+# The words that run a command as the prefix's owner.
+as_owner=()
+[ -z "$user" ] || as_owner=(setpriv --reuid="$user" --regid="$user" --clear-groups
+  env HOME="$pfx/home" USER="$user" LOGNAME="$user")
 cleanup() {
   [ -z "$wpid" ] || kill "$wpid" 2>/dev/null || true
+  [ -z "$user" ] || WINEPREFIX="$pfx" "${as_owner[@]}" "$ZV_WINESERVER" -k 2>/dev/null || true
   zv_prefix_end "$pfx"
   zv_xvfb_stop
   rm -f "$pfx/.cpu"
@@ -72,10 +88,26 @@ exec 8>&-
 
 export WINEPREFIX="$pfx"
 cd "$pfx/drive_c/test"
+if [ -n "$user" ]; then
+  if [ -n "${WINE_FIRST_ARGS:-}" ]; then
+    # Its output is shown only when it fails: the user's run alone tells the outcome.
+    # shellcheck disable=SC2086 # the arguments are words
+    if ! timeout -k 5 "$secs" taskset -c "$cpu" "$ZV_WINE" "C:\\test\\$(basename "$prog")" $WINE_FIRST_ARGS \
+      </dev/null >"$pfx/first.out" 2>&1; then
+      cat "$pfx/first.out"; echo "wine-run: the run as root before failed" >&2; exit 1
+    fi
+    rm -f "$pfx/first.out"
+    zv_prefix_end "$pfx"  # root's server and socket folder: the user starts their own
+  fi
+  # Wine runs only in a prefix its user owns; C:\test stays root's, read-only.
+  mkdir -p "$pfx/home"
+  find "$pfx" -path "$pfx/drive_c/test" -prune -o -exec chown "$user:$user" {} +
+  chmod -R go-w,a+rX "$pfx/drive_c/test"
+fi
 # "-p60", not "-p 60": with a space the number is dropped and the server stays forever.
-taskset -c "$cpu" "$ZV_WINESERVER" -p60 </dev/null
+"${as_owner[@]}" taskset -c "$cpu" "$ZV_WINESERVER" -p60 </dev/null
 # In the background so that a signal to this script is handled at once.
-timeout -k 5 "$secs" taskset -c "$cpu" "$ZV_WINE" "C:\\test\\$(basename "$prog")" "$@" &
+timeout -k 5 "$secs" "${as_owner[@]}" taskset -c "$cpu" "$ZV_WINE" "C:\\test\\$(basename "$prog")" "$@" &
 wpid=$!
 rc=0
 wait "$wpid" || rc=$?

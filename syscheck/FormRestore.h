@@ -21,6 +21,7 @@ extern tk::Control* ListBackups;
 // The selected backups' places, whole, one a line: what 恢复 will write.
 extern tk::Control* TextPlaces;
 extern tk::Control* LabelNote;
+extern tk::Control* LabelFolder;
 extern tk::Control* CommandRestore;
 extern tk::Control* CommandDelete;
 extern tk::Control* CommandClose;

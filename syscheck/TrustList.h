@@ -1,11 +1,14 @@
-// The trust list "\Allow.dat": one double-quoted entry per line, only ever
-// extended. A missing or unreadable list reads as empty.
+// The trust list "Allow.dat": one double-quoted entry per line, only ever
+// extended. A missing or unreadable list reads as empty. The list beside the
+// program is every user's; a user who cannot write there keeps one of their own in
+// the data folder, and both are read.
 #pragma once
 #include <string>
 #include <vector>
 
 namespace TrustList {
 
+// The list this user's trust is written to.
 std::wstring Path();
 // Every entry, read afresh.
 std::vector<std::wstring> Entries();
