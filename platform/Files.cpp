@@ -235,6 +235,14 @@ bool ReplaceWithEscapedText(const std::wstring& path, const std::wstring& text, 
   return ReplaceWithBytes(path, Text::ToAnsiEscaped(text, Text::LineBreaks::Kept), error);
 }
 
+bool OnRemovableOrNetworkDrive(const std::wstring& path) {
+  if (path.compare(0, 2, L"\\\\") == 0)
+    return path.compare(0, 4, L"\\\\?\\") != 0 && path.compare(0, 4, L"\\\\.\\") != 0;
+  if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') return false;
+  UINT type = GetDriveTypeW(path.substr(0, 3).c_str());
+  return type == DRIVE_REMOVABLE || type == DRIVE_REMOTE;
+}
+
 bool IsDiskFile(const std::wstring& path) {
   ScopedHandle file(OpenForReading(path));
   return file.Valid();
