@@ -6,7 +6,9 @@
 
 #include "common/SettingsStore.h"
 #include "frame/FormMain.h"
+#include "frame/ModuleSetAutoRun.h"
 #include "platform/Instance.h"
+#include "platform/System.h"
 #include "platform/Text.h"
 
 namespace ModuleMain {
@@ -49,6 +51,12 @@ bool HandOverToRunningCopy() {
   if (Instance::ClaimFirst(L"Local\\Zorvane.Quorrel2006")) return false;
   Instance::PostToRunningCopy(FormMain::kCaption, kTrayMessage, 0, tk::kWmLButtonDblClk);
   return true;
+}
+
+bool EndsAtLogon() {
+  if (Text::Lower(Text::Trim(System::CommandArguments())) != ModuleSetAutoRun::kLogonArgument) return false;
+  FormMain::InitSettings(L"1");
+  return !SettingsStore::IsOn(SettingsStore::kCheckAutoRun);
 }
 
 void InstallTrayWindowProc() { PrevWndProc = tk::ReplaceWindowProc(FormMain::Get(), TrayWindowProc); }
