@@ -371,6 +371,38 @@ TEST_F(Setup, SilentSetupRefusesAFolderHoldingOtherFiles) {
   }
 }
 
+// The wizard's folder page: Next on a folder holding somebody else's file says so and
+// stays on the page, so Next says it again; nothing is installed.
+TEST_F(Setup, TheWizardRefusesAFolderHoldingOtherFilesOnItsFolderPage) {
+  const std::wstring folder = L"C:\\Apps\\Taken";
+  SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+  ui::WriteFileBytes(folder + L"\\tool.exe", "not the setup's");
+  std::wstring command = std::wstring(L"\"") + kSetup + L"\" /D=" + folder;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION setup = {};
+  ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, L"C:\\", &startup, &setup));
+  const std::wstring refusal = L"所选文件夹中已有其他文件，请选择一个空文件夹：" + folder;
+  HWND wizard = nullptr, box = nullptr, text = nullptr;
+  EXPECT_TRUE(
+      ui::WaitFor([&] { return (wizard = ui::TopWithChildText(setup.dwProcessId, folder)) != nullptr; }, kLong));
+  for (int press = 0; wizard && press < 2; ++press) {
+    SCOPED_TRACE(press);
+    PostMessageW(wizard, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(ui::WaitFor(
+        [&] { return (box = ui::TopWithChildText(setup.dwProcessId, L"所选文件夹中", &text)) != nullptr; }, kLong));
+    EXPECT_EQ(refusal, ui::TextOf(text));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(ui::WaitFor([&] { return !IsWindow(box); }, kLong));
+  }
+  TerminateProcess(setup.hProcess, 0);
+  WaitForSingleObject(setup.hProcess, kLong);
+  CloseHandle(setup.hProcess);
+  CloseHandle(setup.hThread);
+  EXPECT_FALSE(Exists(folder + L"\\Quorrel2006.exe"));
+  EXPECT_EQ("not the setup's", FileText(folder + L"\\tool.exe"));
+}
+
 TEST_F(Setup, UpgradeClosesTheRunningCopyAndKeepsTheUsersData) {
   const std::wstring folder = L"C:\\Apps\\Upgrade";
   ASSERT_EQ(0, InstallSilently(L"/D=" + folder));
