@@ -34,9 +34,8 @@ SetCompressor /SOLID lzma
 !define EXIT_STILL_RUNNING 3
 !define EXIT_NO_LOGON_TASK 4
 ; The logon task the setup registers for every user; the program registers its own
-; per-user ones as "Quorrel-<SID>". The scheduler keeps each as a file named as the task.
+; per-user ones as "Quorrel-<SID>".
 !define TASK_ALL_USERS "Quorrel-AllUsers"
-!define TASK_FOLDER "$SYSDIR\Tasks"
 
 ; The registry view the installation lives in.
 !if "${TARGET}" == "amd64-unicode"
@@ -182,16 +181,16 @@ FunctionEnd
 !insertmacro REMOVE_RUN_VALUES ""
 !insertmacro REMOVE_RUN_VALUES "un."
 
-; The task scheduler keeps its files in the real System32: the 32-bit setup on 64-bit
-; Windows would otherwise look in SysWOW64.
-!macro TASKS_BEGIN
+; The scheduler keeps each task of its root folder as a file named as the task, in
+; the real System32: the 32-bit setup on 64-bit Windows reaches it as Sysnative (its
+; System32 is SysWOW64).
+Var TaskFolder
+!macro FIND_TASK_FOLDER
+  StrCpy $TaskFolder "$SYSDIR\Tasks"
   !if ${OWN_VIEW} == 32
-    ${DisableX64FSRedirection}
-  !endif
-!macroend
-!macro TASKS_END
-  !if ${OWN_VIEW} == 32
-    ${EnableX64FSRedirection}
+    ${If} ${RunningX64}
+      StrCpy $TaskFolder "$WINDIR\Sysnative\Tasks"
+    ${EndIf}
   !endif
 !macroend
 
@@ -209,7 +208,7 @@ FunctionEnd
 ; remove is named in the details.
 Function ${un}DeleteTask
   Exch $R0
-  ${If} ${FileExists} "${TASK_FOLDER}\$R0"
+  ${If} ${FileExists} "$TaskFolder\$R0"
     Push '/delete /tn "$R0" /f'
     Call ${un}Schtasks
     Pop $0
@@ -371,14 +370,12 @@ Section "-Logon start and programs list"
   ; The program's earlier start-with-Windows entries: the logon task replaces them.
   Push "$INSTDIR"
   Call RemoveRunValues
-  !insertmacro TASKS_BEGIN
   ${If} ${SectionIsSelected} ${SecAutoRun}
     Call CreateAllUsersTask
   ${Else}
     Push "${TASK_ALL_USERS}"
     Call DeleteTask
   ${EndIf}
-  !insertmacro TASKS_END
 
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "Zorvane ${VERSION}"
@@ -496,11 +493,10 @@ Function .onInit
     SetRegView 64
     Call FindInstallation32
   !endif
-  !insertmacro TASKS_BEGIN
-  ${If} ${FileExists} "${TASK_FOLDER}\${TASK_ALL_USERS}"
+  !insertmacro FIND_TASK_FOLDER
+  ${If} ${FileExists} "$TaskFolder\${TASK_ALL_USERS}"
     !insertmacro SelectSection ${SecAutoRun}
   ${EndIf}
-  !insertmacro TASKS_END
   ${GetParameters} $1
   ClearErrors
   ${GetOptions} $1 "/AUTORUN=" $2
@@ -520,11 +516,12 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
-!if ${OWN_VIEW} == 64
 Function un.onInit
-  SetRegView 64
+  !if ${OWN_VIEW} == 64
+    SetRegView 64
+  !endif
+  !insertmacro FIND_TASK_FOLDER
 FunctionEnd
-!endif
 
 ; Whether the task file pushed starts the program in $INSTDIR: a line of it is that
 ; program's <Command>, quoted or not. Windows writes task files in UTF-16 LE, Wine in
@@ -572,13 +569,12 @@ FunctionEnd
 ; program made for each user that start this program, and the program's earlier Run
 ; values in every loaded user hive and the machine's.
 Function un.RemoveLogonStarts
-  !insertmacro TASKS_BEGIN
   Push "${TASK_ALL_USERS}"
   Call un.DeleteTask
-  FindFirst $R0 $R1 "${TASK_FOLDER}\Quorrel-S-*"
+  FindFirst $R0 $R1 "$TaskFolder\Quorrel-S-*"
   ${DoWhile} $R1 != ""
-    ${IfNot} ${FileExists} "${TASK_FOLDER}\$R1\*.*"
-      Push "${TASK_FOLDER}\$R1"
+    ${IfNot} ${FileExists} "$TaskFolder\$R1\*.*"
+      Push "$TaskFolder\$R1"
       Call un.TaskStartsThisProgram
       ${If} $0 = 1
         Push $R1
@@ -588,7 +584,6 @@ Function un.RemoveLogonStarts
     FindNext $R0 $R1
   ${Loop}
   FindClose $R0
-  !insertmacro TASKS_END
   Push "$INSTDIR"
   Call un.RemoveRunValues
 FunctionEnd
