@@ -525,12 +525,14 @@ FunctionEnd
 
 ; Whether the task file pushed starts the program in $INSTDIR: a line of it is that
 ; program's <Command>, quoted or not. Windows writes task files in UTF-16 LE, Wine in
-; UTF-8. Sets $0 to 1 or 0.
+; UTF-8. A task that names no program at all counts as ours. Sets $0 to 1 or 0.
 Function un.TaskStartsThisProgram
   Exch $R0
   Push $R1
   Push $R2
   Push $R3
+  Push $R4
+  StrCpy $R4 0  ; a <Command> seen
   ${WordReplace} "$INSTDIR\${EXE}" "&" "&amp;" "+" $R3
   StrCpy $0 0
   FileOpen $R1 $R0 r
@@ -550,15 +552,25 @@ Function un.TaskStartsThisProgram
         ${Break}
       ${EndIf}
       ${TrimNewLines} $R0 $R0
-      ${WordFind} $R0 "<Command>" "+1}" $R0
-      ${If} $R0 == "$R3</Command>"
-      ${OrIf} $R0 == '"$R3"</Command>'
-        StrCpy $0 1
-        ${Break}
+      ClearErrors
+      ${WordFind} $R0 "<Command>" "E+1}" $R0
+      ${IfNot} ${Errors}
+        StrCpy $R4 1
+        ${If} $R0 == "$R3</Command>"
+        ${OrIf} $R0 == '"$R3"</Command>'
+          StrCpy $0 1
+          ${Break}
+        ${EndIf}
       ${EndIf}
     ${Loop}
     FileClose $R1
+    ; A task of ours that names no program starts nothing: Wine's scheduler keeps
+    ; no action of what the program registered.
+    ${If} $R4 = 0
+      StrCpy $0 1
+    ${EndIf}
   ${EndIf}
+  Pop $R4
   Pop $R3
   Pop $R2
   Pop $R1

@@ -483,6 +483,31 @@ TEST_F(Uninstaller, RemovesEveryUsersLogonStartOfThisInstallation) {
   }
 }
 
+// The task the program registers for its user goes too, also as Wine's scheduler
+// keeps it: with no program named in it at all.
+TEST_F(Uninstaller, RemovesTheTaskTheProgramRegisteredForItsUser) {
+  const std::wstring folder = L"C:\\Apps\\Own";
+  ASSERT_EQ(0, InstallSilently(L"/AUTORUN=0 /D=" + folder));
+  ui::SetRegText(HKEY_CURRENT_USER, kSection, L"Inited", L"1");
+  ui::SetRegText(HKEY_CURRENT_USER, kSection, L"CheckAutoRun", L"1");
+  auto userTasks = [] {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(TaskFile(L"Quorrel-S-*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int count = 1;
+    while (FindNextFileW(search, &found)) count++;
+    FindClose(search);
+    return count;
+  };
+  const int others = userTasks();  // other users' tasks an earlier case left
+  ASSERT_TRUE(StartFrom(app, folder));
+  EXPECT_EQ(others + 1, userTasks()) << "the program registers its user's logon task at its start";
+  ui::Kill(app);
+  UninstallSilently(folder);
+  EXPECT_EQ(others, userTasks());
+  ui::RegDeleteTree(HKEY_CURRENT_USER, kSection);
+}
+
 BOOL CALLBACK FindVisibleTree(HWND child, LPARAM found) {
   wchar_t name[32] = {};
   GetClassNameW(child, name, 32);
