@@ -45,16 +45,20 @@ intptr_t ShowFromTray() {
   return 0;
 }
 
+bool StartedAtLogon() {
+  return Text::Lower(Text::Trim(System::CommandArguments())) == ModuleSetAutoRun::kLogonArgument;
+}
+
 }  // namespace
 
 bool HandOverToRunningCopy() {
   if (Instance::ClaimFirst(L"Local\\Zorvane.Quorrel2006")) return false;
-  Instance::PostToRunningCopy(FormMain::kCaption, kTrayMessage, 0, tk::kWmLButtonDblClk);
+  if (!StartedAtLogon()) Instance::PostToRunningCopy(FormMain::kCaption, kTrayMessage, 0, tk::kWmLButtonDblClk);
   return true;
 }
 
 bool EndsAtLogon() {
-  if (Text::Lower(Text::Trim(System::CommandArguments())) != ModuleSetAutoRun::kLogonArgument) return false;
+  if (!StartedAtLogon()) return false;
   FormMain::InitSettings(L"1");
   return !SettingsStore::IsOn(SettingsStore::kCheckAutoRun);
 }

@@ -27,6 +27,7 @@ void DeleteTrayIcon();
 
 // One copy per user session. A second start brings the running copy's window to
 // the front, as a double-click on its icon does, and answers true: it then ends.
+// A start at logon leaves the running copy as it is: nobody asked for its window.
 bool HandOverToRunningCopy();
 // A start by a logon task (the argument /logon): options never set are seeded with
 // the start on, as an administrator deployed it; true when the user has turned the

@@ -172,25 +172,32 @@ TEST_F(Program, ExitCommandEndsTheProgram) {
 
 // Started by a logon task for a user who turned the start off: it ends at once,
 // shows no window and leaves the copy already running (hidden in the tray) alone.
-TEST_F(Program, LogonStartWithTheStartOffEndsWithoutAWindow) {
-  SetSetting(L"Inited", L"1");
-  SetSetting(L"CheckAutoRun", L"0");
-  HWND main = Start(L"logon-off");
-  ASSERT_NE(nullptr, main);
-  PostMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  ASSERT_TRUE(ui::WaitFor([&] { return !IsWindowVisible(main) && Setting(L"EnableOnTimeScan") == L"1"; }, 20000));
-  ui::App logon;
-  ASSERT_TRUE(StartAtLogon(logon, app.folder));
-  ASSERT_TRUE(ui::WaitExit(logon, 20000));
-  DWORD code = 99;
-  GetExitCodeProcess(logon.process.hProcess, &code);
-  EXPECT_EQ(0u, code);
-  EXPECT_EQ(nullptr, ui::FindTop(kCaption, logon.process.dwProcessId));
-  ui::Kill(logon);
-  // A hand-over would bring the hidden copy back.
-  EXPECT_FALSE(ui::WaitFor([&] { return IsWindowVisible(main) != FALSE; }, 3000));
-  EXPECT_EQ(L"1", Setting(L"EnableOnTimeScan"));
-  EXPECT_EQ(L"0", Setting(L"CheckAutoRun"));
+// At logon, with the start off or a copy already running (hidden in the tray), the
+// program ends with no window and leaves the running copy as it is.
+TEST_F(Program, LogonStartEndsQuietlyWhenOffOrAlreadyRunning) {
+  for (const wchar_t* autoRun : {L"0", L"1"}) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(L"CheckAutoRun ") + autoRun));
+    SetSetting(L"Inited", L"1");
+    SetSetting(L"CheckAutoRun", autoRun);
+    const std::wstring name = std::wstring(L"logon-") + autoRun;
+    HWND main = Start(name.c_str());
+    ASSERT_NE(nullptr, main);
+    PostMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(ui::WaitFor([&] { return !IsWindowVisible(main) && Setting(L"EnableOnTimeScan") == L"1"; }, 20000));
+    ui::App logon;
+    ASSERT_TRUE(StartAtLogon(logon, app.folder));
+    ASSERT_TRUE(ui::WaitExit(logon, 20000));
+    DWORD code = 99;
+    GetExitCodeProcess(logon.process.hProcess, &code);
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ(nullptr, ui::FindTop(kCaption, logon.process.dwProcessId));
+    ui::Kill(logon);
+    // A hand-over would bring the hidden copy back.
+    EXPECT_FALSE(ui::WaitFor([&] { return IsWindowVisible(main) != FALSE; }, 3000));
+    EXPECT_EQ(L"1", Setting(L"EnableOnTimeScan"));
+    EXPECT_EQ(autoRun, Setting(L"CheckAutoRun"));
+    ui::Kill(app);
+  }
 }
 
 }  // namespace
