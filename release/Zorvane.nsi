@@ -619,13 +619,40 @@ SectionEnd
 ; Only what the program writes goes (the trust list, its logs and backups, and their
 ; temporary files), then each folder if nothing else is left in it: a folder given
 ; with /D= may have held files of its own.
+Function un.RemoveDataIn
+  Exch $R0
+  Delete "$R0\Allow.dat"
+  Delete "$R0\log\*.log"
+  Delete "$R0\log\*.log.~tmp"
+  RMDir "$R0\log"
+  Delete "$R0\backup\*.bak"
+  Delete "$R0\backup\*.bak.~tmp"
+  RMDir "$R0\backup"
+  RMDir "$R0"
+  Pop $R0
+FunctionEnd
+
 Section /o "un.同时删除日志、信任列表和备份" UnSecData
-  Delete "$INSTDIR\Allow.dat"
-  Delete "$INSTDIR\log\*.log"
-  Delete "$INSTDIR\log\*.log.~tmp"
-  RMDir "$INSTDIR\log"
-  Delete "$INSTDIR\backup\*.bak"
-  Delete "$INSTDIR\backup\*.bak.~tmp"
-  RMDir "$INSTDIR\backup"
-  RMDir "$INSTDIR"
+  Push "$INSTDIR"
+  Call un.RemoveDataIn
+  ; A user who could not write beside the program kept theirs in their own
+  ; %LOCALAPPDATA%\Zorvane: this user's, and every profile's under the profiles folder.
+  SetShellVarContext current
+  Push "$LOCALAPPDATA\Zorvane"
+  Call un.RemoveDataIn
+  ReadRegStr $R1 HKLM "SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList" "ProfilesDirectory"
+  ExpandEnvStrings $R1 $R1
+  ${If} $R1 != ""
+    FindFirst $R2 $R3 "$R1\*"
+    ${DoWhile} $R3 != ""
+      ${If} $R3 != "."
+      ${AndIf} $R3 != ".."
+      ${AndIf} ${FileExists} "$R1\$R3\AppData\Local\Zorvane\*.*"
+        Push "$R1\$R3\AppData\Local\Zorvane"
+        Call un.RemoveDataIn
+      ${EndIf}
+      FindNext $R2 $R3
+    ${Loop}
+    FindClose $R2
+  ${EndIf}
 SectionEnd

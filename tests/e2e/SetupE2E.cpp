@@ -536,13 +536,19 @@ HWND VisibleTree(HWND top) {
 TEST_F(Uninstaller, TheBoxRemovesTheUsersDataToo) {
   const std::wstring folder = L"C:\\Apps\\Purged";
   const wchar_t* const kOthers[] = {L"log\\notes.txt", L"backup\\keep.reg", L"readme.txt"};
+  // Beside the program, and where users who could not write there kept theirs.
+  const std::wstring kData[] = {folder, KnownFolder(CSIDL_LOCAL_APPDATA) + L"\\Zorvane",
+                                L"C:\\users\\zvother\\AppData\\Local\\Zorvane"};
   for (bool others : {false, true}) {
     SCOPED_TRACE(others ? "with files of others" : "the program's files only");
     ASSERT_EQ(0, InstallSilently(L"/D=" + folder));
-    WriteUserData(folder);
-    ui::WriteFileBytes(folder + L"\\backup\\20260101-000000-002.bak.~tmp", "half written");
-    if (others)
-      for (const wchar_t* other : kOthers) ui::WriteFileBytes(folder + L"\\" + other, "not the program's");
+    for (const std::wstring& data : kData) {
+      SHCreateDirectoryExW(nullptr, data.c_str(), nullptr);
+      WriteUserData(data);
+      ui::WriteFileBytes(data + L"\\backup\\20260101-000000-002.bak.~tmp", "half written");
+      if (others)
+        for (const wchar_t* other : kOthers) ui::WriteFileBytes(data + L"\\" + other, "not the program's");
+    }
     ASSERT_EQ(0, RunAndWait(L"\"" + folder + L"\\Uninstall.exe\""));
     HWND wizard = nullptr;
     ASSERT_TRUE(ui::WaitFor([&] { return EnumWindows(FindWizard, (LPARAM)&wizard), wizard != nullptr; }, kLong));
@@ -565,16 +571,20 @@ TEST_F(Uninstaller, TheBoxRemovesTheUsersDataToo) {
           return !IsWindow(wizard);
         },
         kLong));
-    EXPECT_FALSE(Exists(folder + L"\\log\\2026-01-01.log"));
-    EXPECT_FALSE(Exists(folder + L"\\backup\\20260101-000000-001.bak"));
-    EXPECT_FALSE(Exists(folder + L"\\backup\\20260101-000000-002.bak.~tmp"));
-    EXPECT_EQ(!others, !Exists(folder));
-    for (const wchar_t* other : kOthers) EXPECT_EQ(others, Exists(folder + L"\\" + other)) << other;
-    if (others)
-      for (const wchar_t* other : kOthers) DeleteFileW((folder + L"\\" + other).c_str());
-    RemoveDirectoryW((folder + L"\\log").c_str());
-    RemoveDirectoryW((folder + L"\\backup").c_str());
-    RemoveDirectoryW(folder.c_str());
+    for (const std::wstring& data : kData) {
+      SCOPED_TRACE(testing::PrintToString(data));
+      EXPECT_FALSE(Exists(data + L"\\Allow.dat"));
+      EXPECT_FALSE(Exists(data + L"\\log\\2026-01-01.log"));
+      EXPECT_FALSE(Exists(data + L"\\backup\\20260101-000000-001.bak"));
+      EXPECT_FALSE(Exists(data + L"\\backup\\20260101-000000-002.bak.~tmp"));
+      EXPECT_EQ(!others, !Exists(data));
+      for (const wchar_t* other : kOthers) EXPECT_EQ(others, Exists(data + L"\\" + other)) << other;
+      if (others)
+        for (const wchar_t* other : kOthers) DeleteFileW((data + L"\\" + other).c_str());
+      RemoveDirectoryW((data + L"\\log").c_str());
+      RemoveDirectoryW((data + L"\\backup").c_str());
+      RemoveDirectoryW(data.c_str());
+    }
   }
 }
 
