@@ -1,5 +1,6 @@
 #include "frame/FormConfig.h"
 
+#include <cwchar>
 #include <iterator>
 #include <string>
 
@@ -7,6 +8,7 @@
 #include "common/Skin.h"
 #include "frame/FormMain.h"
 #include "frame/ModuleSetAutoRun.h"
+#include "platform/System.h"
 
 namespace FormConfig {
 
@@ -71,15 +73,26 @@ std::wstring SaveFailure(size_t saved, unsigned long error) {
   return text + L"\r\n已保存：" + Captions(0, saved) + L"\r\n未保存：" + Captions(saved, kOptionCount);
 }
 
+// The system's words and its code: an HRESULT in hex, as the system's documentation lists them.
+std::wstring AutoRunFailure(const ModuleSetAutoRun::Result& result) {
+  wchar_t code[16] = {};
+  swprintf(code, 16, result.code & 0x80000000 ? L"0x%08lX" : L"%lu", result.code);
+  const wchar_t* what =
+      result.what == ModuleSetAutoRun::Failed::Setting ? L"无法设置开机自启动：" : L"无法取消开机自启动：";
+  return what + System::ErrorText(result.code) + L"（错误 " + code + L"）";
+}
+
 void CommandOK_Click() {
   unsigned long error = 0;
   size_t saved = SaveOptions(&error);
-  FormMain::LoadScrrenInfo();      // the indicators show what the store holds, whatever was written
-  ModuleSetAutoRun::SetAutoRun();  // the start-with-Windows entry follows the stored option at once
+  FormMain::LoadScrrenInfo();  // the indicators show what the store holds, whatever was written
+  // The start-with-Windows entry follows the stored option at once.
+  ModuleSetAutoRun::Result autoRun = ModuleSetAutoRun::SetAutoRun();
   if (saved < kOptionCount) {
     tk::MsgBox(form, SaveFailure(saved, error), tk::Icon::Error);
     return;  // the dialog stays open: the user may try again or cancel
   }
+  if (autoRun.what != ModuleSetAutoRun::Failed::Nothing) tk::MsgBox(form, AutoRunFailure(autoRun), tk::Icon::Error);
   tk::Unload(form);
 }
 

@@ -258,12 +258,12 @@ tk::Form& Get() {
 
 bool IsLoaded() { return form.loaded; }
 
-void InitSettings() {
+void InitSettings(const wchar_t* autoRun) {
   using namespace SettingsStore;
   if (IsOn(kInited)) return;
   static const wchar_t* const defaults[][2] = {
       {kCheckOnTimeScan, L"1"},
-      {kCheckAutoRun, L"0"},
+      {kCheckAutoRun, autoRun},
       {kCheckSoundAlart, L"1"},
       {kCheckShowReportAfterScan, L"1"},
       {kCheckAutoDetectNewVersion, L"0"},

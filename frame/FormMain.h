@@ -24,7 +24,9 @@ constexpr wchar_t kHomePage[] = L"https://zorvane.example/";
 tk::Form& Get();
 bool IsLoaded();
 
-void InitSettings();
+// Seeds the options at the first start; `autoRun` is CheckAutoRun's seed ("1" when
+// a logon task deployed for every user started the program).
+void InitSettings(const wchar_t* autoRun = L"0");
 void LoadScrrenInfo();
 // The shutdown sequence, also run by the "退出" command: it ends the program.
 void Form_Unload();

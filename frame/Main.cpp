@@ -4,6 +4,7 @@
 #include "frame/ModuleMain.h"
 
 int main() {
+  if (ModuleMain::EndsAtLogon()) return 0;
   if (ModuleMain::HandOverToRunningCopy()) return 0;
   tk::SetApplicationTitle(L"Zorvane");
   tk::Show(FormMain::Get());

@@ -6,7 +6,9 @@
 
 #include "common/SettingsStore.h"
 #include "frame/FormMain.h"
+#include "frame/ModuleSetAutoRun.h"
 #include "platform/Instance.h"
+#include "platform/System.h"
 #include "platform/Text.h"
 
 namespace ModuleMain {
@@ -43,12 +45,22 @@ intptr_t ShowFromTray() {
   return 0;
 }
 
+bool StartedAtLogon() {
+  return Text::Lower(Text::Trim(System::CommandArguments())) == ModuleSetAutoRun::kLogonArgument;
+}
+
 }  // namespace
 
 bool HandOverToRunningCopy() {
   if (Instance::ClaimFirst(L"Local\\Zorvane.Quorrel2006")) return false;
-  Instance::PostToRunningCopy(FormMain::kCaption, kTrayMessage, 0, tk::kWmLButtonDblClk);
+  if (!StartedAtLogon()) Instance::PostToRunningCopy(FormMain::kCaption, kTrayMessage, 0, tk::kWmLButtonDblClk);
   return true;
+}
+
+bool EndsAtLogon() {
+  if (!StartedAtLogon()) return false;
+  FormMain::InitSettings(L"1");
+  return !SettingsStore::IsOn(SettingsStore::kCheckAutoRun);
 }
 
 void InstallTrayWindowProc() { PrevWndProc = tk::ReplaceWindowProc(FormMain::Get(), TrayWindowProc); }

@@ -27,7 +27,12 @@ void DeleteTrayIcon();
 
 // One copy per user session. A second start brings the running copy's window to
 // the front, as a double-click on its icon does, and answers true: it then ends.
+// A start at logon leaves the running copy as it is: nobody asked for its window.
 bool HandOverToRunningCopy();
+// A start by a logon task (the argument /logon): options never set are seeded with
+// the start on, as an administrator deployed it; true when the user has turned the
+// start off, and the program ends at once, with no window and no hand-over.
+bool EndsAtLogon();
 
 intptr_t __stdcall TrayWindowProc(void* hWnd, unsigned uMsg, uintptr_t wParam, intptr_t lParam);
 

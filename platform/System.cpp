@@ -8,6 +8,7 @@
 
 #include <commdlg.h>
 #include <cwchar>
+#include <sddl.h>
 #include <vector>
 
 #include "platform/Folders.h"
@@ -43,7 +44,9 @@ std::wstring ExpandEnvironment(const std::wstring& text) {
   return expanded;
 }
 
-std::wstring ErrorText(unsigned long code) {
+namespace {
+
+std::wstring MessageOf(unsigned long code) {
   wchar_t* buffer = nullptr;
   DWORD length =
       FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -52,6 +55,41 @@ std::wstring ErrorText(unsigned long code) {
   if (buffer) LocalFree(buffer);
   while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
   return text;
+}
+
+}  // namespace
+
+// An HRESULT that wraps a Win32 code has that code's words where the system has none for it.
+std::wstring ErrorText(unsigned long code) {
+  std::wstring text = MessageOf(code);
+  if (text.empty() && HRESULT_FACILITY(code) == FACILITY_WIN32 && (code & 0x80000000))
+    text = MessageOf(HRESULT_CODE(code));
+  return text;
+}
+
+std::wstring CurrentUserSid() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  ScopedHandle closer(token);
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<BYTE> user(size ? size : 1);
+  if (!GetTokenInformation(token, TokenUser, user.data(), size, &size)) return {};
+  wchar_t* text = nullptr;
+  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text)) return {};
+  std::wstring sid = text;
+  LocalFree(text);
+  return sid;
+}
+
+// Skips the program's name as the system's parser reads it: quoted, or up to the first space.
+std::wstring CommandArguments() {
+  const wchar_t* line = GetCommandLineW();
+  bool quoted = false;
+  for (; *line && (quoted || (*line != L' ' && *line != L'\t')); line++)
+    if (*line == L'"') quoted = !quoted;
+  while (*line == L' ' || *line == L'\t') line++;
+  return line;
 }
 
 std::wstring TodayShortDate() {

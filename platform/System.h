@@ -13,8 +13,14 @@ std::wstring ProgramFile(const std::wstring& name);
 // The text with its %NAME% references replaced by the environment's values;
 // unknown names stay as written.
 std::wstring ExpandEnvironment(const std::wstring& text);
-// The system's own words for an error code, without the line end; empty when it has none.
+// The system's own words for an error code (a Win32 code or an HRESULT), without
+// the line end; empty when it has none.
 std::wstring ErrorText(unsigned long code);
+// The SID of the user this process runs as, in its text form ("S-1-5-21-...");
+// empty when it cannot be read.
+std::wstring CurrentUserSid();
+// The program's command line after the program's own name, as given.
+std::wstring CommandArguments();
 // Today's date in the user's short date form (e.g. 2026/12/10).
 std::wstring TodayShortDate();
 // The local date and time to the second, sortable: "2026-12-10 14:03:22".

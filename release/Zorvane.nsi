@@ -16,6 +16,8 @@ SetCompressor /SOLID lzma
 !include LogicLib.nsh
 !include Sections.nsh
 !include WinMessages.nsh
+!include TextFunc.nsh
+!include WordFunc.nsh
 !include x64.nsh
 !include "${FILES}"
 
@@ -25,10 +27,15 @@ SetCompressor /SOLID lzma
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Zorvane"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define RUN_VALUE "Quorrel"
-!define SETTINGS_KEY "Software\VB and VBA Program Settings\57302\quorrel2006"
 !define MENU_FOLDER "$SMPROGRAMS\Zorvane"
-; Exit code of a silent run that found the program still running after the wait.
+; Exit codes of a silent run: the folder given holds files that are not ours; the
+; program still running after the wait; the logon start could not be set.
+!define EXIT_REFUSED 2
 !define EXIT_STILL_RUNNING 3
+!define EXIT_NO_LOGON_TASK 4
+; The logon task the setup registers for every user; the program registers its own
+; per-user ones as "Quorrel-<SID>".
+!define TASK_ALL_USERS "Quorrel-AllUsers"
 
 ; The registry view the installation lives in.
 !if "${TARGET}" == "amd64-unicode"
@@ -55,6 +62,7 @@ ShowUninstDetails show
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_NODESC
 
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE DirectoryLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
@@ -119,36 +127,100 @@ FunctionEnd
 !insertmacro CLOSE_RUNNING "un."
 
 ; Removes a Run value only when it starts the program in `folder`: another
-; installation's entry is not ours. Sets $1 to 1 when it removed it.
-!macro REMOVE_RUN_OF root folder
-  ReadRegStr $0 ${root} "${RUN_KEY}" "${RUN_VALUE}"
+; installation's entry is not ours. key is the Run key's path under root.
+!macro REMOVE_RUN_OF root key folder
+  ReadRegStr $0 ${root} "${key}" "${RUN_VALUE}"
   ${If} $0 == '"${folder}\${EXE}"'
   ${OrIf} $0 == "${folder}\${EXE}"
-    DeleteRegValue ${root} "${RUN_KEY}" "${RUN_VALUE}"
-    StrCpy $1 1
+    DeleteRegValue ${root} "${key}" "${RUN_VALUE}"
   ${EndIf}
 !macroend
 
-; The program may have written its entry in either hive and, on 64-bit Windows,
-; either view. Ends in the setup's own view; $1 is 1 when an entry was removed.
-!macro REMOVE_RUN_VALUES folder
-  StrCpy $1 0
-  !insertmacro REMOVE_RUN_OF HKLM "${folder}"
-  !insertmacro REMOVE_RUN_OF HKCU "${folder}"
+; The same in both views on 64-bit Windows, ending in the setup's own view.
+!macro REMOVE_RUN_IN_VIEWS root key folder
+  !insertmacro REMOVE_RUN_OF ${root} "${key}" "${folder}"
   !if ${OWN_VIEW} == 64
     SetRegView 32
-    !insertmacro REMOVE_RUN_OF HKLM "${folder}"
-    !insertmacro REMOVE_RUN_OF HKCU "${folder}"
+    !insertmacro REMOVE_RUN_OF ${root} "${key}" "${folder}"
     SetRegView 64
   !else
     ${If} ${RunningX64}
       SetRegView 64
-      !insertmacro REMOVE_RUN_OF HKLM "${folder}"
-      !insertmacro REMOVE_RUN_OF HKCU "${folder}"
+      !insertmacro REMOVE_RUN_OF ${root} "${key}" "${folder}"
       SetRegView 32
     ${EndIf}
   !endif
 !macroend
+
+; Removes the Run values that start the program in the folder pushed: the machine's
+; and those of every user whose hive is loaded (HKCU is one of them), not only the
+; account that runs the setup. The classes hives hold no Run key.
+!macro REMOVE_RUN_VALUES un
+Function ${un}RemoveRunValues
+  Exch $R0
+  Push $R1
+  Push $R2
+  !insertmacro REMOVE_RUN_IN_VIEWS HKLM "${RUN_KEY}" "$R0"
+  StrCpy $R1 0
+  ${Do}
+    EnumRegKey $R2 HKU "" $R1
+    ${If} $R2 == ""
+      ${Break}
+    ${EndIf}
+    IntOp $R1 $R1 + 1
+    StrCpy $0 $R2 "" -8
+    ${If} $0 != "_Classes"
+      !insertmacro REMOVE_RUN_IN_VIEWS HKU "$R2\${RUN_KEY}" "$R0"
+    ${EndIf}
+  ${Loop}
+  Pop $R2
+  Pop $R1
+  Pop $R0
+FunctionEnd
+!macroend
+!insertmacro REMOVE_RUN_VALUES ""
+!insertmacro REMOVE_RUN_VALUES "un."
+
+; The scheduler keeps each task of its root folder as a file named as the task, in
+; the real System32: the 32-bit setup on 64-bit Windows reaches it as Sysnative (its
+; System32 is SysWOW64).
+Var TaskFolder
+!macro FIND_TASK_FOLDER
+  StrCpy $TaskFolder "$SYSDIR\Tasks"
+  !if ${OWN_VIEW} == 32
+    ${If} ${RunningX64}
+      StrCpy $TaskFolder "$WINDIR\Sysnative\Tasks"
+    ${EndIf}
+  !endif
+!macroend
+
+; Runs schtasks with the arguments pushed, hidden; leaves its exit code on the stack
+; ("error" when it did not start).
+!macro SCHTASKS un
+Function ${un}Schtasks
+  Exch $0
+  nsExec::Exec '"$SYSDIR\schtasks.exe" $0'
+  Exch
+  Pop $0
+FunctionEnd
+
+; Unregisters the task named on the stack, when it is registered; a task it cannot
+; remove is named in the details.
+Function ${un}DeleteTask
+  Exch $R0
+  ${If} ${FileExists} "$TaskFolder\$R0"
+    Push '/delete /tn "$R0" /f'
+    Call ${un}Schtasks
+    Pop $0
+    ${If} $0 != 0
+      DetailPrint "无法删除计划任务 $R0（schtasks 返回 $0）。"
+    ${EndIf}
+  ${EndIf}
+  Pop $R0
+FunctionEnd
+!macroend
+!insertmacro SCHTASKS ""
+!insertmacro SCHTASKS "un."
 
 Section "Zorvane ${VERSION}（必需）" SecProgram
   SectionIn RO
@@ -237,13 +309,9 @@ Section "-32-bit installation"
     SetRegView 32
     DeleteRegKey HKLM "${UNINST_KEY}"
     SetRegView 64
-    ; With the option on, the new program's entry takes the old one's place at once,
-    ; as the program itself would write it at its next start.
-    !insertmacro REMOVE_RUN_VALUES "$Folder32"
-    ${If} $1 = 1
-    ${AndIf} ${SectionIsSelected} ${SecAutoRun}
-      WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\${EXE}"'
-    ${EndIf}
+    ; With the option on, the all-users logon task starts the new program instead.
+    Push "$Folder32"
+    Call RemoveRunValues
   ${EndIf}
 SectionEnd
 
@@ -267,24 +335,47 @@ Function FindInstallation32
 FunctionEnd
 !endif
 
-Section "-Settings and programs list"
-  ; The program's first start seeds these defaults over whatever it finds unless
-  ; Inited is set, so a first installation seeds them itself with the box's answer.
-  ReadRegStr $0 HKCU "${SETTINGS_KEY}" "Inited"
-  ${If} $0 != "1"
-    WriteRegStr HKCU "${SETTINGS_KEY}" "CheckOnTimeScan" "1"
-    WriteRegStr HKCU "${SETTINGS_KEY}" "CheckSoundAlart" "1"
-    WriteRegStr HKCU "${SETTINGS_KEY}" "CheckShowReportAfterScan" "1"
-    WriteRegStr HKCU "${SETTINGS_KEY}" "CheckAutoDetectNewVersion" "0"
-    WriteRegStr HKCU "${SETTINGS_KEY}" "CheckAutoDetectNewDB" "0"
+; The all-users logon task, in the form Windows keeps: the XML goes to the scheduler
+; as UTF-16 with its byte-order mark. "&" is the one character of a folder's name that
+; XML escapes.
+Function CreateAllUsersTask
+  InitPluginsDir
+  ${WordReplace} "$INSTDIR\${EXE}" "&" "&amp;" "+" $1
+  FileOpen $0 "$PLUGINSDIR\${TASK_ALL_USERS}.xml" w
+  FileWriteUTF16LE /BOM $0 '<?xml version="1.0" encoding="UTF-16"?>$\r$\n'
+  FileWriteUTF16LE $0 '<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">$\r$\n'
+  FileWriteUTF16LE $0 '  <Triggers>$\r$\n    <LogonTrigger>$\r$\n      <Enabled>true</Enabled>$\r$\n    </LogonTrigger>$\r$\n  </Triggers>$\r$\n'
+  FileWriteUTF16LE $0 '  <Principals>$\r$\n    <Principal id="Users">$\r$\n      <GroupId>S-1-5-32-545</GroupId>$\r$\n'
+  FileWriteUTF16LE $0 '      <RunLevel>HighestAvailable</RunLevel>$\r$\n    </Principal>$\r$\n  </Principals>$\r$\n'
+  FileWriteUTF16LE $0 '  <Settings>$\r$\n    <MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>$\r$\n'
+  FileWriteUTF16LE $0 '    <DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>$\r$\n'
+  FileWriteUTF16LE $0 '    <StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>$\r$\n'
+  FileWriteUTF16LE $0 '    <ExecutionTimeLimit>PT0S</ExecutionTimeLimit>$\r$\n  </Settings>$\r$\n'
+  FileWriteUTF16LE $0 '  <Actions Context="Users">$\r$\n    <Exec>$\r$\n      <Command>"$1"</Command>$\r$\n'
+  FileWriteUTF16LE $0 '      <Arguments>/logon</Arguments>$\r$\n    </Exec>$\r$\n  </Actions>$\r$\n</Task>$\r$\n'
+  FileClose $0
+  Push '/create /tn "${TASK_ALL_USERS}" /xml "$PLUGINSDIR\${TASK_ALL_USERS}.xml" /f'
+  Call Schtasks
+  Pop $0
+  ${If} $0 != 0
+    SetErrorLevel ${EXIT_NO_LOGON_TASK}
+    MessageBox MB_OK|MB_ICONEXCLAMATION "无法设置开机时自动运行（schtasks 返回 $0）。" /SD IDOK
   ${EndIf}
-  ; The program writes or removes its Run entry itself at its next start.
+FunctionEnd
+
+; The box starts every user's program at logon through the all-users task; each user
+; may turn their own start off in the program. Nothing is written to the settings of
+; the account running the setup: the program seeds each user's at that user's first start.
+Section "-Logon start and programs list"
+  ; The program's earlier start-with-Windows entries: the logon task replaces them.
+  Push "$INSTDIR"
+  Call RemoveRunValues
   ${If} ${SectionIsSelected} ${SecAutoRun}
-    WriteRegStr HKCU "${SETTINGS_KEY}" "CheckAutoRun" "1"
+    Call CreateAllUsersTask
   ${Else}
-    WriteRegStr HKCU "${SETTINGS_KEY}" "CheckAutoRun" "0"
+    Push "${TASK_ALL_USERS}"
+    Call DeleteTask
   ${EndIf}
-  WriteRegStr HKCU "${SETTINGS_KEY}" "Inited" "1"
 
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "Zorvane ${VERSION}"
@@ -300,15 +391,110 @@ Section "-Settings and programs list"
   WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
 SectionEnd
 
-; The box starts as the user left the option; /AUTORUN=1 or /AUTORUN=0 decides it
-; for a deployment.
+; Whether a folder's entries are all files of the program's kind (".log" in log\,
+; ".bak" in backup\, or such a file half written). Call with the folder and the
+; extension pushed; sets $0 to 1 or 0.
+Function HoldsOnlyFilesOf
+  Exch $R1
+  Exch
+  Exch $R0
+  Push $R2
+  Push $R3
+  Push $R4
+  StrLen $R4 "$R1.~tmp"
+  StrCpy $0 1
+  FindFirst $R2 $R3 "$R0\*.*"
+  ${DoWhile} $R3 != ""
+    ${If} $R3 != "."
+    ${AndIf} $R3 != ".."
+      ${If} ${FileExists} "$R0\$R3\*.*"
+        StrCpy $0 0
+      ${Else}
+        StrCpy $1 $R3 "" -$R4
+        StrLen $2 $R1
+        StrCpy $2 $R3 "" -$2
+        ${If} $1 != "$R1.~tmp"
+        ${AndIf} $2 != $R1
+          StrCpy $0 0
+        ${EndIf}
+      ${EndIf}
+    ${EndIf}
+    FindNext $R2 $R3
+  ${Loop}
+  FindClose $R2
+  Pop $R4
+  Pop $R3
+  Pop $R2
+  Pop $R0
+  Pop $R1
+FunctionEnd
+
+; Whether $INSTDIR may take the installation: a missing or empty folder, an earlier
+; installation of this program, or what an uninstall that kept the user's data left
+; (Allow.dat, log\*.log, backup\*.bak). Any other file may be someone else's, and the
+; uninstaller's data box would later delete in log\ and backup\. Sets $0 to 1 or 0.
+Function FolderIsOurs
+  StrCpy $0 1
+  ${If} ${FileExists} "$INSTDIR\${EXE}"
+  ${AndIf} ${FileExists} "$INSTDIR\Uninstall.exe"
+    Return
+  ${EndIf}
+  ReadRegStr $1 HKLM "${UNINST_KEY}" "InstallLocation"
+  ${If} $1 == $INSTDIR
+    Return
+  ${EndIf}
+  !if ${OWN_VIEW} == 64
+    ${If} $Folder32 == $INSTDIR
+      Return
+    ${EndIf}
+  !endif
+  Push $R0
+  Push $R1
+  FindFirst $R0 $R1 "$INSTDIR\*.*"
+  ${DoWhile} $R1 != ""
+    ${If} $R1 == "."
+    ${OrIf} $R1 == ".."
+    ${OrIf} $R1 == "Allow.dat"
+      ; the folder itself, its parent, the trust list
+    ${ElseIf} $R1 == "log"
+      Push "$INSTDIR\log"
+      Push ".log"
+      Call HoldsOnlyFilesOf
+    ${ElseIf} $R1 == "backup"
+      Push "$INSTDIR\backup"
+      Push ".bak"
+      Call HoldsOnlyFilesOf
+    ${Else}
+      StrCpy $0 0
+    ${EndIf}
+    ${If} $0 = 0
+      ${Break}
+    ${EndIf}
+    FindNext $R0 $R1
+  ${Loop}
+  FindClose $R0
+  Pop $R1
+  Pop $R0
+FunctionEnd
+
+Function DirectoryLeave
+  Call FolderIsOurs
+  ${If} $0 = 0
+    MessageBox MB_OK|MB_ICONEXCLAMATION "所选文件夹中已有其他文件，请选择一个空文件夹：$INSTDIR"
+    Abort
+  ${EndIf}
+FunctionEnd
+
+; The box starts ticked when the all-users logon task is there; /AUTORUN=1 or
+; /AUTORUN=0 decides it for a deployment. A silent setup refuses a folder that is not
+; ours before it changes anything; the wizard asks for another on its folder page.
 Function .onInit
   !if ${OWN_VIEW} == 64
     SetRegView 64
     Call FindInstallation32
   !endif
-  ReadRegStr $0 HKCU "${SETTINGS_KEY}" "CheckAutoRun"
-  ${If} $0 == "1"
+  !insertmacro FIND_TASK_FOLDER
+  ${If} ${FileExists} "$TaskFolder\${TASK_ALL_USERS}"
     !insertmacro SelectSection ${SecAutoRun}
   ${EndIf}
   ${GetParameters} $1
@@ -321,13 +507,98 @@ Function .onInit
       !insertmacro UnselectSection ${SecAutoRun}
     ${EndIf}
   ${EndIf}
+  ${If} ${Silent}
+    Call FolderIsOurs
+    ${If} $0 = 0
+      SetErrorLevel ${EXIT_REFUSED}
+      Quit
+    ${EndIf}
+  ${EndIf}
 FunctionEnd
 
-!if ${OWN_VIEW} == 64
 Function un.onInit
-  SetRegView 64
+  !if ${OWN_VIEW} == 64
+    SetRegView 64
+  !endif
+  !insertmacro FIND_TASK_FOLDER
 FunctionEnd
-!endif
+
+; Whether the task file pushed starts the program in $INSTDIR: a line of it is that
+; program's <Command>, quoted or not. Windows writes task files in UTF-16 LE, Wine in
+; UTF-8. A task that names no program at all counts as ours. Sets $0 to 1 or 0.
+Function un.TaskStartsThisProgram
+  Exch $R0
+  Push $R1
+  Push $R2
+  Push $R3
+  Push $R4
+  StrCpy $R4 0  ; a <Command> seen
+  ${WordReplace} "$INSTDIR\${EXE}" "&" "&amp;" "+" $R3
+  StrCpy $0 0
+  FileOpen $R1 $R0 r
+  ${If} $R1 != ""
+    FileReadWord $R1 $R2
+    ${If} $R2 <> 0xFEFF
+      FileSeek $R1 0
+    ${EndIf}
+    ${Do}
+      ClearErrors
+      ${If} $R2 = 0xFEFF
+        FileReadUTF16LE $R1 $R0
+      ${Else}
+        FileRead $R1 $R0
+      ${EndIf}
+      ${If} ${Errors}
+        ${Break}
+      ${EndIf}
+      ${TrimNewLines} $R0 $R0
+      ClearErrors
+      ${WordFind} $R0 "<Command>" "E+1}" $R0
+      ${IfNot} ${Errors}
+        StrCpy $R4 1
+        ${If} $R0 == "$R3</Command>"
+        ${OrIf} $R0 == '"$R3"</Command>'
+          StrCpy $0 1
+          ${Break}
+        ${EndIf}
+      ${EndIf}
+    ${Loop}
+    FileClose $R1
+    ; A task of ours that names no program starts nothing: Wine's scheduler keeps
+    ; no action of what the program registered.
+    ${If} $R4 = 0
+      StrCpy $0 1
+    ${EndIf}
+  ${EndIf}
+  Pop $R4
+  Pop $R3
+  Pop $R2
+  Pop $R1
+  Pop $R0
+FunctionEnd
+
+; Every logon start this installation made: the all-users task, the per-user tasks the
+; program made for each user that start this program, and the program's earlier Run
+; values in every loaded user hive and the machine's.
+Function un.RemoveLogonStarts
+  Push "${TASK_ALL_USERS}"
+  Call un.DeleteTask
+  FindFirst $R0 $R1 "$TaskFolder\Quorrel-S-*"
+  ${DoWhile} $R1 != ""
+    ${IfNot} ${FileExists} "$TaskFolder\$R1\*.*"
+      Push "$TaskFolder\$R1"
+      Call un.TaskStartsThisProgram
+      ${If} $0 = 1
+        Push $R1
+        Call un.DeleteTask
+      ${EndIf}
+    ${EndIf}
+    FindNext $R0 $R1
+  ${Loop}
+  FindClose $R0
+  Push "$INSTDIR"
+  Call un.RemoveRunValues
+FunctionEnd
 
 Section "-un.Program"
   Call un.CloseRunning
@@ -340,7 +611,7 @@ Section "-un.Program"
   Delete "${MENU_FOLDER}\卸载 Zorvane.lnk"
   RMDir "${MENU_FOLDER}"
 
-  !insertmacro REMOVE_RUN_VALUES "$INSTDIR"
+  Call un.RemoveLogonStarts
   DeleteRegKey HKLM "${UNINST_KEY}"
   RMDir "$INSTDIR"  ; only when empty: the user's data keeps the folder
 SectionEnd
@@ -348,13 +619,40 @@ SectionEnd
 ; Only what the program writes goes (the trust list, its logs and backups, and their
 ; temporary files), then each folder if nothing else is left in it: a folder given
 ; with /D= may have held files of its own.
+Function un.RemoveDataIn
+  Exch $R0
+  Delete "$R0\Allow.dat"
+  Delete "$R0\log\*.log"
+  Delete "$R0\log\*.log.~tmp"
+  RMDir "$R0\log"
+  Delete "$R0\backup\*.bak"
+  Delete "$R0\backup\*.bak.~tmp"
+  RMDir "$R0\backup"
+  RMDir "$R0"
+  Pop $R0
+FunctionEnd
+
 Section /o "un.同时删除日志、信任列表和备份" UnSecData
-  Delete "$INSTDIR\Allow.dat"
-  Delete "$INSTDIR\log\*.log"
-  Delete "$INSTDIR\log\*.log.~tmp"
-  RMDir "$INSTDIR\log"
-  Delete "$INSTDIR\backup\*.bak"
-  Delete "$INSTDIR\backup\*.bak.~tmp"
-  RMDir "$INSTDIR\backup"
-  RMDir "$INSTDIR"
+  Push "$INSTDIR"
+  Call un.RemoveDataIn
+  ; A user who could not write beside the program kept theirs in their own
+  ; %LOCALAPPDATA%\Zorvane: this user's, and every profile's under the profiles folder.
+  SetShellVarContext current
+  Push "$LOCALAPPDATA\Zorvane"
+  Call un.RemoveDataIn
+  ReadRegStr $R1 HKLM "SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList" "ProfilesDirectory"
+  ExpandEnvStrings $R1 $R1
+  ${If} $R1 != ""
+    FindFirst $R2 $R3 "$R1\*"
+    ${DoWhile} $R3 != ""
+      ${If} $R3 != "."
+      ${AndIf} $R3 != ".."
+      ${AndIf} ${FileExists} "$R1\$R3\AppData\Local\Zorvane\*.*"
+        Push "$R1\$R3\AppData\Local\Zorvane"
+        Call un.RemoveDataIn
+      ${EndIf}
+      FindNext $R2 $R3
+    ${Loop}
+    FindClose $R2
+  ${EndIf}
 SectionEnd

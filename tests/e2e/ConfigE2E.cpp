@@ -1,8 +1,11 @@
 // The settings dialog as a user meets it: opened from the settings button of the
 // installed program, options changed, then OK, Cancel or the program's end.
+#include <windows.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <sddl.h>
 #include <string>
 #include <vector>
 
@@ -68,6 +71,21 @@ bool IndicatorOn(HWND main, const wchar_t* caption) {
   bool off = ui::OwnVisible(search.images[0]), on = ui::OwnVisible(search.images[1]);
   EXPECT_NE(on, off);
   return on;
+}
+
+// Where the scheduler keeps the task of the user running the tests (the program's user too).
+std::wstring UserTaskFile() {
+  HANDLE token = nullptr;
+  OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+  BYTE user[256] = {};
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, user, sizeof user, &size);
+  CloseHandle(token);
+  wchar_t* sid = nullptr;
+  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid)) return L"";
+  std::wstring file = std::wstring(L"C:\\windows\\system32\\tasks\\Quorrel-") + sid;
+  LocalFree(sid);
+  return file;
 }
 
 class ConfigE2E : public ::testing::Test {
@@ -143,6 +161,32 @@ TEST_F(ConfigE2E, TheProgramsEndTakesAnOpenDialogAlong) {
   GetExitCodeProcess(app.process.hProcess, &code);
   EXPECT_EQ(0u, code);
   EXPECT_EQ(before, Stored());
+}
+
+// A start with Windows the scheduler refuses (a folder stands where the user's
+// task goes): after OK the dialog says so over itself, with the reason and the
+// code, then closes with the option saved.
+TEST_F(ConfigE2E, ARefusedStartWithWindowsIsSaidAfterOk) {
+  HWND main = ui::Launch(app, L"configrefused");
+  ASSERT_NE(nullptr, main);
+  DWORD pid = app.process.dwProcessId;
+  const std::wstring blocker = UserTaskFile();
+  ASSERT_TRUE(CreateDirectoryW(blocker.c_str(), nullptr));
+  HWND dialog = OpenDialog(main);
+  ASSERT_NE(nullptr, dialog);
+  Toggle(dialog, kAutoRun);
+  ui::PostButton(ui::FindChild(dialog, L"确定", L"Button"));
+  HWND box = nullptr;
+  EXPECT_TRUE(ui::WaitFor([&] { return (box = ui::TopOfProcess(pid, L"Zorvane", L"#32770")) != nullptr; }, 20000));
+  EXPECT_EQ(dialog, GetWindow(box, GW_OWNER));
+  std::wstring text = ui::AcknowledgeMessage(pid);
+  RemoveDirectoryW(blocker.c_str());
+  const std::wstring start = L"无法设置开机自启动：", end = L"（错误 0x80070005）";
+  EXPECT_EQ(0u, text.find(start)) << "the message reads otherwise";
+  EXPECT_GT(text.size(), start.size() + end.size());  // the system's reason between them
+  EXPECT_EQ(text.size() - end.size(), text.rfind(end));
+  EXPECT_TRUE(ui::WaitFor([&] { return !IsWindow(dialog); }, 20000));
+  EXPECT_EQ(L"1", ui::RegText(HKEY_CURRENT_USER, kSection, L"CheckAutoRun"));
 }
 
 }  // namespace

@@ -17,12 +17,40 @@ std::wstring Setting(const wchar_t* key, bool* found = nullptr) {
 
 void SetSetting(const wchar_t* key, const wchar_t* value) { ui::SetRegText(HKEY_CURRENT_USER, kSection, key, value); }
 
+// The defaults of a first start, with CheckAutoRun seeded as `autoRun`.
+void ExpectSeeded(const wchar_t* autoRun) {
+  const wchar_t* const expected[][2] = {
+      {L"CheckOnTimeScan", L"1"},
+      {L"CheckAutoRun", autoRun},
+      {L"CheckSoundAlart", L"1"},
+      {L"CheckShowReportAfterScan", L"1"},
+      {L"CheckAutoDetectNewVersion", L"0"},
+      {L"CheckAutoDetectNewDB", L"0"},
+      {L"Inited", L"1"},
+      {L"EnableOnTimeScan", L"0"},
+  };
+  for (auto& e : expected) EXPECT_EQ(std::wstring(e[1]), Setting(e[0])) << e[0];
+}
+
 class Program : public ::testing::Test {
  protected:
   void SetUp() override { ui::RegDeleteTree(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\57302"); }
   void TearDown() override { ui::Kill(app); }
 
   HWND Start(const wchar_t* name) { return ui::Launch(app, name); }
+  // As the logon task starts it: "/logon" after the program's path.
+  static bool StartAtLogon(ui::App& started, const std::wstring& folder) {
+    started.folder = folder;
+    std::wstring command = L"\"" + folder + L"\\Quorrel2006.exe\" /logon";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    return CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                          &started.process) != FALSE;
+  }
+  HWND LaunchAtLogon(const wchar_t* name) {
+    if (!StartAtLogon(app, ui::FreshInstall(name))) return nullptr;
+    return ui::WaitShown(kCaption, 30000, app.process.dwProcessId);
+  }
   // Closes the main window with its close box and expects the process to end.
   void CloseAndExpectExit(HWND main) {
     PostMessageW(main, WM_CLOSE, 0, 0);
@@ -35,22 +63,23 @@ class Program : public ::testing::Test {
   ui::App app;
 };
 
+// Started by hand or by a logon task, which an administrator deploys for
+// everybody: a user who never set the options gets the start on from the latter.
 TEST_F(Program, FirstStartSeedsSettingsAndCloseEndsTheProcess) {
-  SetSetting(L"EnableOnTimeScan", L"1");  // left by a run that ended while hidden
-  HWND main = Start(L"first");
-  ASSERT_NE(nullptr, main);
-  const wchar_t* const expected[][2] = {
-      {L"CheckOnTimeScan", L"1"},
-      {L"CheckAutoRun", L"0"},
-      {L"CheckSoundAlart", L"1"},
-      {L"CheckShowReportAfterScan", L"1"},
-      {L"CheckAutoDetectNewVersion", L"0"},
-      {L"CheckAutoDetectNewDB", L"0"},
-      {L"Inited", L"1"},
-      {L"EnableOnTimeScan", L"0"},
-  };
-  for (auto& e : expected) EXPECT_EQ(std::wstring(e[1]), Setting(e[0])) << e[0];
-  CloseAndExpectExit(main);
+  struct Case {
+    const wchar_t* name;
+    bool atLogon;
+    const wchar_t* autoRun;
+  } cases[] = {{L"first", false, L"0"}, {L"logon-new", true, L"1"}};
+  for (const Case& c : cases) {
+    ui::RegDeleteTree(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\57302");
+    SetSetting(L"EnableOnTimeScan", L"1");  // left by a run that ended while hidden
+    HWND main = c.atLogon ? LaunchAtLogon(c.name) : Start(c.name);
+    ASSERT_NE(nullptr, main);
+    ExpectSeeded(c.autoRun);
+    CloseAndExpectExit(main);
+    ui::Kill(app);
+  }
 }
 
 TEST_F(Program, LaterStartsKeepTheUsersChoicesUnlessInitedWasReset) {
@@ -139,6 +168,36 @@ TEST_F(Program, ExitCommandEndsTheProgram) {
   ui::PostCommand(main, kMenuExit);
   ASSERT_TRUE(ui::WaitExit(app, 20000));
   EXPECT_EQ(nullptr, ui::FindTop(kCaption));
+}
+
+// Started by a logon task for a user who turned the start off: it ends at once,
+// shows no window and leaves the copy already running (hidden in the tray) alone.
+// At logon, with the start off or a copy already running (hidden in the tray), the
+// program ends with no window and leaves the running copy as it is.
+TEST_F(Program, LogonStartEndsQuietlyWhenOffOrAlreadyRunning) {
+  for (const wchar_t* autoRun : {L"0", L"1"}) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(L"CheckAutoRun ") + autoRun));
+    SetSetting(L"Inited", L"1");
+    SetSetting(L"CheckAutoRun", autoRun);
+    const std::wstring name = std::wstring(L"logon-") + autoRun;
+    HWND main = Start(name.c_str());
+    ASSERT_NE(nullptr, main);
+    PostMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(ui::WaitFor([&] { return !IsWindowVisible(main) && Setting(L"EnableOnTimeScan") == L"1"; }, 20000));
+    ui::App logon;
+    ASSERT_TRUE(StartAtLogon(logon, app.folder));
+    ASSERT_TRUE(ui::WaitExit(logon, 20000));
+    DWORD code = 99;
+    GetExitCodeProcess(logon.process.hProcess, &code);
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ(nullptr, ui::FindTop(kCaption, logon.process.dwProcessId));
+    ui::Kill(logon);
+    // A hand-over would bring the hidden copy back.
+    EXPECT_FALSE(ui::WaitFor([&] { return IsWindowVisible(main) != FALSE; }, 3000));
+    EXPECT_EQ(L"1", Setting(L"EnableOnTimeScan"));
+    EXPECT_EQ(autoRun, Setting(L"CheckAutoRun"));
+    ui::Kill(app);
+  }
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ const wchar_t kSection[] = L"Software\\VB and VBA Program Settings\\57302\\quorr
 const wchar_t* const kShippedFiles[] = {L"Quorrel2006.exe", L"sk.bmp",         L"bf.wav",       L"Alert.wav",
                                         L"blkt.dat",        L"help\\help.htm", L"Uninstall.exe"};
 const wchar_t* const kShortcuts[] = {L"Zorvane.lnk", L"使用帮助.lnk", L"卸载 Zorvane.lnk"};
+const wchar_t kAllUsersTask[] = L"Quorrel-AllUsers";
 constexpr DWORD kLong = 120000;
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -33,6 +34,65 @@ std::wstring KnownFolder(int csidl) {
   SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
   return path;
 }
+
+// The scheduler keeps each task of its root folder as a file named as the task.
+std::wstring TaskFile(const std::wstring& name) { return KnownFolder(CSIDL_SYSTEM) + L"\\Tasks\\" + name; }
+
+std::string FileText(const std::wstring& path) {
+  std::string text;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return text;
+  char buffer[65536];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
+  CloseHandle(file);
+  return text;
+}
+
+std::wstring FileText16(const std::wstring& path) {
+  std::string bytes = FileText(path);
+  return std::wstring((const wchar_t*)bytes.data(), bytes.size() / sizeof(wchar_t));
+}
+
+// A task file as Windows writes one: UTF-16 LE with its byte-order mark.
+void WriteTaskFile(const std::wstring& name, const std::wstring& command) {
+  std::wstring xml =
+      L"\xFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+      L"<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">\r\n"
+      L"  <Actions Context=\"Author\">\r\n    <Exec>\r\n      <Command>" +
+      command +
+      L"</Command>\r\n      <Arguments>/logon</Arguments>\r\n    </Exec>\r\n  </Actions>\r\n"
+      L"</Task>\r\n";
+  ui::WriteFileBytes(TaskFile(name), std::string((const char*)xml.data(), xml.size() * sizeof(wchar_t)));
+}
+
+// Whether the setup wrote anything into the settings of the account that ran it.
+bool HasSettings() {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kSection, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+// Started as schtasks.exe (a test puts a copy of this program in the system's place),
+// it keeps the task definition it is handed as C:\test\schtasks-<task name>.xml and
+// answers success: what the setup asks the scheduler for, as Windows would take it.
+bool StandInForSchtasks() {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const wchar_t* name = wcsrchr(self, L'\\');
+  if (!name || lstrcmpiW(name, L"\\schtasks.exe") != 0) return false;
+  int count = 0;
+  LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::wstring task, xml;
+  for (int i = 1; args && i + 1 < count; ++i) {
+    if (lstrcmpiW(args[i], L"/tn") == 0) task = args[i + 1];
+    if (lstrcmpiW(args[i], L"/xml") == 0) xml = args[i + 1];
+  }
+  if (!task.empty() && !xml.empty()) CopyFileW(xml.c_str(), (L"C:\\test\\schtasks-" + task + L".xml").c_str(), FALSE);
+  ExitProcess(0);
+}
+[[maybe_unused]] const bool kStandIn = StandInForSchtasks();
 
 std::wstring MenuFolder() { return KnownFolder(CSIDL_COMMON_PROGRAMS) + L"\\Zorvane"; }
 
@@ -165,6 +225,15 @@ void ExpectUserData(const std::wstring& folder) {
   EXPECT_TRUE(Exists(folder + L"\\backup\\20260101-000000-001.bak"));
 }
 
+void RemoveTree(const std::wstring& folder) {
+  std::wstring from = folder + L'\0';
+  SHFILEOPSTRUCTW operation = {};
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from.c_str();
+  operation.fFlags = FOF_NO_UI;
+  SHFileOperationW(&operation);
+}
+
 HWND StartFrom(ui::App& app, const std::wstring& folder) {
   app.folder = folder;
   if (!ui::Start(app)) return nullptr;
@@ -189,17 +258,14 @@ TEST_F(Setup, SilentInstallGoesToProgramFilesAndTheProgramStartsFromItsShortcut)
   ASSERT_EQ(0, InstallSilently(L"/AUTORUN=1"));
   std::wstring folder = KnownFolder(CSIDL_PROGRAM_FILES) + L"\\Zorvane";
   ExpectInstalledIn(folder);
-  EXPECT_EQ(L"1", ui::RegText(HKEY_CURRENT_USER, kSection, L"CheckAutoRun"));
+  EXPECT_TRUE(Exists(TaskFile(kAllUsersTask)));
+  EXPECT_FALSE(HasSettings());
   EXPECT_EQ(folder + L"\\help\\help.htm", ShortcutTarget(MenuFolder() + L"\\使用帮助.lnk"));
 
   std::wstring target = ShortcutTarget(MenuFolder() + L"\\Zorvane.lnk");
   ASSERT_EQ(folder + L"\\Quorrel2006.exe", target);
   HWND main = StartFrom(app, target.substr(0, target.rfind(L'\\')));
   ASSERT_NE(nullptr, main);
-  // The folder has a space in it: the start-with-Windows command must be quoted.
-  std::wstring expected = L"\"" + folder + L"\\Quorrel2006.exe\"";
-  EXPECT_TRUE(ui::WaitFor([&] { return ui::RegText(HKEY_LOCAL_MACHINE, kRunKey, L"Quorrel") == expected; }, kLong))
-      << ui::RegText(HKEY_LOCAL_MACHINE, kRunKey, L"Quorrel");
   PostMessageW(main, WM_CLOSE, 0, 0);
   EXPECT_TRUE(ui::WaitExit(app, kLong));
 }
@@ -209,13 +275,142 @@ TEST_F(Setup, SilentInstallGoesToTheFolderGivenWithD) {
   ExpectInstalledIn(L"C:\\Apps\\Zorvane Deploy");
 }
 
+// The box's state is the task's: a silent setup without /AUTORUN= keeps it. The
+// account that runs the setup gets no settings: each user's program seeds its own.
+TEST_F(Setup, AutoRunRegistersTheAllUsersLogonTaskAndZeroRemovesIt) {
+  const struct {
+    const wchar_t* options;
+    bool registered;
+  } steps[] = {{L"/AUTORUN=1", true}, {L"", true}, {L"/AUTORUN=0", false}, {L"", false}};
+  ui::RegDeleteTree(HKEY_CURRENT_USER, kSection);  // an earlier case's program seeded them
+  for (auto& step : steps) {
+    SCOPED_TRACE(step.options);
+    ASSERT_EQ(0, InstallSilently(step.options));
+    EXPECT_EQ(step.registered, Exists(TaskFile(kAllUsersTask)));
+  }
+  EXPECT_FALSE(HasSettings());
+}
+
+// What the setup hands the scheduler (Wine's keeps only a definition's settings and
+// drops its trigger, principal and action, so they are read before it takes them).
+const wchar_t kWineOverrides[] = L"Software\\Wine\\DllOverrides";
+
+TEST_F(Setup, TheLogonTaskStartsTheProgramAtEveryUsersLogonWithHighestRights) {
+  const std::wstring schtasks = KnownFolder(CSIDL_SYSTEM) + L"\\schtasks.exe";
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  ASSERT_TRUE(MoveFileW(schtasks.c_str(), (schtasks + L".real").c_str()));
+  ASSERT_TRUE(CopyFileW(self, schtasks.c_str(), FALSE));
+  // Wine starts its own schtasks whatever the file is, unless told to take the file.
+  ui::SetRegText(HKEY_CURRENT_USER, kWineOverrides, L"schtasks.exe", L"native");
+  // "&" is the one character of a folder's name that XML escapes.
+  long code = InstallSilently(L"/AUTORUN=1 /D=C:\\Apps\\R&D Zorvane");
+  HKEY overrides;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kWineOverrides, 0, KEY_SET_VALUE, &overrides) == ERROR_SUCCESS) {
+    RegDeleteValueW(overrides, L"schtasks.exe");
+    RegCloseKey(overrides);
+  }
+  DeleteFileW(schtasks.c_str());
+  MoveFileW((schtasks + L".real").c_str(), schtasks.c_str());
+  ASSERT_EQ(0, code);
+
+  std::wstring xml = FileText16(L"C:\\test\\schtasks-Quorrel-AllUsers.xml");
+  ASSERT_FALSE(xml.empty());
+  EXPECT_EQ(L'\xFEFF', xml[0]);
+  const wchar_t* const parts[] = {L"<LogonTrigger>",
+                                  L"<GroupId>S-1-5-32-545</GroupId>",
+                                  L"<RunLevel>HighestAvailable</RunLevel>",
+                                  L"<Command>\"C:\\Apps\\R&amp;D Zorvane\\Quorrel2006.exe\"</Command>",
+                                  L"<Arguments>/logon</Arguments>",
+                                  L"<ExecutionTimeLimit>PT0S</ExecutionTimeLimit>",
+                                  L"<MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>",
+                                  L"<DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>",
+                                  L"<StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>"};
+  for (const wchar_t* part : parts) EXPECT_NE(std::wstring::npos, xml.find(part)) << part;
+  EXPECT_EQ(std::wstring::npos, xml.find(L"<UserId>")) << "any user, not one";
+}
+
+// A folder holding files of anybody else is refused before anything is written (the
+// uninstaller's data box would later delete in its log\ and backup\); what an
+// uninstall that kept the user's data left, or an earlier installation, is taken.
+TEST_F(Setup, SilentSetupRefusesAFolderHoldingOtherFiles) {
+  const std::wstring folder = L"C:\\Apps\\Shared";
+  const struct {
+    const char* what;
+    std::vector<const wchar_t*> files;
+    bool accepted;
+  } cases[] = {
+      {"another program's log and backup", {L"log\\events.txt", L"backup\\settings.reg", L"tool.exe"}, false},
+      {"the user's data and a file of somebody else",
+       {L"Allow.dat", L"log\\2026-01-01.log", L"backup\\1.bak", L"readme.txt"},
+       false},
+      {"what an uninstall kept", {L"Allow.dat", L"log\\2026-01-01.log", L"backup\\1.bak", L"backup\\2.bak.~tmp"}, true},
+      {"an earlier installation without its programs-list entry",
+       {L"Quorrel2006.exe", L"Uninstall.exe", L"notes.txt"},
+       true},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const wchar_t* file : c.files) {
+      std::wstring path = folder + L"\\" + file;
+      SHCreateDirectoryExW(nullptr, path.substr(0, path.rfind(L'\\')).c_str(), nullptr);
+      ui::WriteFileBytes(path, "not the setup's");
+    }
+    EXPECT_EQ(c.accepted ? 0 : 2, InstallSilently(L"/D=" + folder));
+    EXPECT_EQ(c.accepted, Installed());
+    if (!c.accepted) {
+      EXPECT_FALSE(Exists(folder + L"\\sk.bmp"));
+    }
+    for (const wchar_t* file : c.files) {
+      std::wstring name(file);
+      if (name == L"Quorrel2006.exe" || name == L"Uninstall.exe") continue;
+      EXPECT_EQ("not the setup's", FileText(folder + L"\\" + file)) << file;
+    }
+    if (c.accepted) UninstallSilently(folder);
+    RemoveTree(folder);
+  }
+}
+
+// The wizard's folder page: Next on a folder holding somebody else's file says so and
+// stays on the page, so Next says it again; nothing is installed.
+TEST_F(Setup, TheWizardRefusesAFolderHoldingOtherFilesOnItsFolderPage) {
+  const std::wstring folder = L"C:\\Apps\\Taken";
+  SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+  ui::WriteFileBytes(folder + L"\\tool.exe", "not the setup's");
+  std::wstring command = std::wstring(L"\"") + kSetup + L"\" /D=" + folder;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION setup = {};
+  ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, L"C:\\", &startup, &setup));
+  const std::wstring refusal = L"所选文件夹中已有其他文件，请选择一个空文件夹：" + folder;
+  HWND wizard = nullptr, box = nullptr, text = nullptr;
+  EXPECT_TRUE(
+      ui::WaitFor([&] { return (wizard = ui::TopWithChildText(setup.dwProcessId, folder)) != nullptr; }, kLong));
+  for (int press = 0; wizard && press < 2; ++press) {
+    SCOPED_TRACE(press);
+    PostMessageW(wizard, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(ui::WaitFor(
+        [&] { return (box = ui::TopWithChildText(setup.dwProcessId, L"所选文件夹中", &text)) != nullptr; }, kLong));
+    EXPECT_EQ(refusal, ui::TextOf(text));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(ui::WaitFor([&] { return !IsWindow(box); }, kLong));
+  }
+  TerminateProcess(setup.hProcess, 0);
+  WaitForSingleObject(setup.hProcess, kLong);
+  CloseHandle(setup.hProcess);
+  CloseHandle(setup.hThread);
+  EXPECT_FALSE(Exists(folder + L"\\Quorrel2006.exe"));
+  EXPECT_EQ("not the setup's", FileText(folder + L"\\tool.exe"));
+}
+
 TEST_F(Setup, UpgradeClosesTheRunningCopyAndKeepsTheUsersData) {
   const std::wstring folder = L"C:\\Apps\\Upgrade";
   ASSERT_EQ(0, InstallSilently(L"/D=" + folder));
   WriteUserData(folder);
   ui::WriteFileBytes(folder + L"\\help\\help.htm", "old");
-  ui::SetRegText(HKEY_CURRENT_USER, kSection, L"CheckSoundAlart", L"0");
+  // After the program's first start, which seeds the user's settings.
   ASSERT_NE(nullptr, StartFrom(app, folder));
+  ui::SetRegText(HKEY_CURRENT_USER, kSection, L"CheckSoundAlart", L"0");
 
   ASSERT_EQ(0, InstallSilently(L"/D=" + folder));
   EXPECT_TRUE(ui::WaitExit(app, kLong));
@@ -255,6 +450,64 @@ TEST_F(Uninstaller, SilentUninstallRemovesTheProgramAndKeepsTheUsersData) {
   ExpectUserData(folder);
 }
 
+// Every logon start of this installation goes, whichever user's it is; those of a
+// program elsewhere stay.
+TEST_F(Uninstaller, RemovesEveryUsersLogonStartOfThisInstallation) {
+  const std::wstring folder = L"C:\\Apps\\Logon", program = folder + L"\\Quorrel2006.exe";
+  ASSERT_EQ(0, InstallSilently(L"/AUTORUN=1 /D=" + folder));
+  ASSERT_TRUE(Exists(TaskFile(kAllUsersTask)));
+  const struct {
+    const wchar_t* user;
+    std::wstring command;
+    bool ours;
+  } starts[] = {
+      {L"S-1-5-21-9-9-9-1001", program, true},
+      {L"S-1-5-21-9-9-9-1002", L"\"" + program + L"\"", true},
+      {L"S-1-5-21-9-9-9-1003", L"C:\\Apps\\Logon 2\\Quorrel2006.exe", false},
+  };
+  // Each user's own task, and a Run value in that user's hive, loaded under
+  // HKEY_USERS as Windows loads it while the user is logged on.
+  for (auto& start : starts) {
+    WriteTaskFile(std::wstring(L"Quorrel-") + start.user, start.command);
+    ui::SetRegText(HKEY_USERS, std::wstring(start.user) + L"\\" + kRunKey, L"Quorrel", start.command);
+  }
+
+  UninstallSilently(folder);
+  EXPECT_FALSE(Exists(TaskFile(kAllUsersTask)));
+  for (auto& start : starts) {
+    SCOPED_TRACE(start.user);
+    EXPECT_EQ(!start.ours, Exists(TaskFile(std::wstring(L"Quorrel-") + start.user)));
+    bool found = false;
+    ui::RegText(HKEY_USERS, std::wstring(start.user) + L"\\" + kRunKey, L"Quorrel", &found);
+    EXPECT_EQ(!start.ours, found);
+  }
+}
+
+// The task the program registers for its user goes too, also as Wine's scheduler
+// keeps it: with no program named in it at all.
+TEST_F(Uninstaller, RemovesTheTaskTheProgramRegisteredForItsUser) {
+  const std::wstring folder = L"C:\\Apps\\Own";
+  ASSERT_EQ(0, InstallSilently(L"/AUTORUN=0 /D=" + folder));
+  ui::SetRegText(HKEY_CURRENT_USER, kSection, L"Inited", L"1");
+  ui::SetRegText(HKEY_CURRENT_USER, kSection, L"CheckAutoRun", L"1");
+  auto userTasks = [] {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(TaskFile(L"Quorrel-S-*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int count = 1;
+    while (FindNextFileW(search, &found)) count++;
+    FindClose(search);
+    return count;
+  };
+  const int others = userTasks();  // other users' tasks an earlier case left
+  ASSERT_TRUE(StartFrom(app, folder));
+  EXPECT_EQ(others + 1, userTasks()) << "the program registers its user's logon task at its start";
+  ui::Kill(app);
+  UninstallSilently(folder);
+  EXPECT_EQ(others, userTasks());
+  ui::RegDeleteTree(HKEY_CURRENT_USER, kSection);
+}
+
 BOOL CALLBACK FindVisibleTree(HWND child, LPARAM found) {
   wchar_t name[32] = {};
   GetClassNameW(child, name, 32);
@@ -283,13 +536,19 @@ HWND VisibleTree(HWND top) {
 TEST_F(Uninstaller, TheBoxRemovesTheUsersDataToo) {
   const std::wstring folder = L"C:\\Apps\\Purged";
   const wchar_t* const kOthers[] = {L"log\\notes.txt", L"backup\\keep.reg", L"readme.txt"};
+  // Beside the program, and where users who could not write there kept theirs.
+  const std::wstring kData[] = {folder, KnownFolder(CSIDL_LOCAL_APPDATA) + L"\\Zorvane",
+                                L"C:\\users\\zvother\\AppData\\Local\\Zorvane"};
   for (bool others : {false, true}) {
     SCOPED_TRACE(others ? "with files of others" : "the program's files only");
     ASSERT_EQ(0, InstallSilently(L"/D=" + folder));
-    WriteUserData(folder);
-    ui::WriteFileBytes(folder + L"\\backup\\20260101-000000-002.bak.~tmp", "half written");
-    if (others)
-      for (const wchar_t* other : kOthers) ui::WriteFileBytes(folder + L"\\" + other, "not the program's");
+    for (const std::wstring& data : kData) {
+      SHCreateDirectoryExW(nullptr, data.c_str(), nullptr);
+      WriteUserData(data);
+      ui::WriteFileBytes(data + L"\\backup\\20260101-000000-002.bak.~tmp", "half written");
+      if (others)
+        for (const wchar_t* other : kOthers) ui::WriteFileBytes(data + L"\\" + other, "not the program's");
+    }
     ASSERT_EQ(0, RunAndWait(L"\"" + folder + L"\\Uninstall.exe\""));
     HWND wizard = nullptr;
     ASSERT_TRUE(ui::WaitFor([&] { return EnumWindows(FindWizard, (LPARAM)&wizard), wizard != nullptr; }, kLong));
@@ -312,36 +571,31 @@ TEST_F(Uninstaller, TheBoxRemovesTheUsersDataToo) {
           return !IsWindow(wizard);
         },
         kLong));
-    EXPECT_FALSE(Exists(folder + L"\\log\\2026-01-01.log"));
-    EXPECT_FALSE(Exists(folder + L"\\backup\\20260101-000000-001.bak"));
-    EXPECT_FALSE(Exists(folder + L"\\backup\\20260101-000000-002.bak.~tmp"));
-    EXPECT_EQ(!others, !Exists(folder));
-    for (const wchar_t* other : kOthers) EXPECT_EQ(others, Exists(folder + L"\\" + other)) << other;
-    if (others)
-      for (const wchar_t* other : kOthers) DeleteFileW((folder + L"\\" + other).c_str());
-    RemoveDirectoryW((folder + L"\\log").c_str());
-    RemoveDirectoryW((folder + L"\\backup").c_str());
-    RemoveDirectoryW(folder.c_str());
+    for (const std::wstring& data : kData) {
+      SCOPED_TRACE(testing::PrintToString(data));
+      EXPECT_FALSE(Exists(data + L"\\Allow.dat"));
+      EXPECT_FALSE(Exists(data + L"\\log\\2026-01-01.log"));
+      EXPECT_FALSE(Exists(data + L"\\backup\\20260101-000000-001.bak"));
+      EXPECT_FALSE(Exists(data + L"\\backup\\20260101-000000-002.bak.~tmp"));
+      EXPECT_EQ(!others, !Exists(data));
+      for (const wchar_t* other : kOthers) EXPECT_EQ(others, Exists(data + L"\\" + other)) << other;
+      if (others)
+        for (const wchar_t* other : kOthers) DeleteFileW((data + L"\\" + other).c_str());
+      RemoveDirectoryW((data + L"\\log").c_str());
+      RemoveDirectoryW((data + L"\\backup").c_str());
+      RemoveDirectoryW(data.c_str());
+    }
   }
 }
 
 TEST_F(Uninstaller, ARunningCopyIsClosedFirst) {
   const std::wstring folder = L"C:\\Apps\\Running";
-  ASSERT_EQ(0, InstallSilently(L"/AUTORUN=1 /D=" + folder));
+  ASSERT_EQ(0, InstallSilently(L"/D=" + folder));
   ASSERT_NE(nullptr, StartFrom(app, folder));
-  bool found = false;
-  ASSERT_TRUE(ui::WaitFor(
-      [&] {
-        ui::RegText(HKEY_LOCAL_MACHINE, kRunKey, L"Quorrel", &found);
-        return found;
-      },
-      kLong));
 
   UninstallSilently(folder);
   EXPECT_TRUE(ui::WaitExit(app, kLong));
   EXPECT_FALSE(Exists(folder + L"\\Quorrel2006.exe"));
-  ui::RegText(HKEY_LOCAL_MACHINE, kRunKey, L"Quorrel", &found);
-  EXPECT_FALSE(found);
 }
 
 // The 64-bit setup over an installation of the 32-bit one, as that setup leaves it
@@ -354,17 +608,6 @@ class UpgradeFrom32 : public Release {};
 // the new folder already.
 const wchar_t* const kUserFiles[] = {L"Allow.dat", L"log\\2026-01-01.log", L"log\\2025\\12-31.log", L"backup\\1.reg"};
 constexpr int kTakenNames = 2;
-
-std::string FileText(const std::wstring& path) {
-  std::string text;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return text;
-  char buffer[65536];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
-  CloseHandle(file);
-  return text;
-}
 
 // The text a data file gets from the installation of one width.
 std::string Content(const wchar_t* file, const char* width) {
@@ -402,15 +645,6 @@ void LayOut32BitInstallation(const std::wstring& folder) {
   SetViewText(KEY_WOW64_32KEY, HKEY_LOCAL_MACHINE, kRunKey, L"Quorrel", folder + L"\\Quorrel2006.exe");
 }
 
-void RemoveTree(const std::wstring& folder) {
-  std::wstring from = folder + L'\0';
-  SHFILEOPSTRUCTW operation = {};
-  operation.wFunc = FO_DELETE;
-  operation.pFrom = from.c_str();
-  operation.fFlags = FOF_NO_UI;
-  SHFileOperationW(&operation);
-}
-
 // Leaves the prefix without any installation for the next case.
 void ForgetInstallations(const std::vector<std::wstring>& folders) {
   for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
@@ -422,6 +656,7 @@ void ForgetInstallations(const std::vector<std::wstring>& folders) {
         RegCloseKey(key);
       }
   }
+  DeleteFileW(TaskFile(kAllUsersTask).c_str());
   for (auto& folder : folders)
     if (!folder.empty()) RemoveTree(folder);
 }
@@ -455,7 +690,8 @@ TEST_F(UpgradeFrom32, OneInstallationRemainsWithTheUsersData) {
       WriteFiles(c.folder64, kTakenNames, "64");
     }
     LayOut32BitInstallation(c.folder32);
-    ui::SetRegText(HKEY_CURRENT_USER, kSection, L"CheckAutoRun", c.autoRun ? L"1" : L"0");
+    // The 32-bit setup's logon task, with the option on, starts the old program.
+    if (c.autoRun) WriteTaskFile(kAllUsersTask, L"\"" + c.folder32 + L"\\Quorrel2006.exe\"");
 
     ASSERT_EQ(0, InstallSilently(c.options));
     ExpectInstalledIn(c.expected);
@@ -463,7 +699,7 @@ TEST_F(UpgradeFrom32, OneInstallationRemainsWithTheUsersData) {
     // debug link is written again, with a new checksum, at every build).
     EXPECT_EQ(FileText(L"C:\\dist\\Quorrel2006.exe").size(), FileText(c.expected + L"\\Quorrel2006.exe").size());
     EXPECT_NE(kOldUninstaller, FileText(c.expected + L"\\Uninstall.exe"));
-    EXPECT_EQ(c.autoRun ? L"1" : L"0", ui::RegText(HKEY_CURRENT_USER, kSection, L"CheckAutoRun"));
+    EXPECT_EQ(c.autoRun, Exists(TaskFile(kAllUsersTask)));
 
     // A name the new folder already had keeps its file there, and the old one stays
     // where it was: nothing is overwritten.
@@ -484,16 +720,10 @@ TEST_F(UpgradeFrom32, OneInstallationRemainsWithTheUsersData) {
     }
 
     // The old program's start-with-Windows entries are gone; with the option on, the
-    // new program's stands in for them until it enters itself.
+    // logon task starts the new program instead.
     for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
-      EXPECT_FALSE(ViewHolds(view, HKEY_CURRENT_USER, kRunKey, L"Quorrel"));
-    EXPECT_FALSE(ViewHolds(KEY_WOW64_32KEY, HKEY_LOCAL_MACHINE, kRunKey, L"Quorrel"));
-    bool found = false;
-    std::wstring command = ViewText(KEY_WOW64_64KEY, HKEY_LOCAL_MACHINE, kRunKey, L"Quorrel", &found);
-    EXPECT_EQ(c.autoRun, found);
-    if (c.autoRun) {
-      EXPECT_EQ(L"\"" + c.expected + L"\\Quorrel2006.exe\"", command);
-    }
+      for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
+        EXPECT_FALSE(ViewHolds(view, root, kRunKey, L"Quorrel"));
 
     ForgetInstallations({c.folder32, c.folder64, c.expected});
   }

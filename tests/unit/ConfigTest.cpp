@@ -11,6 +11,8 @@
 #include "frame/FormMain.h"
 #include "frame/ModuleMain.h"
 #include "monitor/ModuleOnTimeScan.h"
+#include "platform/System.h"
+#include "platform/Text.h"
 #include "tests/unit/CheckSupport.h"
 #include "tests/unit/TestSupport.h"
 
@@ -362,6 +364,56 @@ TEST_F(Config, AWriteTheStoreRefusesIsSaidAndTheDialogStaysOpen) {
   EXPECT_EQ(1u, answerer.messages.size());
   EXPECT_EQ((std::vector<std::wstring>{L"0", L"1", L"0", L"0", L"1", L"1"}), Stored());
   EXPECT_TRUE(tk::Visible(FormMain::ImageOnTimeScanOff));
+}
+
+// A start with Windows the system refuses, to make or to take away: the dialog
+// saves, says what failed with the system's reason and code, then closes.
+TEST_F(Config, ARefusedStartWithWindowsIsSaidWithTheSystemsReason) {
+  const std::wstring ours = L"\"" + System::ProgramFolder() + L"\\Quorrel2006.exe\"";
+  const std::wstring blocker = L"C:\\windows\\system32\\tasks\\Quorrel-" + System::CurrentUserSid();
+  struct Case {
+    const wchar_t* stored;  // CheckAutoRun before the user flips it
+    bool lockRunKey;
+    std::wstring message;
+  } cases[] = {
+      // A folder where the task's file goes: the scheduler refuses the task.
+      {L"0", false, L"无法设置开机自启动：" + System::ErrorText(0x80070005) + L"（错误 0x80070005）"},
+      // The user's Run key refuses the removal of the program's value there.
+      {L"1", true, L"无法取消开机自启动：" + System::ErrorText(ERROR_ACCESS_DENIED) + L"（错误 5）"},
+  };
+  ASSERT_FALSE(System::ErrorText(0x80070005).empty());
+  for (const Case& c : cases) {
+    OpenMain();
+    SettingsStore::Save(L"CheckAutoRun", c.stored);
+    if (!c.lockRunKey) {
+      ASSERT_TRUE(CreateDirectoryW(blocker.c_str(), nullptr));
+    }
+    HKEY run;
+    RegCreateKeyW(HKEY_CURRENT_USER, kRun, &run);
+    RegSetValueExW(run, L"Quorrel", 0, REG_SZ, (const BYTE*)ours.c_str(), (DWORD)(ours.size() + 1) * 2);
+    RegCloseKey(run);
+    checksupport::ReadOnlyKey locked(HKEY_CURRENT_USER, kRun, c.lockRunKey ? KEY_READ : KEY_ALL_ACCESS);
+    testsupport::Answerer answerer({});
+    HWND dialog = nullptr;
+    WhileOpen attempt([&] {
+      dialog = Dialog();
+      testsupport::Click(FormConfig::CheckAutoRun->hwnd);
+      testsupport::Click(FormConfig::CommandOK->hwnd);
+    });
+    Mouse(FormMain::ImageConfig[0]->hwnd, WM_LBUTTONDOWN);
+    locked.Restore();
+    RemoveDirectoryW(blocker.c_str());
+    EXPECT_TRUE(attempt.ran);
+    EXPECT_FALSE(attempt.leftOpen);
+    EXPECT_FALSE(FormConfig::IsLoaded());
+    ASSERT_EQ(1u, answerer.messages.size()) << Text::ToAnsi(c.message);
+    EXPECT_EQ(c.message, answerer.messages[0]);
+    EXPECT_EQ(dialog, answerer.owners[0]);
+    EXPECT_NE(std::wstring(c.stored), SettingsStore::Get(L"CheckAutoRun"));  // saved all the same
+    FormMain::Form_Unload();
+    testsupport::Pump();
+    testsupport::DeleteTree(HKEY_CURRENT_USER, kRun);
+  }
 }
 
 }  // namespace

@@ -236,23 +236,28 @@ TEST_F(Wow64, MonitorWalksBothViews) {
   System::SetSoundPlayer(nullptr);
 }
 
-// Start with Windows writes where Windows reads it: the 64-bit view.
-TEST_F(Wow64, StartWithWindowsWritesTheNativeView) {
-  // An earlier 32-bit version's entry would start the program twice; another
-  // installation's entry is not ours.
-  Set(HKEY_LOCAL_MACHINE, kRun, k32, ModuleSetAutoRun::kValueName,
-      ModuleSetAutoRun::RunCommand(System::ProgramFolder()));
-  Set(HKEY_LOCAL_MACHINE, kRun, k32, L"Other", ModuleSetAutoRun::RunCommand(L"C:\\Other"));
-  SettingsStore::Save(SettingsStore::kCheckAutoRun, L"1");
-  ModuleSetAutoRun::SetAutoRun();
-  EXPECT_EQ(ModuleSetAutoRun::RunCommand(L"C:\\Other"), Get(HKEY_LOCAL_MACHINE, kRun, k32, L"Other"));
-  Remove(HKEY_LOCAL_MACHINE, kRun, k32, L"Other");
-  EXPECT_EQ(ModuleSetAutoRun::RunCommand(System::ProgramFolder()),
-            Get(HKEY_LOCAL_MACHINE, kRun, k64, ModuleSetAutoRun::kValueName));
-  EXPECT_EQ(L"-", Get(HKEY_LOCAL_MACHINE, kRun, k32, ModuleSetAutoRun::kValueName));
+// Start with Windows, on or off: the machine's values naming this copy go from
+// both views (an earlier 32-bit version wrote in the 32-bit one), nothing is
+// written there, and another installation's values stay.
+TEST_F(Wow64, StartWithWindowsRemovesTheMachineValuesOfBothViews) {
+  const std::wstring ours = ModuleSetAutoRun::RunCommand(System::ProgramFolder());
+  const std::wstring other = ModuleSetAutoRun::RunCommand(L"C:\\Other");
+  for (const wchar_t* option : {L"1", L"0"}) {
+    for (REGSAM view : {k64, k32}) {
+      Set(HKEY_LOCAL_MACHINE, kRun, view, ModuleSetAutoRun::kValueName, ours);
+      Set(HKEY_LOCAL_MACHINE, kRun, view, L"Other", other);
+    }
+    SettingsStore::Save(SettingsStore::kCheckAutoRun, option);
+    ModuleSetAutoRun::SetAutoRun();
+    for (REGSAM view : {k64, k32}) {
+      const char* where = view == k64 ? "64" : "32";
+      EXPECT_EQ(L"-", Get(HKEY_LOCAL_MACHINE, kRun, view, ModuleSetAutoRun::kValueName)) << where;
+      EXPECT_EQ(other, Get(HKEY_LOCAL_MACHINE, kRun, view, L"Other")) << where;
+      Remove(HKEY_LOCAL_MACHINE, kRun, view, L"Other");
+    }
+  }
   SettingsStore::Save(SettingsStore::kCheckAutoRun, L"0");
-  ModuleSetAutoRun::SetAutoRun();
-  EXPECT_EQ(L"-", Get(HKEY_LOCAL_MACHINE, kRun, k64, ModuleSetAutoRun::kValueName));
+  ModuleSetAutoRun::SetAutoRun();  // the user's task goes again
 }
 
 // An object registered in the 64-bit view shows the server its class names in
