@@ -10,6 +10,7 @@
 #include "syscheck/checks/ModuleFileUnion.h"
 #include "syscheck/checks/ModuleInit_DLLs.h"
 #include "syscheck/checks/ModuleProcess.h"
+#include "syscheck/checks/ModuleRunOnce.h"
 #include "syscheck/checks/ModuleShellExecuteHooks.h"
 #include "syscheck/checks/ModuleUserInit.h"
 #include "syscheck/checks/Winlogon.h"
@@ -81,6 +82,17 @@ bool AppInit(const Changes& changes) {
   });
 }
 
+// One value in one of the places of the tag's check.
+bool FurtherRunValue(const Changes& changes, const wchar_t* tag) {
+  return One(changes, [tag](const Change& change) {
+    for (const ModuleRunOnce::Place& place : ModuleRunOnce::kPlaces)
+      if (std::wstring(place.tag) == tag && IsValueIn(change, place.hive, place.subKey)) return true;
+    return false;
+  });
+}
+bool RunOnceValue(const Changes& changes) { return FurtherRunValue(changes, L"RRO"); }
+bool PolicyRunValue(const Changes& changes) { return FurtherRunValue(changes, L"RPR"); }
+
 bool ShellValue(const Changes& changes) { return WinlogonValue(changes, Winlogon::kShell); }
 bool UserinitValue(const Changes& changes) { return WinlogonValue(changes, Winlogon::kUserinit); }
 
@@ -97,6 +109,9 @@ const std::vector<Check>& InOrder() {
       {L"RBHO", ModuleBHO::CheckBrowserHelperObjects, HelperObject},
       {L"RESH", ModuleShellExecuteHooks::CheckShellExecuteHooks, Hook},
       {L"RID", ModuleInit_DLLs::CheckAppInitDlls, AppInit},
+      // Beyond the eight: places and tricks of today's trojans.
+      {L"RRO", ModuleRunOnce::CheckRunOnce, RunOnceValue},
+      {L"RPR", ModuleRunOnce::CheckPolicyRun, PolicyRunValue},
   };
   return checks;
 }
