@@ -69,6 +69,7 @@ constexpr long NoMoreItems = 259;
 constexpr unsigned long TypeSz = 1;
 constexpr unsigned long TypeExpandSz = 2;
 constexpr unsigned long TypeDword = 4;
+constexpr unsigned long TypeMultiSz = 7;
 
 // Size of the fixed buffers the enumerations historically used.
 constexpr unsigned long ShortBuffer = 255;

@@ -13,6 +13,7 @@
 #include "syscheck/checks/ModuleRunOnce.h"
 #include "syscheck/checks/ModuleShellExecuteHooks.h"
 #include "syscheck/checks/ModuleUserInit.h"
+#include "syscheck/checks/ModuleValuePlaces.h"
 #include "syscheck/checks/Winlogon.h"
 
 namespace Checks {
@@ -93,6 +94,20 @@ bool FurtherRunValue(const Changes& changes, const wchar_t* tag) {
 bool RunOnceValue(const Changes& changes) { return FurtherRunValue(changes, L"RRO"); }
 bool PolicyRunValue(const Changes& changes) { return FurtherRunValue(changes, L"RPR"); }
 
+// One value of one of the places of the tag's check.
+bool FurtherValue(const Changes& changes, const wchar_t* tag) {
+  return One(changes, [tag](const Change& change) {
+    return !change.place.wholeKey &&
+           ModuleValuePlaces::IsPlaceOf(tag, change.place.root, change.place.path, change.place.name);
+  });
+}
+bool CommandProcessorValue(const Changes& changes) { return FurtherValue(changes, L"RCP"); }
+bool UserWinlogonValue(const Changes& changes) { return FurtherValue(changes, L"RUW"); }
+bool BootExecuteValue(const Changes& changes) { return FurtherValue(changes, L"RBE"); }
+bool AppCertValue(const Changes& changes) { return FurtherValue(changes, L"RACD"); }
+bool ImageOptionsValue(const Changes& changes) { return FurtherValue(changes, L"RIFEO"); }
+bool TerminalServerValue(const Changes& changes) { return FurtherValue(changes, L"RTS"); }
+
 bool ShellValue(const Changes& changes) { return WinlogonValue(changes, Winlogon::kShell); }
 bool UserinitValue(const Changes& changes) { return WinlogonValue(changes, Winlogon::kUserinit); }
 
@@ -112,6 +127,12 @@ const std::vector<Check>& InOrder() {
       // Beyond the eight: places and tricks of today's trojans.
       {L"RRO", ModuleRunOnce::CheckRunOnce, RunOnceValue},
       {L"RPR", ModuleRunOnce::CheckPolicyRun, PolicyRunValue},
+      {L"RUW", ModuleValuePlaces::CheckUserWinlogon, UserWinlogonValue},
+      {L"RCP", ModuleValuePlaces::CheckCommandProcessor, CommandProcessorValue},
+      {L"RBE", ModuleValuePlaces::CheckBootExecute, BootExecuteValue},
+      {L"RACD", ModuleValuePlaces::CheckAppCertDlls, AppCertValue},
+      {L"RIFEO", ModuleValuePlaces::CheckImageFileOptions, ImageOptionsValue},
+      {L"RTS", ModuleValuePlaces::CheckTerminalServer, TerminalServerValue},
   };
   return checks;
 }

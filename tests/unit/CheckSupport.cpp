@@ -2,8 +2,10 @@
 
 #include <utility>
 
+#include "frame/FormMain.h"
 #include "report/FormReport.h"
 #include "syscheck/Detection.h"
+#include "syscheck/ModuleBackup.h"
 #include "tests/unit/TestSupport.h"
 
 namespace checksupport {
@@ -124,6 +126,20 @@ void ReadOnlyKey::Restore() {
   RegSetKeySecurity(key, DACL_SECURITY_INFORMATION,
                     former_.empty() ? static_cast<PSECURITY_DESCRIPTOR>(&open) : former_.data());
   RegCloseKey(key);
+}
+
+void CheckTest::SetUp() {
+  tk::SetApplicationTitle(L"Zorvane");
+  tk::Show(FormMain::Get());
+  Detection::Owner = &FormMain::Get();
+  ClearReport();
+  for (const ModuleBackup::Backup& backup : ModuleBackup::List()) DeleteFileW(backup.file.c_str());
+}
+
+void CheckTest::TearDown() {
+  Detection::Prompt = Detection::PromptDetection;
+  FormMain::Form_Unload();
+  testsupport::Pump();
 }
 
 }  // namespace checksupport

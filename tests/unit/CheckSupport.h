@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,14 @@ class ReadOnlyKey {
   HKEY root_;
   std::wstring path_;
   std::vector<BYTE> former_;
+};
+
+// A check run against the shown main window, from an empty report and an empty
+// backup folder; the real prompt comes back after.
+class CheckTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
 };
 
 }  // namespace checksupport

@@ -23,21 +23,12 @@ void Seed(HKEY root, const wchar_t* path, const std::wstring& name, const std::w
   checksupport::SetValue(root, path, name, {REG_SZ, WideBytes(command)});
 }
 
-class RunOnce : public ::testing::Test {
+class RunOnce : public checksupport::CheckTest {
  protected:
   void SetUp() override {
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
       for (const wchar_t* path : {kRunOnce, kPolicyRun}) testsupport::DeleteTree(root, path);
-    tk::SetApplicationTitle(L"Zorvane");
-    tk::Show(FormMain::Get());
-    Detection::Owner = &FormMain::Get();
-    checksupport::ClearReport();
-    for (const ModuleBackup::Backup& backup : ModuleBackup::List()) DeleteFileW(backup.file.c_str());
-  }
-  void TearDown() override {
-    Detection::Prompt = Detection::PromptDetection;
-    FormMain::Form_Unload();
-    testsupport::Pump();
+    CheckTest::SetUp();
   }
 };
 

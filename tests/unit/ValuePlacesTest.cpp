@@ -1,0 +1,151 @@
+// Single autostart values beyond the eight checks: what a clean Windows holds
+// there is passed over, anything else asked about; CLEAN deletes, empties or
+// resets the value as Windows has it, and the restore puts it back.
+#include <gtest/gtest.h>
+
+#include "frame/FormMain.h"
+#include "syscheck/Detection.h"
+#include "syscheck/ModuleBackup.h"
+#include "syscheck/checks/ModuleValuePlaces.h"
+#include "tests/unit/CheckSupport.h"
+#include "tests/unit/TestSupport.h"
+
+namespace {
+
+using checksupport::ReportLines;
+using checksupport::StandInPrompt;
+using checksupport::Stored;
+using checksupport::WideBytes;
+
+const wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t kIfeo[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
+const wchar_t kExit[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\SilentProcessExit";
+const wchar_t kCmd[] = L"Software\\Microsoft\\Command Processor";
+const wchar_t kWinlogon[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+const wchar_t kRdpwd[] = L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\Wds\\rdpwd";
+
+std::string MultiBytes(const std::wstring& text) { return WideBytes(text) + std::string(2, '\0'); }
+
+struct Seeded {
+  HKEY root;
+  std::wstring key, name;
+  Stored value;
+};
+
+class ValuePlaces : public checksupport::CheckTest {
+ protected:
+  static void RunAll() {
+    for (const wchar_t* tag : {L"RUW", L"RCP", L"RBE", L"RACD", L"RIFEO", L"RTS"}) ModuleValuePlaces::CheckTag(tag);
+  }
+};
+
+// What a clean Windows holds in these places is no finding; each of the others is.
+TEST_F(ValuePlaces, CleanWindowsEntriesPassAndEveryOtherIsAsked) {
+  const Seeded clean[] = {
+      {HKEY_LOCAL_MACHINE, kSessionManager, L"BootExecute", {REG_MULTI_SZ, MultiBytes(L"autocheck autochk *")}},
+      {HKEY_LOCAL_MACHINE, kRdpwd, L"StartupPrograms", {REG_SZ, WideBytes(L"rdpclip")}},
+      {HKEY_LOCAL_MACHINE, std::wstring(kIfeo) + L"\\zvnote.exe", L"GlobalFlag", {REG_SZ, WideBytes(L"0x200")}},
+      {HKEY_CURRENT_USER, kCmd, L"AutoRun", {REG_SZ, WideBytes(L"")}},
+  };
+  for (const Seeded& s : clean) checksupport::SetValue(s.root, s.key, s.name, s.value);
+  {
+    StandInPrompt prompt;
+    RunAll();
+  }
+  EXPECT_EQ(std::vector<std::wstring>{}, ReportLines());
+
+  const Seeded found[] = {
+      {HKEY_CURRENT_USER, kWinlogon, L"Shell", {REG_SZ, WideBytes(L"explorer.exe")}},
+      {HKEY_LOCAL_MACHINE, kCmd, L"AutoRun", {REG_SZ, WideBytes(L"C:\\windows\\system32\\notepad.exe")}},
+      {HKEY_LOCAL_MACHINE,
+       kSessionManager,
+       L"BootExecute",
+       {REG_MULTI_SZ, WideBytes(L"autocheck autochk *") + MultiBytes(L"zvboot")}},
+      {HKEY_LOCAL_MACHINE,
+       std::wstring(kSessionManager) + L"\\AppCertDlls",
+       L"zv",
+       {REG_EXPAND_SZ, WideBytes(L"%APPDATA%\\cert.dll")}},
+      {HKEY_LOCAL_MACHINE,
+       std::wstring(kIfeo) + L"\\zvtarget.exe",
+       L"Debugger",
+       {REG_SZ, WideBytes(L"C:\\windows\\system32\\notepad.exe")}},
+      {HKEY_LOCAL_MACHINE,
+       std::wstring(kExit) + L"\\zvtarget.exe",
+       L"MonitorProcess",
+       {REG_SZ, WideBytes(L"C:\\Users\\Public\\mon.exe")}},
+      {HKEY_LOCAL_MACHINE, kRdpwd, L"StartupPrograms", {REG_SZ, WideBytes(L"rdpclip,zvstart")}},
+  };
+  for (const Seeded& s : found) checksupport::SetValue(s.root, s.key, s.name, s.value);
+  {
+    StandInPrompt prompt;
+    RunAll();
+  }
+  const std::wstring m = L"：发现可疑程序，可能是木马! -> ";
+  EXPECT_EQ((std::vector<std::wstring>{
+                L"(RUW)" + m + L"explorer.exe 跳过,未清除!",
+                L"(RCP)" + m + L"C:\\windows\\system32\\notepad.exe 跳过,未清除!",
+                L"(RBE)" + m + L"autocheck autochk * | zvboot 跳过,未清除!",
+                L"(RACD)" + m + L"%APPDATA%\\cert.dll 跳过,未清除!",
+                L"(RIFEO)" + m + L"C:\\windows\\system32\\notepad.exe 跳过,未清除!",
+                L"(RIFEO)" + m + L"C:\\Users\\Public\\mon.exe 跳过,未清除!",
+                L"(RTS)" + m + L"rdpclip,zvstart 跳过,未清除!",
+            }),
+            ReportLines());
+  for (const Seeded& s : found) checksupport::DeleteValue(s.root, s.key, s.name);
+  for (const Seeded& s : clean) checksupport::DeleteValue(s.root, s.key, s.name);
+}
+
+// CLEAN deletes, empties (keeping the type) or resets to what Windows puts there;
+// every change comes back with the restore.
+TEST_F(ValuePlaces, CleanChangesAsWindowsHasItAndTheRestoreUndoesIt) {
+  struct Case {
+    const wchar_t* tag;
+    Seeded seeded;
+    bool present;  // after CLEAN
+    Stored after;
+  } cases[] = {
+      {L"RUW", {HKEY_CURRENT_USER, kWinlogon, L"Userinit", {REG_SZ, WideBytes(L"C:\\x\\u.exe")}}, false, {}},
+      {L"RCP",
+       {HKEY_CURRENT_USER, kCmd, L"AutoRun", {REG_EXPAND_SZ, WideBytes(L"%TEMP%\\a.cmd")}},
+       true,
+       {REG_EXPAND_SZ, WideBytes(L"")}},
+      {L"RBE",
+       {HKEY_LOCAL_MACHINE, kSessionManager, L"BootExecute", {REG_MULTI_SZ, MultiBytes(L"zvnative")}},
+       true,
+       {REG_MULTI_SZ, MultiBytes(L"autocheck autochk *")}},
+      {L"RIFEO",
+       {HKEY_LOCAL_MACHINE, std::wstring(kIfeo) + L"\\zvcalc.exe", L"Debugger", {REG_SZ, WideBytes(L"cmd.exe")}},
+       false,
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(c.tag)));
+    checksupport::ClearReport();
+    for (const ModuleBackup::Backup& backup : ModuleBackup::List()) DeleteFileW(backup.file.c_str());
+    const Seeded& s = c.seeded;
+    checksupport::SetValue(s.root, s.key, s.name, s.value);
+    {
+      StandInPrompt prompt({L"CLEAN"});
+      ModuleValuePlaces::CheckTag(c.tag);
+    }
+    ASSERT_EQ(1u, ReportLines().size());
+    EXPECT_NE(std::wstring::npos, ReportLines()[0].find(L" 已清除!"));
+    Stored now;
+    ASSERT_EQ(c.present, checksupport::GetValue(s.root, s.key, s.name, &now));
+    if (c.present) {
+      EXPECT_EQ(c.after.type, now.type);
+      EXPECT_EQ(c.after.data, now.data);
+    }
+    std::vector<ModuleBackup::Backup> backups = ModuleBackup::List();
+    ASSERT_EQ(1u, backups.size());
+    ASSERT_FALSE(backups[0].damaged);
+    unsigned long error = 0;
+    ASSERT_TRUE(ModuleBackup::Restore(backups[0], &error)) << error;
+    ASSERT_TRUE(checksupport::GetValue(s.root, s.key, s.name, &now));
+    EXPECT_EQ(s.value.type, now.type);
+    EXPECT_EQ(s.value.data, now.data);
+    checksupport::DeleteValue(s.root, s.key, s.name);
+  }
+}
+
+}  // namespace
