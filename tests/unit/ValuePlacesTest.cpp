@@ -180,4 +180,51 @@ TEST_F(ValuePlaces, CleanChangesAsWindowsHasItAndTheRestoreUndoesIt) {
   }
 }
 
+// What a clean Windows 10 or 11 carries in these places, with the files it names
+// (stand-ins here), raises nothing.
+TEST_F(ValuePlaces, NoFindingOnWhatACleanWindowsCarries) {
+  const std::wstring system = L"C:\\windows\\system32";
+  const std::wstring programs = L"C:\\Program Files";
+  for (const std::wstring& folder : {programs + L"\\Windows Mail"}) CreateDirectoryW(folder.c_str(), nullptr);
+  for (const std::wstring& file :
+       {system + L"\\unregmp2.exe", system + L"\\ie4uinit.exe", system + L"\\iesetup.dll", system + L"\\themeui.dll",
+        system + L"\\mscories.dll", programs + L"\\Windows Mail\\WinMail.exe"})
+    if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) testsupport::WriteFileBytes(file, "MZ");
+  auto stub = [](const std::wstring& component, const std::wstring& command) {
+    return Seeded{HKEY_LOCAL_MACHINE,
+                  std::wstring(kActiveSetup) + L"\\" + component,
+                  L"StubPath",
+                  {REG_EXPAND_SZ, WideBytes(command)}};
+  };
+  const Seeded windows[] = {
+      {HKEY_LOCAL_MACHINE, kSessionManager, L"BootExecute", {REG_MULTI_SZ, MultiBytes(L"autocheck autochk *")}},
+      {HKEY_LOCAL_MACHINE, kRdpwd, L"StartupPrograms", {REG_SZ, WideBytes(L"rdpclip")}},
+      {HKEY_LOCAL_MACHINE,
+       L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\WinStations\\RDP-Tcp",
+       L"InitialProgram",
+       {REG_SZ, WideBytes(L"")}},
+      {HKEY_LOCAL_MACHINE,
+       std::wstring(kIfeo) + L"\\zvmitigated.exe",
+       L"MitigationOptions",
+       {REG_BINARY, std::string(8, '\0')}},
+      stub(L"{6BF52A52-394A-11d3-B153-00C04F79FAA6}", L"%SystemRoot%\\system32\\unregmp2.exe /FirstLogon"),
+      stub(L"{89820200-ECBD-11cf-8B85-00AA005B4383}", L"%systemroot%\\system32\\ie4uinit.exe -UserConfig"),
+      stub(L">{26923b43-4d38-484f-9b9e-de460746276c}",
+           L"\"C:\\Windows\\System32\\rundll32.exe\" \"C:\\Windows\\System32\\iesetup.dll\",IEHardenUser"),
+      stub(L"{44BBA840-CC51-11CF-AAFA-00AA00B6015C}",
+           L"\"%ProgramFiles%\\Windows Mail\\WinMail.exe\" OCInstallUserConfigOE"),
+      stub(L"{2C7339CF-2B09-4501-B3F3-F3508C9228ED}",
+           L"%SystemRoot%\\system32\\regsvr32.exe /s /n /i:/UserInstall %SystemRoot%\\system32\\themeui.dll"),
+      stub(L"{89B4C1CD-B018-4511-B0A1-5476DBF70820}",
+           L"C:\\Windows\\System32\\rundll32.exe C:\\Windows\\System32\\mscories.dll,Install"),
+  };
+  for (const Seeded& s : windows) checksupport::SetValue(s.root, s.key, s.name, s.value);
+  {
+    StandInPrompt prompt;
+    RunAll();
+  }
+  EXPECT_EQ(std::vector<std::wstring>{}, ReportLines());
+  for (const Seeded& s : windows) checksupport::DeleteValue(s.root, s.key, s.name);
+}
+
 }  // namespace
