@@ -106,6 +106,7 @@ bool ImageOptionsValue(const Changes& changes) { return FurtherValue(changes, L"
 bool TerminalServerValue(const Changes& changes) { return FurtherValue(changes, L"RTS"); }
 bool NotifyPackage(const Changes& changes) { return FurtherValue(changes, L"RWN"); }
 bool ActiveSetupValue(const Changes& changes) { return FurtherValue(changes, L"RAS"); }
+bool RunOnceExValue(const Changes& changes) { return FurtherValue(changes, L"RROX"); }
 
 bool ShellValue(const Changes& changes) { return WinlogonValue(changes, Winlogon::kShell); }
 bool UserinitValue(const Changes& changes) { return WinlogonValue(changes, Winlogon::kUserinit); }
@@ -126,6 +127,7 @@ const std::vector<Check>& InOrder() {
       // Beyond the eight: places and tricks of today's trojans.
       {L"RRO", ModuleRunOnce::CheckRunOnce, RunOnceValue},
       {L"RPR", ModuleRunOnce::CheckPolicyRun, PolicyRunValue},
+      {L"RROX", ModuleValuePlaces::CheckRunOnceEx, RunOnceExValue},
       {L"RUW", ModuleValuePlaces::CheckUserWinlogon, UserWinlogonValue},
       {L"RCP", ModuleValuePlaces::CheckCommandProcessor, CommandProcessorValue},
       {L"RBE", ModuleValuePlaces::CheckBootExecute, BootExecuteValue},

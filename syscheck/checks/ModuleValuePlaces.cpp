@@ -40,6 +40,10 @@ const Place kPlaces[] = {
      L"InitialProgram", kNothing, Clean::Empty, Judge::Fixed},
     {L"RWN", Reg::LocalMachine, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify\\*", L"DllName",
      kNothing, Clean::DeleteKey, Judge::Fixed},
+    {L"RROX", Reg::LocalMachine, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx\\*", nullptr, kNothing,
+     Clean::Delete, Judge::Library},
+    {L"RROX", Reg::CurrentUser, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx\\*", nullptr, kNothing,
+     Clean::Delete, Judge::Library},
     {L"RAS", Reg::LocalMachine, L"SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\*", L"StubPath", kNothing,
      Clean::Delete, Judge::Command},
 };
@@ -80,9 +84,19 @@ long Change(const Place& place, const std::wstring& path, Reg::View view, const 
   return Reg::SetValue(key, stored.name, stored.type, DataFor(stored.type, text));
 }
 
+// RunOnceEx's entries name a library and its entry point ("file|function|arguments",
+// the file part possibly empty) or are a command.
+ModuleSuspicious::Reason JudgeLibraryEntry(const std::wstring& text) {
+  if (text.find(L'|') == std::wstring::npos) return ModuleSuspicious::JudgeCommand(text);
+  size_t start = text.find_first_not_of(L'|');
+  if (start == std::wstring::npos) return ModuleSuspicious::Reason::None;
+  return ModuleSuspicious::JudgeFile(text.substr(start, text.find(L'|', start) - start));
+}
+
 bool IsFinding(const Place& place, const std::wstring& text) {
-  ModuleSuspicious::Reason reason = place.judge == Judge::Fixed ? ModuleSuspicious::JudgeFixed(text, OwnOf(place))
-                                                                : ModuleSuspicious::JudgeCommand(text);
+  ModuleSuspicious::Reason reason = place.judge == Judge::Fixed     ? ModuleSuspicious::JudgeFixed(text, OwnOf(place))
+                                    : place.judge == Judge::Library ? JudgeLibraryEntry(text)
+                                                                    : ModuleSuspicious::JudgeCommand(text);
   return reason != ModuleSuspicious::Reason::None;
 }
 
@@ -147,6 +161,7 @@ void CheckImageFileOptions() { CheckTag(L"RIFEO"); }
 void CheckTerminalServer() { CheckTag(L"RTS"); }
 void CheckActiveSetup() { CheckTag(L"RAS"); }
 void CheckWinlogonNotify() { CheckTag(L"RWN"); }
+void CheckRunOnceEx() { CheckTag(L"RROX"); }
 
 bool IsPlaceOf(const wchar_t* tag, const ModuleBackup::Place& backedUp) {
   for (const Place& place : kPlaces) {

