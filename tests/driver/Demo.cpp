@@ -155,6 +155,10 @@ int main() {
   ui::SetRegText(HKEY_CURRENT_USER, kRun, L"DemoUnicode\u0905", L"C:\\WINDOWS\\demo-\u00AApp\u0905.exe");
   ui::SetRegText(HKEY_LOCAL_MACHINE, kRun, L"DemoService", L"C:\\WINDOWS\\demo-service.exe");
   ui::SeedLaterChecks();
+  // A place beyond the eight checks: a debugger that would start instead of a program.
+  ui::SetRegText(HKEY_LOCAL_MACHINE,
+                 L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\demo-target.exe",
+                 L"Debugger", L"C:\\Users\\Public\\demo-debugger.exe");
 
   HWND main = ui::WaitShown(L"Zorvane v3.3", 30000);
   if (!main) return Fail(L"the main window did not appear");
@@ -169,9 +173,10 @@ int main() {
   Sleep(1500);
   Shot(L"progress");
 
-  // The memory check, the four autorun values, then one finding of each later check.
+  // The memory check, the four autorun values, one finding of each later check, and
+  // the debugger.
   const wchar_t* answers[] = {L"清除", L"清除", L"跳过", L"跳过", L"信任", L"清除",
-                              L"跳过", L"清除", L"跳过", L"清除", L"信任"};
+                              L"跳过", L"清除", L"跳过", L"清除", L"信任", L"清除"};
   for (size_t i = 0; i < sizeof answers / sizeof answers[0]; i++) {
     const wchar_t* answer = answers[i];
     if (!ui::WaitFor([&] { return ui::TopOfProcess(pid, L" ", L"") != nullptr; }, 30000)) break;
