@@ -38,11 +38,12 @@ bool CleanRunValue(Reg::Root hive, const std::wstring& subKey, Reg::View view, c
   return ended && deleted;
 }
 
-void ExamineRunKeyIn(Reg::Root hive, const std::wstring& subKey, Reg::View view) {
-  WalkRunKey(hive, subKey, view, [hive, &subKey, view](const RunValue& run) {
-    if (tk::Ending() || !IsFinding(run.command)) return;
+void ExamineRunKeyIn(Reg::Root hive, const std::wstring& subKey, Reg::View view, const wchar_t* tag,
+                     const std::function<bool(const std::wstring&)>& isFinding) {
+  WalkRunKey(hive, subKey, view, [hive, &subKey, view, tag, &isFinding](const RunValue& run) {
+    if (tk::Ending() || !isFinding(run.command)) return;
     Detection::Finding finding;
-    finding.tag = L"RAR";
+    finding.tag = tag;
     finding.message = Detection::kMessage;
     finding.subject = run.command;
     finding.keepsTrustList = true;
@@ -55,8 +56,11 @@ void ExamineRunKeyIn(Reg::Root hive, const std::wstring& subKey, Reg::View view)
 
 }  // namespace
 
-void ExamineRunKey(Reg::Root hive, const std::wstring& subKey) {
-  for (Reg::View view : Reg::ViewsOf(hive, subKey)) ExamineRunKeyIn(hive, subKey, view);
+void ExamineRunKey(Reg::Root hive, const std::wstring& subKey) { ExamineRunKey(hive, subKey, L"RAR", IsFinding); }
+
+void ExamineRunKey(Reg::Root hive, const std::wstring& subKey, const wchar_t* tag,
+                   const std::function<bool(const std::wstring&)>& isFinding) {
+  for (Reg::View view : Reg::ViewsOf(hive, subKey)) ExamineRunKeyIn(hive, subKey, view, tag, isFinding);
 }
 
 void CheckRunKeys() {

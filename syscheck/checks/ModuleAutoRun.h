@@ -34,5 +34,8 @@ void WalkRunKey(Reg::Root hive, const std::wstring& subKey, Reg::View view,
 void CheckRunKeys();
 // Examines the key in each of its views (Reg::ViewsOf).
 void ExamineRunKey(Reg::Root hive, const std::wstring& subKey);
+// The same walk and CLEAN for another place of commands, with its own tag and test.
+void ExamineRunKey(Reg::Root hive, const std::wstring& subKey, const wchar_t* tag,
+                   const std::function<bool(const std::wstring&)>& isFinding);
 
 }  // namespace ModuleAutoRun

@@ -156,10 +156,9 @@ bool CommandShellRunsHidden(const wstring& text, int depth) {
   return false;
 }
 
-bool Hidden(const wstring& text, int depth) {
+// `program`: the stem of the file the command starts.
+bool HiddenFor(const wstring& text, const wstring& program, int depth) {
   if (depth > kDeepestNesting) return true;
-  wstring program = Stem(Text::Lower(ModuleProcess::ProgramFile(text)));
-  std::vector<wstring> words = Words(text);
   if (program == L"powershell" || program == L"pwsh") return PowerShellFetchesOrHides(text);
   if (program == L"mshta") return HasUrl(text) || Contains(text, L"javascript:") || Contains(text, L"vbscript:");
   if (program == L"rundll32") return HasUrl(text) || Contains(text, L"javascript:");
@@ -167,15 +166,18 @@ bool Hidden(const wstring& text, int depth) {
   if (program == L"certutil") return Contains(text, L"urlcache") || Contains(text, L"verifyctl") || HasUrl(text);
   if (program == L"bitsadmin")
     return Contains(text, L"/transfer") || Contains(text, L"/addfile") || Contains(text, L"/download") || HasUrl(text);
-  if (program == L"wscript" || program == L"cscript") return ScriptInWritableFolder(words);
+  if (program == L"wscript" || program == L"cscript") return ScriptInWritableFolder(Words(text));
   if (program == L"cmd") return CommandShellRunsHidden(text, depth);
   return false;
 }
 
+wstring ProgramStem(const wstring& command) { return Stem(Text::Lower(ModuleProcess::ProgramFile(command))); }
+
+bool Hidden(const wstring& text, int depth) { return HiddenFor(text, ProgramStem(text), depth); }
+
 // The library or script a host program is handed: rundll32's "path,entry",
 // regsvr32's and the script hosts' first file.
-wstring HostedFile(const wstring& text) {
-  wstring program = Stem(Text::Lower(ModuleProcess::ProgramFile(text)));
+wstring HostedFile(const wstring& text, const wstring& program) {
   if (program != L"rundll32" && program != L"regsvr32" && program != L"wscript" && program != L"cscript" &&
       program != L"mshta")
     return {};
@@ -204,7 +206,7 @@ bool InWritableFolder(const wstring& path) {
   if (StartsWith(normal, L"\\\\") || Files::OnRemovableOrNetworkDrive(normal)) return true;
   if (Contains(normal, L"\\$recycle.bin\\") || Contains(normal, L"\\recycler\\")) return true;
   // Anyone may put a file straight into ProgramData; a program's own folder there is its installer's.
-  wstring data = Normal(L"%ProgramData%");
+  static const wstring data = Normal(L"%ProgramData%");
   if (!Contains(data, L"%") && Folder(normal) == data) return true;
   for (const wstring& folder : WritableFolders())
     if (StartsWith(normal, folder)) return true;
@@ -213,11 +215,14 @@ bool InWritableFolder(const wstring& path) {
 
 bool RunsHiddenContent(const wstring& command) { return Hidden(Normal(command), 0); }
 
+// The program file is found once: finding it may look at the disk.
 Reason JudgeCommand(const wstring& command) {
-  if (RunsHiddenContent(command)) return Reason::HiddenContent;
-  Reason program = JudgePath(ModuleProcess::ProgramFile(command));
-  if (program != Reason::None) return program;
-  return JudgePath(HostedFile(Normal(command)));
+  const wstring normal = Normal(command), file = ModuleProcess::ProgramFile(command);
+  const wstring program = Stem(Text::Lower(file));
+  if (HiddenFor(normal, program, 0)) return Reason::HiddenContent;
+  Reason reason = JudgePath(file);
+  if (reason != Reason::None) return reason;
+  return JudgePath(HostedFile(normal, program));
 }
 
 Reason JudgeFile(const wstring& path) {
