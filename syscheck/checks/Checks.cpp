@@ -12,6 +12,7 @@
 #include "syscheck/checks/ModuleProcess.h"
 #include "syscheck/checks/ModuleRunOnce.h"
 #include "syscheck/checks/ModuleShellExecuteHooks.h"
+#include "syscheck/checks/ModuleStartupFolders.h"
 #include "syscheck/checks/ModuleUserInit.h"
 #include "syscheck/checks/ModuleValuePlaces.h"
 #include "syscheck/checks/Winlogon.h"
@@ -26,7 +27,7 @@ using Changes = std::vector<Change>;
 bool Same(const std::wstring& a, const std::wstring& b) { return Text::Lower(a) == Text::Lower(b); }
 
 bool IsValueIn(const Change& change, Reg::Root root, const std::wstring& path) {
-  return !change.place.wholeKey && change.place.root == root && Same(change.place.path, path);
+  return !change.place.wholeKey && !change.place.file && change.place.root == root && Same(change.place.path, path);
 }
 
 bool IsValue(const Change& change, Reg::Root root, const std::wstring& path, const std::wstring& name) {
@@ -108,6 +109,13 @@ bool NotifyPackage(const Changes& changes) { return FurtherValue(changes, L"RWN"
 bool ActiveSetupValue(const Changes& changes) { return FurtherValue(changes, L"RAS"); }
 bool RunOnceExValue(const Changes& changes) { return FurtherValue(changes, L"RROX"); }
 
+// One file right inside a Startup folder, kept whole.
+bool StartupItem(const Changes& changes) {
+  return One(changes, [](const Change& change) {
+    return change.place.file && ModuleStartupFolders::IsStartupItem(change.place.path);
+  });
+}
+
 bool ShellValue(const Changes& changes) { return WinlogonValue(changes, Winlogon::kShell); }
 bool UserinitValue(const Changes& changes) { return WinlogonValue(changes, Winlogon::kUserinit); }
 
@@ -136,6 +144,7 @@ const std::vector<Check>& InOrder() {
       {L"RTS", ModuleValuePlaces::CheckTerminalServer, TerminalServerValue},
       {L"RWN", ModuleValuePlaces::CheckWinlogonNotify, NotifyPackage},
       {L"RAS", ModuleValuePlaces::CheckActiveSetup, ActiveSetupValue},
+      {L"RSF", ModuleStartupFolders::CheckStartupFolders, StartupItem},
   };
   return checks;
 }

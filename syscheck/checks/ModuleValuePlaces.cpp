@@ -164,6 +164,7 @@ void CheckWinlogonNotify() { CheckTag(L"RWN"); }
 void CheckRunOnceEx() { CheckTag(L"RROX"); }
 
 bool IsPlaceOf(const wchar_t* tag, const ModuleBackup::Place& backedUp) {
+  if (backedUp.file) return false;
   for (const Place& place : kPlaces) {
     if (std::wstring(place.tag) != tag || place.hive != backedUp.root || !KeyMatches(place.key, backedUp.path))
       continue;
