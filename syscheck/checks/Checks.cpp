@@ -107,6 +107,9 @@ bool TerminalServerValue(const Changes& changes) { return FurtherValue(changes, 
 bool NotifyPackage(const Changes& changes) { return FurtherValue(changes, L"RWN"); }
 bool ActiveSetupValue(const Changes& changes) { return FurtherValue(changes, L"RAS"); }
 bool RunOnceExValue(const Changes& changes) { return FurtherValue(changes, L"RROX"); }
+// A verb's key, with its command and all else below it.
+bool ShellVerb(const Changes& changes) { return FurtherValue(changes, L"RSH"); }
+bool ServiceValue(const Changes& changes) { return FurtherValue(changes, L"RSV"); }
 
 bool ShellValue(const Changes& changes) { return WinlogonValue(changes, Winlogon::kShell); }
 bool UserinitValue(const Changes& changes) { return WinlogonValue(changes, Winlogon::kUserinit); }
@@ -136,6 +139,8 @@ const std::vector<Check>& InOrder() {
       {L"RTS", ModuleValuePlaces::CheckTerminalServer, TerminalServerValue},
       {L"RWN", ModuleValuePlaces::CheckWinlogonNotify, NotifyPackage},
       {L"RAS", ModuleValuePlaces::CheckActiveSetup, ActiveSetupValue},
+      {L"RSH", ModuleValuePlaces::CheckShellVerbs, ShellVerb},
+      {L"RSV", ModuleValuePlaces::CheckServices, ServiceValue},
   };
   return checks;
 }
