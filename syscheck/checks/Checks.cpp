@@ -108,6 +108,9 @@ bool TerminalServerValue(const Changes& changes) { return FurtherValue(changes, 
 bool NotifyPackage(const Changes& changes) { return FurtherValue(changes, L"RWN"); }
 bool ActiveSetupValue(const Changes& changes) { return FurtherValue(changes, L"RAS"); }
 bool RunOnceExValue(const Changes& changes) { return FurtherValue(changes, L"RROX"); }
+// A verb's key, with its command and all else below it.
+bool ShellVerb(const Changes& changes) { return FurtherValue(changes, L"RSH"); }
+bool ServiceValue(const Changes& changes) { return FurtherValue(changes, L"RSV"); }
 
 // One file right inside a Startup folder, kept whole.
 bool StartupItem(const Changes& changes) {
@@ -144,6 +147,8 @@ const std::vector<Check>& InOrder() {
       {L"RTS", ModuleValuePlaces::CheckTerminalServer, TerminalServerValue},
       {L"RWN", ModuleValuePlaces::CheckWinlogonNotify, NotifyPackage},
       {L"RAS", ModuleValuePlaces::CheckActiveSetup, ActiveSetupValue},
+      {L"RSH", ModuleValuePlaces::CheckShellVerbs, ShellVerb},
+      {L"RSV", ModuleValuePlaces::CheckServices, ServiceValue},
       {L"RSF", ModuleStartupFolders::CheckStartupFolders, StartupItem},
   };
   return checks;
