@@ -45,6 +45,15 @@ void Write(HKEY root, const std::wstring& path, const std::wstring& name, DWORD 
   seeded++;
 }
 
+// A service Windows starts by itself at boot.
+void Automatic(const std::wstring& service) {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, service.c_str(), 0, KEY_SET_VALUE, &key)) return;
+  DWORD automatic = 2;
+  RegSetValueExW(key, L"Start", 0, REG_DWORD, (const BYTE*)&automatic, sizeof automatic);
+  RegCloseKey(key);
+}
+
 // One entry in twenty starts a program where any user can write.
 std::wstring Command(int n) { return n % 20 == 19 ? kWritable : L"\"" + kProgram + L"\" /n " + Number(n); }
 
@@ -112,6 +121,7 @@ void SeedRegistry() {
   for (int n = 0; n < 500; n++) {
     std::wstring service = L"SYSTEM\\CurrentControlSet\\Services\\zvbench" + Number(n);
     Write(HKEY_LOCAL_MACHINE, service, L"ImagePath", REG_EXPAND_SZ, Command(n));
+    Automatic(service);
     if (n % 5 == 0) Write(HKEY_LOCAL_MACHINE, service + L"\\Parameters", L"ServiceDll", REG_EXPAND_SZ, kLibrary);
   }
   for (const wchar_t* shellClass : {L"Directory", L"Directory\\Background", L"Drive", L"*"})

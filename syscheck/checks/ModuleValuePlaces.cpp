@@ -224,14 +224,27 @@ bool StartsByItself(Reg::Root hive, const std::wstring& service, Reg::View view)
   return small && low == 3 && Reg::Open(hive, service + L"\\TriggerInfo", &triggers, view) == Reg::Ok;
 }
 
+// The place's one value, or every value of the key. One value is asked for by its
+// name: walking a key's values costs a call each, and services hold many.
+bool ReadPlace(const Place& place, Reg::Root hive, const std::wstring& path, Reg::View view,
+               std::vector<Reg::Value>* values) {
+  if (!place.value) return Reg::ReadValues(hive, path, values, view) == Reg::Ok;
+  Reg::Key key;
+  Reg::Value value;
+  if (Reg::Open(hive, path, &key, view) != Reg::Ok || Reg::QueryValue(key, place.value, &value) != Reg::Ok)
+    return false;
+  value.name = place.value;
+  values->push_back(value);
+  return true;
+}
+
 void Examine(const Place& place, Reg::Root hive, const std::wstring& path, Reg::View view) {
   const std::wstring service = OfService(place) ? Head(path, ThroughEach(place.key, false)) : std::wstring();
   if (OfService(place) && !StartsByItself(hive, service, view)) return;
   std::vector<Reg::Value> values;
-  if (Reg::ReadValues(hive, path, &values, view) != Reg::Ok) return;
+  if (!ReadPlace(place, hive, path, view, &values)) return;
   for (const Reg::Value& stored : values) {
     if (tk::Ending()) return;
-    if (place.value && !Same(stored.name, place.value)) continue;
     std::wstring text = Text::Trim(stored.Text());
     if (text.empty() || Judged(place, text) == ModuleSuspicious::Reason::None) continue;
     Detection::Finding finding;
@@ -239,16 +252,18 @@ void Examine(const Place& place, Reg::Root hive, const std::wstring& path, Reg::
     finding.message = Detection::kMessage;
     finding.subject = text;
     finding.keepsTrustList = true;
-    finding.clean = [&place, hive, path, view, stored] {
+    finding.clean = [&place, &finding, hive, path, view, stored, service] {
       // The user decided on the value shown; one changed meanwhile is not what they decided on.
-      return Reg::Holds(hive, path, stored, view) && Change(place, hive, path, view, stored) == Reg::Ok;
+      if (!Reg::Holds(hive, path, stored, view) || Change(place, hive, path, view, stored) != Reg::Ok) return false;
+      // The service manager keeps running what it started; the entry is gone at the next
+      // start. Asked only here: the manager answers slowly.
+      if (OfService(place) && Services::IsRunning(Segments(service).back()))
+        finding.cleanedSubject = finding.subject + kStillRunning;
+      return true;
     };
     finding.places = {place.clean == Clean::DeleteKey ? ModuleBackup::KeyPlace(hive, Removed(place, path), view)
                                                       : ModuleBackup::ValuePlace(hive, path, stored.name, view)};
     finding.view = view;
-    // The service manager keeps running what it started; the entry is gone at the next start.
-    if (OfService(place) && Services::IsRunning(Segments(service).back()))
-      finding.cleanedSubject = text + kStillRunning;
     Detection::Handle(finding);
   }
 }
