@@ -216,7 +216,7 @@ static bool WriteNewFile(const std::wstring& path, const std::string& bytes, uns
   return written;
 }
 
-static bool ReplaceWithBytes(const std::wstring& path, const std::string& bytes, unsigned long* error) {
+bool ReplaceWithBytes(const std::wstring& path, const std::string& bytes, unsigned long* error) {
   std::wstring temp = path + L".~tmp";
   if (!WriteNewFile(temp, bytes, error)) return false;
   if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

@@ -75,6 +75,8 @@ bool AppendQuotedLine(const std::wstring& path, const std::wstring& text, unsign
 // folder that is then moved over the target: a failure leaves the old file whole.
 // On failure `error` holds the system's error code.
 bool ReplaceWithText(const std::wstring& path, const std::wstring& text, unsigned long* error);
+// The same with the bytes as they are.
+bool ReplaceWithBytes(const std::wstring& path, const std::string& bytes, unsigned long* error);
 // The same with Text::Escape's visible escapes (line breaks and tabs kept), so no
 // character is lost or changed on its way into the file.
 bool ReplaceWithEscapedText(const std::wstring& path, const std::wstring& text, unsigned long* error);

@@ -62,14 +62,20 @@ void WriteTree(std::string* out, const Reg::Tree& tree) {
 void WriteState(std::string* out, const char* label, const Place& place, const State& state) {
   Line(out, label, state.present ? "present" : "absent");
   if (!state.present) return;
-  if (place.wholeKey)
+  if (place.file)
+    Line(out, "data", Hex(state.value.data));
+  else if (place.wholeKey)
     WriteTree(out, state.tree);
   else
     WriteValue(out, state.value);
 }
 
-void WriteChange(std::string* out, const Change& change) {
-  const Place& place = change.place;
+void WritePlace(std::string* out, const Place& place) {
+  if (place.file) {
+    Line(out, "place", "file");
+    Line(out, "path", Hex(place.path));
+    return;
+  }
   char root[16];
   snprintf(root, sizeof root, "%08X", (unsigned)place.root);
   Line(out, "place", place.wholeKey ? "key" : "value");
@@ -77,6 +83,11 @@ void WriteChange(std::string* out, const Change& change) {
   Line(out, "view", Reg::Reaches64(place.view) ? "64" : "32");
   Line(out, "path", Hex(place.path));
   if (!place.wholeKey) Line(out, "name", Hex(place.name));
+}
+
+void WriteChange(std::string* out, const Change& change) {
+  const Place& place = change.place;
+  WritePlace(out, place);
   WriteState(out, "before", place, change.before);
   if (change.afterKnown)
     WriteState(out, "after", place, change.after);
@@ -182,6 +193,8 @@ bool ReadState(Reader* in, const char* label, const Place& place, State* state, 
   *known = word != "unknown";
   state->present = word == "present";
   if (word != "present") return word == "absent" || (word == "unknown" && std::string(label) == "after");
+  std::string hex;
+  if (place.file) return in->Field("data", &hex) && Unhex(hex, &state->value.data);
   if (place.wholeKey) return ReadTree(in, 0, &state->tree);
   state->value.name = place.name;
   return ReadValue(in, &state->value);
@@ -208,17 +221,22 @@ bool ReadView(Reader* in, Reg::View* view) {
   return true;
 }
 
-bool ReadChange(Reader* in, Change* change) {
-  Place& place = change->place;
+bool ReadPlace(Reader* in, Place* place) {
   std::string kind;
+  if (!in->Field("place", &kind) || (kind != "key" && kind != "value" && kind != "file")) return false;
+  place->wholeKey = kind == "key";
+  place->file = kind == "file";
+  if (place->file) return ReadHexText(in, "path", &place->path) && !place->path.empty();
+  if (!ReadRoot(in, &place->root) || !ReadView(in, &place->view) || !ReadHexText(in, "path", &place->path))
+    return false;
+  if (place->path.empty()) return false;  // would name a whole hive
+  return place->wholeKey || ReadHexText(in, "name", &place->name);
+}
+
+bool ReadChange(Reader* in, Change* change) {
   bool known = true;
-  if (!in->Field("place", &kind) || (kind != "key" && kind != "value")) return false;
-  place.wholeKey = kind == "key";
-  if (!ReadRoot(in, &place.root) || !ReadView(in, &place.view) || !ReadHexText(in, "path", &place.path)) return false;
-  if (place.path.empty()) return false;  // would name a whole hive
-  if (!place.wholeKey && !ReadHexText(in, "name", &place.name)) return false;
-  return ReadState(in, "before", place, &change->before, &known) && known &&
-         ReadState(in, "after", place, &change->after, &change->afterKnown);
+  return ReadPlace(in, &change->place) && ReadState(in, "before", change->place, &change->before, &known) && known &&
+         ReadState(in, "after", change->place, &change->after, &change->afterKnown);
 }
 
 }  // namespace
@@ -235,6 +253,13 @@ Place ValuePlace(Reg::Root root, const std::wstring& path, const std::wstring& n
 Place KeyPlace(Reg::Root root, const std::wstring& path, Reg::View view) {
   Place place = ValuePlace(root, path, std::wstring(), view);
   place.wholeKey = true;
+  return place;
+}
+
+Place FilePlace(const std::wstring& path) {
+  Place place;
+  place.path = path;
+  place.file = true;
   return place;
 }
 

@@ -1,5 +1,5 @@
-// A backup file: what one CLEAN changed in the registry, written before the change
-// and completed after it (ModuleBackup writes, lists and restores them).
+// A backup file: what one CLEAN changed in the registry or on the disk, written
+// before the change and completed after it (ModuleBackup writes, lists and restores them).
 //
 // The file is ASCII text, one field per line, every line "label value":
 //
@@ -9,7 +9,8 @@
 //   subject <hex>                  the report line's subject, likewise
 //   changes <count>
 //   then per change:
-//     place value | place key
+//     place value | place key | place file
+//     (a file place has only its "path" line, the file's full path, then its states)
 //     root <hex of the root key>   80000000 classes, 80000001 user, 80000002 machine
 //     view 32 | view 64            the registry view: 64 is the 64-bit registry of 64-bit
 //                                  Windows, 32 the 32-bit one (the only one of 32-bit
@@ -25,7 +26,8 @@
 // "data <hex>"; for a key, by its tree: "values <count>", each as "value <hex
 // name>", "type", "data", then "subkeys <count>", each as "subkey <hex name>" and
 // its own tree. A tree that is a symbolic link starts with the line "link " and
-// has no subkeys: its one value names its target. Hex is upper-case, two digits
+// has no subkeys: its one value names its target. A file's state is "present"
+// and "data <hex>", its bytes. Hex is upper-case, two digits
 // a byte; an empty field is "label " with nothing after the space. A file that
 // does not read exactly so, to its "end" line, is damaged and is never restored
 // in part.
@@ -37,21 +39,24 @@
 
 namespace ModuleBackup {
 
-// One registry place a CLEAN changes: a value, or a whole key with everything under it.
+// One place a CLEAN changes: a registry value, a whole key with everything under
+// it, or a file (`path` is then the file's full path, root and view unused).
 struct Place {
   Reg::Root root = Reg::CurrentUser;
   std::wstring path;
   std::wstring name;
   bool wholeKey = false;
+  bool file = false;
   Reg::View view = Reg::Own;  // a backup is restored in the view it was taken from
 };
 Place ValuePlace(Reg::Root root, const std::wstring& path, const std::wstring& name, Reg::View view = Reg::Own);
 Place KeyPlace(Reg::Root root, const std::wstring& path, Reg::View view = Reg::Own);
+Place FilePlace(const std::wstring& path);
 
 // What a place holds at one moment.
 struct State {
   bool present = false;
-  Reg::Value value;  // a value place
+  Reg::Value value;  // a value place; a file's bytes are its data
   Reg::Tree tree;    // a key place
 };
 bool operator==(const State& a, const State& b);

@@ -64,7 +64,7 @@ bool Clean(const Finding& finding) {
 // A CLEAN that failed where the system refuses this program the change.
 bool Refused(const Finding& finding) {
   for (const ModuleBackup::Place& place : finding.places)
-    if (Reg::Refused(place.root, place.path, place.wholeKey, place.view)) return true;
+    if (!place.file && Reg::Refused(place.root, place.path, place.wholeKey, place.view)) return true;
   return false;
 }
 

@@ -20,10 +20,46 @@ constexpr size_t kLargestFile = 64u << 20;
 constexpr unsigned long kInvalidData = 13;
 constexpr unsigned long kAccessDenied = 5;
 
+// A file larger than this is not backed up, and so not removed: its bytes, twice
+// over as hex, must fit a backup file that can be read back.
+constexpr size_t kLargestBackedUpFile = 24u << 20;
+
+// --- the files a CLEAN removes ---
+
+bool IsMissing(unsigned long error) { return error == 2 || error == 3; }  // no such file, no such folder
+
+// A device's name is never taken for one: the path is kept literal.
+bool CaptureFile(const Place& place, State* state) {
+  std::wstring literal;
+  std::string bytes;
+  unsigned long error = 0;
+  if (!Files::LiteralPath(place.path, &literal)) return false;
+  bool read = Files::ReadHead(literal, kLargestBackedUpFile + 1, &bytes, &error);
+  // A missing file of a device's name is no file at all to the reading.
+  bool missing = IsMissing(error) || (error == Files::kNotAFile && !Files::Exists(literal));
+  if (!read && !missing) return false;
+  if (read && bytes.size() > kLargestBackedUpFile) return false;
+  State captured;
+  captured.present = read;
+  captured.value.data.swap(bytes);
+  *state = std::move(captured);
+  return true;
+}
+
+long ApplyFile(const Place& place, const State& state) {
+  std::wstring literal;
+  unsigned long error = 0;
+  if (!Files::LiteralPath(place.path, &literal)) return kInvalidData;
+  bool done = state.present ? Files::ReplaceWithBytes(literal, state.value.data, &error)
+                            : Files::Remove(literal, &error) || IsMissing(error);
+  return done ? Reg::Ok : (long)error;
+}
+
 // --- the registry ---
 
 // False when the place cannot be read; a missing key or value is a state of its own.
 bool Capture(const Place& place, State* state) {
+  if (place.file) return CaptureFile(place, state);
   State read;
   long rc;
   if (place.wholeKey) {
@@ -42,6 +78,7 @@ bool Capture(const Place& place, State* state) {
 long Absent(long rc) { return rc == Reg::NotFound ? Reg::Ok : rc; }
 
 long Apply(const Place& place, const State& state) {
+  if (place.file) return ApplyFile(place, state);
   if (place.wholeKey) {
     long rc = Absent(Reg::DeleteTree(place.root, place.path, place.view));
     return rc == Reg::Ok && state.present ? Reg::WriteTree(place.root, place.path, state.tree, place.view) : rc;
@@ -60,7 +97,7 @@ long PutBack(const Place& place, const State& state) {
   return Reg::WriteTree(place.root, place.path, state.tree, place.view);
 }
 
-// --- files ---
+// --- the backup files ---
 
 std::wstring NewFileName(const std::wstring& time) {
   std::wstring stem;
@@ -189,6 +226,7 @@ bool Delete(const Backup& backup, unsigned long* error) { return Files::Remove(b
 
 // A place of the 32-bit view on 64-bit Windows is marked as its finding was.
 std::wstring Describe(const Place& place) {
+  if (place.file) return place.path;
   std::wstring text = std::wstring(RootName(place.root)) + L"\\" + place.path;
   if (!place.wholeKey) text += L" : " + (place.name.empty() ? std::wstring(L"(默认)") : place.name);
   return place.view == Reg::Bits32 ? text + L" [32位]" : text;

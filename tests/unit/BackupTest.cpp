@@ -689,3 +689,44 @@ TEST_F(Backup, RestoringLeavesTheTrustListAsItIs) {
 }
 
 }  // namespace
+
+// A file a CLEAN removes is kept whole in its backup: any bytes, an empty file, a
+// name Windows would take for a device; one too large to keep refuses the backup.
+TEST_F(Backup, FilesAreKeptWholeAndPutBackByteForByte) {
+  const std::wstring folder = testsupport::TestFolder() + L"\\backup-files";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const std::pair<const wchar_t*, std::string> kFiles[] = {
+      {L"any.exe", std::string("MZ\0\r\n\xFF\x80 bytes", 12)},
+      {L"empty.lnk", std::string()},
+      {L"COM1.exe", std::string("not a device")},
+  };
+  for (const auto& file : kFiles) {
+    SCOPED_TRACE(Text::ToUtf8(file.first));
+    const std::wstring path = folder + L"\\" + file.first, literal = L"\\\\?\\" + path;
+    testsupport::WriteFileBytes(literal, file.second);
+    ModuleBackup::Backup backup;
+    ASSERT_TRUE(ModuleBackup::Save({ModuleBackup::FilePlace(path)}, L"T", path, &backup));
+    ASSERT_TRUE(DeleteFileW(literal.c_str()));
+    ModuleBackup::Seal(&backup);
+    ModuleBackup::Backup read;
+    read.file = backup.file;
+    ASSERT_TRUE(ModuleBackup::Parse(testsupport::ReadFileBytes(backup.file), &read));
+    ASSERT_EQ(1u, read.changes.size());
+    EXPECT_TRUE(read.changes[0].place.file);
+    EXPECT_EQ(path, read.changes[0].place.path);
+    EXPECT_FALSE(read.changes[0].after.present);
+    EXPECT_EQ(L"", ModuleBackup::Describe(read.changes[0].place).substr(path.size()));
+    unsigned long error = 1;
+    ASSERT_TRUE(ModuleBackup::Restore(read, &error));
+    EXPECT_EQ(0u, error);
+    EXPECT_EQ(file.second, testsupport::ReadFileBytes(literal));
+    DeleteFileW(literal.c_str());
+  }
+  const std::wstring huge = folder + L"\\huge.exe";
+  testsupport::WriteFileBytes(huge, std::string((24u << 20) + 1, 'x'));
+  ModuleBackup::Backup backup;
+  EXPECT_FALSE(ModuleBackup::Save({ModuleBackup::FilePlace(huge)}, L"T", huge, &backup));
+  EXPECT_TRUE(BackupFiles().empty());
+  DeleteFileW(huge.c_str());
+  RemoveDirectoryW(folder.c_str());
+}
