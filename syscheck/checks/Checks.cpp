@@ -12,6 +12,7 @@
 #include "syscheck/checks/ModuleProcess.h"
 #include "syscheck/checks/ModuleRunOnce.h"
 #include "syscheck/checks/ModuleShellExecuteHooks.h"
+#include "syscheck/checks/ModuleTasks.h"
 #include "syscheck/checks/ModuleUserInit.h"
 #include "syscheck/checks/ModuleValuePlaces.h"
 #include "syscheck/checks/Winlogon.h"
@@ -108,6 +109,14 @@ bool NotifyPackage(const Changes& changes) { return FurtherValue(changes, L"RWN"
 bool ActiveSetupValue(const Changes& changes) { return FurtherValue(changes, L"RAS"); }
 bool RunOnceExValue(const Changes& changes) { return FurtherValue(changes, L"RROX"); }
 
+// One task's file in the scheduler's folder, there before the CLEAN: a restore
+// writes no other file, and registers nothing from elsewhere.
+bool TaskFile(const Changes& changes) {
+  return One(changes, [](const Change& change) {
+    return change.place.task && !ModuleTasks::TaskPathOf(change.place.path).empty();
+  });
+}
+
 bool ShellValue(const Changes& changes) { return WinlogonValue(changes, Winlogon::kShell); }
 bool UserinitValue(const Changes& changes) { return WinlogonValue(changes, Winlogon::kUserinit); }
 
@@ -136,6 +145,7 @@ const std::vector<Check>& InOrder() {
       {L"RTS", ModuleValuePlaces::CheckTerminalServer, TerminalServerValue},
       {L"RWN", ModuleValuePlaces::CheckWinlogonNotify, NotifyPackage},
       {L"RAS", ModuleValuePlaces::CheckActiveSetup, ActiveSetupValue},
+      {L"RST", ModuleTasks::CheckScheduledTasks, TaskFile},
   };
   return checks;
 }
