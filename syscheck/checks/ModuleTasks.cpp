@@ -89,9 +89,15 @@ bool Examine(const TaskFile& task, const TaskXml::Action& action) {
   finding.message = Detection::kMessage;
   finding.subject = command;
   finding.reportSubject = task.task + L": " + command;
-  if (TaskRuns(task.task)) finding.cleanedSubject = finding.reportSubject + kStillRunning;
   finding.keepsTrustList = true;
-  finding.clean = [task, action] { return StillStarts(task, action) && Remove(task); };
+  // A task removed while it runs goes on until the computer restarts: the line
+  // after the CLEAN says so, and only when the CLEAN removed it.
+  finding.clean = [&finding, task, action] {
+    bool running = TaskRuns(task.task);
+    if (!StillStarts(task, action) || !Remove(task)) return false;
+    if (running) finding.cleanedSubject = finding.reportSubject + kStillRunning;
+    return true;
+  };
   finding.places = {ModuleBackup::TaskPlace(task.file)};
   return Detection::Handle(finding) == Detection::Outcome::Cleaned;
 }

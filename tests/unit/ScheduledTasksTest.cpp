@@ -224,20 +224,29 @@ TEST_F(ScheduledTasks, CleanRemovesTheTaskAndTheRestorePutsItBackByteForByte) {
   EXPECT_TRUE(ModuleBackup::List().empty()) << "a backup restored is done with";
 }
 
-// A running task is not stopped: the line says a restart finishes the CLEAN.
-// Wine's scheduler never runs a task, so a stand-in answers for it.
+// A running task is not stopped: the line says a restart finishes the CLEAN, and
+// only when the CLEAN removed it (a task whose file changed while the prompt
+// waited is not what the user decided on, and stays). Wine's scheduler never runs
+// a task, so a stand-in answers for it.
 TEST_F(ScheduledTasks, ARunningTaskIsRemovedAndTheLineSaysARestartFinishesIt) {
   PlaceTask(L"\\ZvRunning", Exec(L"C:\\Users\\Public\\zvminer.exe"));
   PlaceTask(L"\\ZvIdle", Exec(L"C:\\Users\\Public\\zvidle.exe"));
-  ModuleTasks::TaskRuns = [](const std::wstring& task) { return task == L"\\ZvRunning"; };
+  PlaceTask(L"\\ZvChanged", Exec(L"C:\\Users\\Public\\zvchanged.exe"));
+  ModuleTasks::TaskRuns = [](const std::wstring& task) { return task != L"\\ZvIdle"; };
   {
-    StandInPrompt prompt({L"CLEAN", L"CLEAN"});
+    StandInPrompt prompt({L"CLEAN", L"CLEAN", L"CLEAN"});
+    prompt.onPrompt = [&prompt] {
+      if (prompt.warnings.back().find(L"zvchanged") != std::wstring::npos)
+        PlaceTask(L"\\ZvChanged", Exec(L"C:\\Users\\Public\\zvother.exe"));
+    };
     ModuleTasks::CheckScheduledTasks();
   }
   EXPECT_EQ(Sorted({kLine + L"\\ZvRunning: C:\\Users\\Public\\zvminer.exe" + ModuleTasks::kStillRunning + L" 已清除!",
-                    kLine + L"\\ZvIdle: C:\\Users\\Public\\zvidle.exe 已清除!"}),
+                    kLine + L"\\ZvIdle: C:\\Users\\Public\\zvidle.exe 已清除!",
+                    kLine + L"\\ZvChanged: C:\\Users\\Public\\zvchanged.exe 清除失败!"}),
             Sorted(ReportLines()));
   EXPECT_FALSE(TaskFilePresent(L"\\ZvRunning"));
+  EXPECT_TRUE(TaskFilePresent(L"\\ZvChanged"));
 }
 
 // The scheduler reaches a task in folders by its path; the folders are made.
