@@ -157,3 +157,6 @@ wine_to mem-main-bare ScanBench.exe 'D:\' --queue --sink none
 cut -d' ' -f1-3 /proc/loadavg >"$out/load-end"
 
 python3 "$here/report.py" --out "$out" --data "$data" --rounds "$rounds"
+
+# The system check over many seeded autostart entries, in a prefix of its own.
+bash "$here/checks.sh" "$BUILD_DIR"

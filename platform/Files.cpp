@@ -176,7 +176,7 @@ bool ReadHead(const std::wstring& path, size_t maxBytes, std::string* bytes, uns
   // head (the scan's 32000 bytes) is cheaper to allocate than to ask the size for.
   LARGE_INTEGER size = {};
   size_t capacity = maxBytes;
-  if (maxBytes > (1u << 20) && GetFileSizeEx(file.Get(), &size) && (unsigned long long)size.QuadPart < maxBytes)
+  if (maxBytes > (64u << 10) && GetFileSizeEx(file.Get(), &size) && (unsigned long long)size.QuadPart < maxBytes)
     capacity = (size_t)size.QuadPart;
   return ReadUpTo(file.Get(), 0, capacity, bytes, error);
 }
@@ -235,11 +235,28 @@ bool ReplaceWithEscapedText(const std::wstring& path, const std::wstring& text, 
   return ReplaceWithBytes(path, Text::ToAnsiEscaped(text, Text::LineBreaks::Kept), error);
 }
 
+// A drive's type, asked at most once a few seconds: asking costs milliseconds under
+// Wine, and a check asks for every entry it judges.
+static UINT DriveType(wchar_t letter) {
+  constexpr DWORD kFreshMs = 3000;
+  static UINT types[26];
+  static DWORD asked[26];  // 0: never
+  int index = towupper(letter) - L'A';
+  if (index < 0 || index >= 26) return DRIVE_NO_ROOT_DIR;
+  DWORD now = GetTickCount();  // the difference holds across its wrap
+  if (!asked[index] || now - asked[index] > kFreshMs) {
+    wchar_t root[] = {letter, L':', L'\\', 0};
+    types[index] = GetDriveTypeW(root);
+    asked[index] = now ? now : 1;
+  }
+  return types[index];
+}
+
 bool OnRemovableOrNetworkDrive(const std::wstring& path) {
   if (path.compare(0, 2, L"\\\\") == 0)
     return path.compare(0, 4, L"\\\\?\\") != 0 && path.compare(0, 4, L"\\\\.\\") != 0;
   if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') return false;
-  UINT type = GetDriveTypeW(path.substr(0, 3).c_str());
+  UINT type = DriveType(path[0]);
   return type == DRIVE_REMOVABLE || type == DRIVE_REMOTE;
 }
 
@@ -264,6 +281,9 @@ std::wstring LongPath(const std::wstring& path) {
   std::wstring full = path;
   FullPath(path, &full);
   std::wstring longer = full;
+  // Every short name the system makes holds a "~"; asking for the long form reads
+  // each folder on the way, which costs milliseconds under Wine.
+  if (full.find(L'~') == std::wstring::npos) return full;
   AskPath([&](wchar_t* buffer, DWORD capacity) { return GetLongPathNameW(full.c_str(), buffer, capacity); }, &longer);
   return longer;
 }

@@ -83,7 +83,7 @@ bool ReplaceWithEscapedText(const std::wstring& path, const std::wstring& text, 
 // The path names a file on a disk, opened as ReadHead opens it.
 bool IsDiskFile(const std::wstring& path);
 // The path lies on a removable drive or a network share (a UNC path, or a drive
-// letter the system reports as either).
+// letter the system reported as either in the last few seconds).
 bool OnRemovableOrNetworkDrive(const std::wstring& path);
 bool FolderExists(const std::wstring& path);
 // A file or folder of that name exists.

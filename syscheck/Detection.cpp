@@ -1,5 +1,7 @@
 #include "syscheck/Detection.h"
 
+#include <map>
+
 #include "report/FormReport.h"
 #include "syscheck/FormMsg.h"
 #include "syscheck/TrustList.h"
@@ -10,6 +12,13 @@ std::wstring UserChoice = L"NONE";
 std::vector<std::wstring> NeedsAdministrator;
 tk::Form* Owner;
 std::wstring (*Prompt)(const std::wstring& warning) = PromptDetection;
+bool KeepAnswers;
+
+namespace {
+std::map<std::wstring, std::wstring> Answered;
+}
+
+void ForgetAnswers() { Answered.clear(); }
 
 std::wstring PromptDetection(const std::wstring& warning) {
   UserChoice = L"NONE";
@@ -73,7 +82,11 @@ bool Refused(const Finding& finding) {
 Outcome Handle(const Finding& finding) {
   if (finding.keepsTrustList && TrustList::IsTrusted(finding.subject)) return Outcome::Trusted;
   std::wstring head = L"(" + finding.tag + L")：" + finding.message + L" -> ";
-  std::wstring answer = Prompt(L"警告" + head + finding.subject + Marker(finding));
+  auto earlier = Answered.find(finding.subject);
+  std::wstring answer = !KeepAnswers && earlier != Answered.end()
+                            ? earlier->second
+                            : Prompt(L"警告" + head + finding.subject + Marker(finding));
+  if (KeepAnswers) Answered[finding.subject] = answer;
   Outcome outcome = Outcome::Ignored;
   if (answer == L"CLEAN") {
     bool removed = Clean(finding);

@@ -47,6 +47,12 @@ struct Finding {
 // lack of rights: they need the program run as an administrator.
 extern std::vector<std::wstring> NeedsAdministrator;
 
+// While true (the eight original checks of a system check run), each answer is
+// kept by its subject; while false, a finding whose subject was answered so is not
+// asked again but handled as answered then. ForgetAnswers starts a run afresh.
+extern bool KeepAnswers;
+void ForgetAnswers();
+
 enum class Outcome { Trusted, Cleaned, CleanFailed, Skipped, Allowed, TrustFailed, Ignored };
 
 // The whole cycle for one finding: trust test, prompt, backup and action, report line.

@@ -42,10 +42,15 @@ void RunSystemCheck(tk::Form& owner) {
   Detection::Owner = &owner;
   Detection::NeedsAdministrator.clear();
   FormScanIng::ShowModal(owner);
-  for (const Checks::Check& check : Checks::InOrder()) {
-    if (tk::Ending()) break;
-    check.run();
+  Detection::ForgetAnswers();
+  const std::vector<Checks::Check>& checks = Checks::InOrder();
+  for (size_t i = 0; i < checks.size() && !tk::Ending(); i++) {
+    // An entry the eight checks asked about is not asked again at a further place.
+    Detection::KeepAnswers = i < Checks::kOriginalCount;
+    checks[i].run();
   }
+  Detection::KeepAnswers = false;
+  Detection::ForgetAnswers();
   if (!tk::Ending()) Conclude(owner);
   CheckRunning = false;
 }

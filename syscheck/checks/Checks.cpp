@@ -12,6 +12,7 @@
 #include "syscheck/checks/ModuleProcess.h"
 #include "syscheck/checks/ModuleRunOnce.h"
 #include "syscheck/checks/ModuleShellExecuteHooks.h"
+#include "syscheck/checks/ModuleStartupFolders.h"
 #include "syscheck/checks/ModuleTasks.h"
 #include "syscheck/checks/ModuleUserInit.h"
 #include "syscheck/checks/ModuleValuePlaces.h"
@@ -27,7 +28,7 @@ using Changes = std::vector<Change>;
 bool Same(const std::wstring& a, const std::wstring& b) { return Text::Lower(a) == Text::Lower(b); }
 
 bool IsValueIn(const Change& change, Reg::Root root, const std::wstring& path) {
-  return !change.place.wholeKey && change.place.root == root && Same(change.place.path, path);
+  return !change.place.wholeKey && !change.place.file && change.place.root == root && Same(change.place.path, path);
 }
 
 bool IsValue(const Change& change, Reg::Root root, const std::wstring& path, const std::wstring& name) {
@@ -108,6 +109,16 @@ bool TerminalServerValue(const Changes& changes) { return FurtherValue(changes, 
 bool NotifyPackage(const Changes& changes) { return FurtherValue(changes, L"RWN"); }
 bool ActiveSetupValue(const Changes& changes) { return FurtherValue(changes, L"RAS"); }
 bool RunOnceExValue(const Changes& changes) { return FurtherValue(changes, L"RROX"); }
+// A verb's key, with its command and all else below it.
+bool ShellVerb(const Changes& changes) { return FurtherValue(changes, L"RSH"); }
+bool ServiceValue(const Changes& changes) { return FurtherValue(changes, L"RSV"); }
+
+// One file right inside a Startup folder, kept whole.
+bool StartupItem(const Changes& changes) {
+  return One(changes, [](const Change& change) {
+    return change.place.file && ModuleStartupFolders::IsStartupItem(change.place.path);
+  });
+}
 
 // One task's file in the scheduler's folder, there before the CLEAN: a restore
 // writes no other file, and registers nothing from elsewhere.
@@ -145,6 +156,9 @@ const std::vector<Check>& InOrder() {
       {L"RTS", ModuleValuePlaces::CheckTerminalServer, TerminalServerValue},
       {L"RWN", ModuleValuePlaces::CheckWinlogonNotify, NotifyPackage},
       {L"RAS", ModuleValuePlaces::CheckActiveSetup, ActiveSetupValue},
+      {L"RSH", ModuleValuePlaces::CheckShellVerbs, ShellVerb},
+      {L"RSV", ModuleValuePlaces::CheckServices, ServiceValue},
+      {L"RSF", ModuleStartupFolders::CheckStartupFolders, StartupItem},
       {L"RST", ModuleTasks::CheckScheduledTasks, TaskFile},
   };
   return checks;

@@ -20,6 +20,9 @@ struct Check {
 };
 
 const std::vector<Check>& InOrder();
+// The first checks of the order are the eight the system check always had; the
+// further places come after them.
+constexpr size_t kOriginalCount = 8;
 
 // The backup's changes are those of one CLEAN of the check its tag names.
 bool Permits(const ModuleBackup::Backup& backup);

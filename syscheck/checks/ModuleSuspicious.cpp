@@ -231,6 +231,23 @@ Reason JudgeFile(const wstring& path) {
   return JudgePath(text);
 }
 
+wstring ServiceCommand(const wstring& imagePath) {
+  wstring text = Text::Trim(imagePath);
+  bool quoted = !text.empty() && text[0] == L'"';
+  wstring path = quoted ? text.substr(1) : text, lower = Text::Lower(path);
+  wstring program = path.substr(0, path.find_first_of(L" \t\""));
+  if (StartsWith(lower, L"\\??\\")) {
+    path = path.substr(4);
+  } else if (StartsWith(lower, L"\\systemroot\\")) {
+    path = System::WindowsFolder() + path.substr(11);
+  } else if (!program.empty() && program[0] != L'\\' && program[0] != L'%' && !IsRooted(program) &&
+             program.find(L'\\') != wstring::npos) {
+    // The kernel reads a driver's path without a drive from the Windows folder.
+    path = System::WindowsFolder() + L"\\" + path;
+  }
+  return quoted ? L"\"" + path : path;
+}
+
 Reason JudgeFixed(const wstring& entry, const std::vector<wstring>& windowsOwn) {
   Reason reason = JudgeCommand(entry);
   if (reason != Reason::None) return reason;

@@ -29,6 +29,11 @@ Reason JudgeFile(const std::wstring& path);
 // then when the command rules find it.
 Reason JudgeFixed(const std::wstring& entry, const std::vector<std::wstring>& windowsOwn);
 
+// The command line a service's ImagePath stands for, as the service manager and
+// the kernel read it: "\SystemRoot\" and a path without a drive lie in the Windows
+// folder, and "\??\" stands before a plain path.
+std::wstring ServiceCommand(const std::wstring& imagePath);
+
 // The parts of the rules, for the tests.
 bool InWritableFolder(const std::wstring& path);
 bool RunsHiddenContent(const std::wstring& command);

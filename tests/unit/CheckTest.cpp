@@ -371,6 +371,30 @@ TEST_F(Checks, CleanRefusedForLackOfRightsAsksForAnAdministrator) {
   Reg::DeleteValue(Reg::LocalMachine, kRun, L"zvadmin");
 }
 
+// A further place holding what the eight checks asked about in this run is handled
+// as answered there; a place of its own is asked about as usual.
+TEST_F(Checks, AnEntryTheEightChecksAskedAboutIsNotAskedAgain) {
+  const std::wstring runOnce = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+  const std::wstring both = L"C:\\WINDOWS\\Temp\\zv-both.exe", other = L"C:\\WINDOWS\\Temp\\zv-other.exe";
+  SetCommand(L"zvboth", both);
+  checksupport::SetValue(HKEY_CURRENT_USER, runOnce, L"zvboth", {REG_SZ, checksupport::WideBytes(both)});
+  checksupport::SetValue(HKEY_CURRENT_USER, runOnce, L"zvother", {REG_SZ, checksupport::WideBytes(other)});
+  SettingsStore::Save(L"CheckShowReportAfterScan", L"0");
+  Answerer answers({L"CLEAN"});
+  SystemCheck::RunSystemCheck(FormMain::Get());
+  const std::wstring m = L"：发现可疑程序，可能是木马! -> ";
+  EXPECT_EQ((std::vector<std::wstring>{L"警告(RAR)" + m + both, L"警告(RRO)" + m + other}), answers.warnings);
+  EXPECT_EQ((std::vector<std::wstring>{L"(RAR)" + m + both + L" 已清除!", L"(RRO)" + m + both + L" 已清除!",
+                                       L"(RRO)" + m + other + L" 跳过,未清除!"}),
+            Lines());
+  EXPECT_FALSE(HasValue(L"zvboth"));
+  std::vector<Reg::Value> left;
+  Reg::ReadValues(Reg::CurrentUser, runOnce, &left);
+  ASSERT_EQ(1u, left.size());
+  EXPECT_EQ(L"zvother", left[0].name);
+  testsupport::DeleteTree(HKEY_CURRENT_USER, runOnce.c_str());
+}
+
 TEST_F(Checks, SecondSystemCheckCannotStartWhileOneRuns) {
   SetCommand(L"a", L"C:\\WINDOWS\\once.exe");
   SettingsStore::Save(L"CheckShowReportAfterScan", L"0");  // end without the modal report

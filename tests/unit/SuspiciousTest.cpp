@@ -116,6 +116,28 @@ TEST_F(Suspicious, TargetsThatDoNotExist) {
   EXPECT_STREQ(Name(Reason::None), Name(ModuleSuspicious::JudgeFile(L"%SystemRoot%\\system32\\shell32.dll")));
 }
 
+// A service's program in the forms the service manager and the kernel read: the
+// Windows folder as "\\SystemRoot\\" or left out, "\\??\\" before a plain path.
+TEST_F(Suspicious, ServiceProgramsInTheFormsWindowsReads) {
+  testsupport::WriteFileBytes(L"C:\\windows\\system32\\drivers\\zvhere.sys", "MZ");
+  const Case cases[] = {
+      {L"\\SystemRoot\\System32\\drivers\\zvgone.sys", Reason::MissingFile},
+      {L"System32\\drivers\\zvgone.sys", Reason::MissingFile},
+      {L"\\??\\C:\\Users\\Public\\zvsvc.exe", Reason::WritableFolder},
+      {L"\"\\??\\C:\\Users\\Public\\zv svc.exe\" -service", Reason::WritableFolder},
+      {L"C:\\Program Files\\Zv Gone\\svc.exe -service", Reason::MissingFile},
+      {L"\\SystemRoot\\System32\\drivers\\zvhere.sys", Reason::None},
+      {L"system32\\DRIVERS\\zvhere.sys", Reason::None},
+      {L"%SystemRoot%\\system32\\svchost.exe -k netsvcs -p", Reason::None},
+      {L"C:\\Program Files\\Zv Test\\app.exe -service", Reason::None},
+      {L"\"C:\\Program Files\\Zv Test\\app.exe\" -service", Reason::None},
+      {L"svchost.exe -k zvgroup", Reason::None},  // found along the search path, if at all
+  };
+  for (const Case& c : cases)
+    EXPECT_STREQ(Name(c.reason), Name(ModuleSuspicious::JudgeCommand(ModuleSuspicious::ServiceCommand(c.entry))))
+        << Text::ToUtf8(c.entry);
+}
+
 TEST_F(Suspicious, FixedPlacesHoldOnlyWhatWindowsPutsThere) {
   const std::vector<std::wstring> own = {L"autocheck autochk *"};
   struct Fixed {

@@ -13,6 +13,7 @@
 #include "frame/ModuleSetAutoRun.h"
 #include "monitor/ModuleOnTimeScan.h"
 #include "platform/Files.h"
+#include "platform/Registry.h"
 #include "platform/System.h"
 #include "platform/Text.h"
 #include "syscheck/Detection.h"
@@ -22,6 +23,7 @@
 #include "syscheck/checks/ModuleBHO.h"
 #include "syscheck/checks/ModuleInit_DLLs.h"
 #include "syscheck/checks/ModuleProcess.h"
+#include "syscheck/checks/ModuleValuePlaces.h"
 #include "tests/unit/CheckSupport.h"
 #include "tests/unit/TestSupport.h"
 
@@ -217,6 +219,20 @@ TEST_F(Wow64, BackupOfEitherBuildRestoresIntoItsView) {
     EXPECT_EQ(L"-", Get(HKEY_LOCAL_MACHINE, kRun, c.other, L"zvx")) << c.view;
     Remove(HKEY_LOCAL_MACHINE, kRun, c.written, L"zvx");
   }
+}
+
+// A shell folder's class registration has a key in each view: a verb of each is
+// asked about, the 32-bit one marked, and CLEAN removes the verb of its own view only.
+TEST_F(Wow64, ShellVerbOfEachViewRemovedInItsView) {
+  const std::wstring shell = L"Software\\Classes\\CLSID\\{645FF040-5081-101B-9F08-00AA002F954E}\\shell";
+  for (REGSAM view : {k64, k32}) Set(HKEY_LOCAL_MACHINE, shell + L"\\zvverb\\command", view, L"", L"zvverb.exe");
+  std::vector<std::wstring> warnings = Run(ModuleValuePlaces::CheckShellVerbs, {L"SKIP", L"CLEAN"});
+  ASSERT_EQ(2u, warnings.size());
+  EXPECT_EQ(0u, Count({warnings[0]}, kMark));
+  EXPECT_EQ(1u, Count({warnings[1]}, kMark));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, shell + L"\\zvverb", k64));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, shell + L"\\zvverb", k32));
+  for (Reg::View view : {Reg::Bits64, Reg::Bits32}) Reg::DeleteTree(Reg::LocalMachine, shell + L"\\zvverb", view);
 }
 
 int Alarms;
