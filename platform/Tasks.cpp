@@ -57,18 +57,52 @@ class Apartment {
   HRESULT hr_;
 };
 
-// The scheduler's root folder, reached as the current user.
-HRESULT Root(Com<ITaskFolder>* folder) {
-  Com<ITaskService> service;
+// The scheduler, reached as the current user.
+HRESULT Connect(Com<ITaskService>* service) {
   HRESULT hr =
-      CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService, service.OutVoid());
+      CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService, service->OutVoid());
   if (FAILED(hr)) return hr;
   VARIANT none;
   VariantInit(&none);
-  hr = service->Connect(none, none, none, none);
+  return (*service)->Connect(none, none, none, none);
+}
+
+// "\A\B\Name" is the task "Name" in the folder "\A\B"; a name without a folder
+// is in the root folder.
+void Split(const std::wstring& path, std::wstring* folder, std::wstring* name) {
+  size_t slash = path.rfind(L'\\');
+  *name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+  *folder = slash == std::wstring::npos || slash == 0 ? L"\\" : path.substr(0, slash);
+  if ((*folder)[0] != L'\\') *folder = L"\\" + *folder;
+}
+
+// The folder of the task `path` names, made with the folders above it when `make` is set.
+HRESULT FolderOf(const std::wstring& path, bool make, Com<ITaskFolder>* folder, std::wstring* name) {
+  Com<ITaskService> service;
+  HRESULT hr = Connect(&service);
   if (FAILED(hr)) return hr;
-  Bstr root(L"\\");
-  return service->GetFolder(root.Get(), folder->Out());
+  std::wstring folderPath;
+  Split(path, &folderPath, name);
+  Bstr wanted(folderPath);
+  hr = service->GetFolder(wanted.Get(), folder->Out());
+  if (hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) hr = NotFound;  // no folder: no task in it either
+  if (SUCCEEDED(hr) || !make) return hr;
+  Com<ITaskFolder> root;
+  Bstr rootPath(L"\\");
+  hr = service->GetFolder(rootPath.Get(), root.Out());
+  if (FAILED(hr)) return hr;
+  VARIANT none;
+  VariantInit(&none);
+  return root->CreateFolder(wanted.Get(), none, folder->Out());
+}
+
+HRESULT Find(const std::wstring& path, Com<IRegisteredTask>* task) {
+  Com<ITaskFolder> folder;
+  std::wstring name;
+  HRESULT hr = FolderOf(path, false, &folder, &name);
+  if (FAILED(hr)) return hr;
+  Bstr taskName(name);
+  return folder->GetTask(taskName.Get(), task->Out());
 }
 
 HRESULT ExecPath(IRegisteredTask* task, std::wstring* path) {
@@ -91,42 +125,50 @@ HRESULT ExecPath(IRegisteredTask* task, std::wstring* path) {
 
 long Available() {
   Apartment com;
-  Com<ITaskFolder> root;
-  return Root(&root);
+  Com<ITaskService> service;
+  return Connect(&service);
 }
 
-long Register(const std::wstring& name, const std::wstring& xml) {
+long Register(const std::wstring& path, const std::wstring& xml, Logon logon) {
   Apartment com;
-  Com<ITaskFolder> root;
-  HRESULT hr = Root(&root);
+  Com<ITaskFolder> folder;
+  std::wstring name;
+  HRESULT hr = FolderOf(path, true, &folder, &name);
   if (FAILED(hr)) return hr;
   Bstr taskName(name), taskXml(xml);
   VARIANT none;
   VariantInit(&none);
   Com<IRegisteredTask> task;
-  return root->RegisterTask(taskName.Get(), taskXml.Get(), TASK_CREATE_OR_UPDATE, none, none,
-                            TASK_LOGON_INTERACTIVE_TOKEN, none, task.Out());
+  TASK_LOGON_TYPE type = logon == Logon::Interactive ? TASK_LOGON_INTERACTIVE_TOKEN : TASK_LOGON_NONE;
+  return folder->RegisterTask(taskName.Get(), taskXml.Get(), TASK_CREATE_OR_UPDATE, none, none, type, none, task.Out());
 }
 
-long Delete(const std::wstring& name) {
+long Delete(const std::wstring& path) {
   Apartment com;
-  Com<ITaskFolder> root;
-  HRESULT hr = Root(&root);
+  Com<ITaskFolder> folder;
+  std::wstring name;
+  HRESULT hr = FolderOf(path, false, &folder, &name);
   if (FAILED(hr)) return hr;
   Bstr taskName(name);
-  return root->DeleteTask(taskName.Get(), 0);
+  return folder->DeleteTask(taskName.Get(), 0);
 }
 
-long ActionPath(const std::wstring& name, std::wstring* path) {
+long ActionPath(const std::wstring& path, std::wstring* program) {
   Apartment com;
-  Com<ITaskFolder> root;
-  HRESULT hr = Root(&root);
-  if (FAILED(hr)) return hr;
-  Bstr taskName(name);
   Com<IRegisteredTask> task;
-  hr = root->GetTask(taskName.Get(), task.Out());
+  HRESULT hr = Find(path, &task);
+  return FAILED(hr) ? hr : ExecPath(task.Get(), program);
+}
+
+long Running(const std::wstring& path, bool* running) {
+  Apartment com;
+  Com<IRegisteredTask> task;
+  HRESULT hr = Find(path, &task);
+  TASK_STATE state = TASK_STATE_UNKNOWN;
+  if (SUCCEEDED(hr)) hr = task->get_State(&state);
   if (FAILED(hr)) return hr;
-  return ExecPath(task.Get(), path);
+  *running = state == TASK_STATE_RUNNING;
+  return S_OK;
 }
 
 }  // namespace Tasks

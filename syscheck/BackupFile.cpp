@@ -72,7 +72,7 @@ void WriteState(std::string* out, const char* label, const Place& place, const S
 
 void WritePlace(std::string* out, const Place& place) {
   if (place.file) {
-    Line(out, "place", "file");
+    Line(out, "place", place.task ? "task" : "file");
     Line(out, "path", Hex(place.path));
     return;
   }
@@ -223,9 +223,11 @@ bool ReadView(Reader* in, Reg::View* view) {
 
 bool ReadPlace(Reader* in, Place* place) {
   std::string kind;
-  if (!in->Field("place", &kind) || (kind != "key" && kind != "value" && kind != "file")) return false;
+  if (!in->Field("place", &kind) || (kind != "key" && kind != "value" && kind != "file" && kind != "task"))
+    return false;
   place->wholeKey = kind == "key";
-  place->file = kind == "file";
+  place->task = kind == "task";
+  place->file = kind == "file" || place->task;
   if (place->file) return ReadHexText(in, "path", &place->path) && !place->path.empty();
   if (!ReadRoot(in, &place->root) || !ReadView(in, &place->view) || !ReadHexText(in, "path", &place->path))
     return false;
@@ -260,6 +262,12 @@ Place FilePlace(const std::wstring& path) {
   Place place;
   place.path = path;
   place.file = true;
+  return place;
+}
+
+Place TaskPlace(const std::wstring& file) {
+  Place place = FilePlace(file);
+  place.task = true;
   return place;
 }
 

@@ -9,8 +9,9 @@
 //   subject <hex>                  the report line's subject, likewise
 //   changes <count>
 //   then per change:
-//     place value | place key | place file
-//     (a file place has only its "path" line, the file's full path, then its states)
+//     place value | place key | place file | place task
+//     (a file place has only its "path" line, the file's full path, then its states;
+//     a task place, the file of a scheduled task, has the same lines)
 //     root <hex of the root key>   80000000 classes, 80000001 user, 80000002 machine
 //     view 32 | view 64            the registry view: 64 is the 64-bit registry of 64-bit
 //                                  Windows, 32 the 32-bit one (the only one of 32-bit
@@ -47,11 +48,13 @@ struct Place {
   std::wstring name;
   bool wholeKey = false;
   bool file = false;
+  bool task = false;          // the file is a scheduled task's: the restore registers it again
   Reg::View view = Reg::Own;  // a backup is restored in the view it was taken from
 };
 Place ValuePlace(Reg::Root root, const std::wstring& path, const std::wstring& name, Reg::View view = Reg::Own);
 Place KeyPlace(Reg::Root root, const std::wstring& path, Reg::View view = Reg::Own);
 Place FilePlace(const std::wstring& path);
+Place TaskPlace(const std::wstring& file);
 
 // What a place holds at one moment.
 struct State {

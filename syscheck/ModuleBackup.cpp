@@ -7,8 +7,11 @@
 #include "platform/Files.h"
 #include "platform/Folders.h"
 #include "platform/System.h"
+#include "platform/Tasks.h"
 #include "platform/Text.h"
 #include "syscheck/checks/Checks.h"
+#include "syscheck/checks/ModuleTasks.h"
+#include "syscheck/checks/TaskXml.h"
 
 namespace ModuleBackup {
 namespace {
@@ -55,10 +58,34 @@ long ApplyFile(const Place& place, const State& state) {
   return done ? Reg::Ok : (long)error;
 }
 
+// --- scheduled tasks: files the scheduler knows as well ---
+
+// A task file lies in the real System32, which the 32-bit build reaches with its
+// redirection off; nothing is loaded meanwhile.
+bool CaptureTask(const Place& place, State* state) {
+  Files::RealSystemFolder real;
+  return CaptureFile(place, state);
+}
+
+// Registered again from its own XML where there is a scheduler, which writes the
+// file its own way; then the file holds exactly the bytes it held.
+long ApplyTask(const Place& place, const State& state) {
+  const std::wstring task = ModuleTasks::TaskPathOf(place.path);
+  if (task.empty()) return kInvalidData;
+  if (Tasks::Available() == Tasks::Ok) {
+    long rc = state.present ? Tasks::Register(task, TaskXml::Decode(state.value.data), Tasks::Logon::AsWritten)
+                            : Tasks::Delete(task);
+    if (rc != Tasks::Ok && (state.present || rc != Tasks::NotFound)) return rc;
+  }
+  Files::RealSystemFolder real;
+  return ApplyFile(place, state);
+}
+
 // --- the registry ---
 
 // False when the place cannot be read; a missing key or value is a state of its own.
 bool Capture(const Place& place, State* state) {
+  if (place.task) return CaptureTask(place, state);
   if (place.file) return CaptureFile(place, state);
   State read;
   long rc;
@@ -78,6 +105,7 @@ bool Capture(const Place& place, State* state) {
 long Absent(long rc) { return rc == Reg::NotFound ? Reg::Ok : rc; }
 
 long Apply(const Place& place, const State& state) {
+  if (place.task) return ApplyTask(place, state);
   if (place.file) return ApplyFile(place, state);
   if (place.wholeKey) {
     long rc = Absent(Reg::DeleteTree(place.root, place.path, place.view));

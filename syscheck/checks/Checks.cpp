@@ -13,6 +13,7 @@
 #include "syscheck/checks/ModuleRunOnce.h"
 #include "syscheck/checks/ModuleShellExecuteHooks.h"
 #include "syscheck/checks/ModuleStartupFolders.h"
+#include "syscheck/checks/ModuleTasks.h"
 #include "syscheck/checks/ModuleUserInit.h"
 #include "syscheck/checks/ModuleValuePlaces.h"
 #include "syscheck/checks/Winlogon.h"
@@ -119,6 +120,14 @@ bool StartupItem(const Changes& changes) {
   });
 }
 
+// One task's file in the scheduler's folder, there before the CLEAN: a restore
+// writes no other file, and registers nothing from elsewhere.
+bool TaskFile(const Changes& changes) {
+  return One(changes, [](const Change& change) {
+    return change.place.task && !ModuleTasks::TaskPathOf(change.place.path).empty();
+  });
+}
+
 bool ShellValue(const Changes& changes) { return WinlogonValue(changes, Winlogon::kShell); }
 bool UserinitValue(const Changes& changes) { return WinlogonValue(changes, Winlogon::kUserinit); }
 
@@ -150,6 +159,7 @@ const std::vector<Check>& InOrder() {
       {L"RSH", ModuleValuePlaces::CheckShellVerbs, ShellVerb},
       {L"RSV", ModuleValuePlaces::CheckServices, ServiceValue},
       {L"RSF", ModuleStartupFolders::CheckStartupFolders, StartupItem},
+      {L"RST", ModuleTasks::CheckScheduledTasks, TaskFile},
   };
   return checks;
 }

@@ -128,6 +128,14 @@ void ReadOnlyKey::Restore() {
   RegCloseKey(key);
 }
 
+std::vector<ModuleBackup::Backup> PlantBackup(const ModuleBackup::Backup& forged) {
+  ModuleBackup::Backup parsed;
+  EXPECT_TRUE(ModuleBackup::Parse(ModuleBackup::Format(forged), &parsed)) << "well-formed";
+  CreateDirectoryW(ModuleBackup::Folder().c_str(), nullptr);
+  testsupport::WriteFileBytes(ModuleBackup::Folder() + L"\\20261210-140322-001.bak", ModuleBackup::Format(forged));
+  return ModuleBackup::List();
+}
+
 void CheckTest::SetUp() {
   tk::SetApplicationTitle(L"Zorvane");
   tk::Show(FormMain::Get());

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "syscheck/ModuleBackup.h"
+
 namespace checksupport {
 
 // Stands in for the detection prompt while it lives: answers in turn from
@@ -68,6 +70,10 @@ class ReadOnlyKey {
   std::wstring path_;
   std::vector<BYTE> former_;
 };
+
+// Writes a hand-made backup into the backup folder, as someone with access to it
+// could, and lists the folder; the file is well-formed (it reads back whole).
+std::vector<ModuleBackup::Backup> PlantBackup(const ModuleBackup::Backup& forged);
 
 // A check run against the shown main window, from an empty report and an empty
 // backup folder; the real prompt comes back after.
