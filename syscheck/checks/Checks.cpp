@@ -116,7 +116,7 @@ bool ServiceValue(const Changes& changes) { return FurtherValue(changes, L"RSV")
 // One file right inside a Startup folder, kept whole.
 bool StartupItem(const Changes& changes) {
   return One(changes, [](const Change& change) {
-    return change.place.file && ModuleStartupFolders::IsStartupItem(change.place.path);
+    return change.place.file && !change.place.task && ModuleStartupFolders::IsStartupItem(change.place.path);
   });
 }
 

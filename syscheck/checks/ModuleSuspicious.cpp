@@ -1,5 +1,6 @@
 #include "syscheck/checks/ModuleSuspicious.h"
 
+#include "filescan/ModuleFileInfo.h"
 #include "platform/Files.h"
 #include "platform/Registry.h"
 #include "platform/System.h"
@@ -189,10 +190,22 @@ wstring HostedFile(const wstring& text, const wstring& program) {
   return {};
 }
 
+// What a clean Windows itself starts from the user's own folder: the OneDrive
+// client it installs for each user, and its updater. Only a file Microsoft's by its
+// version resource: one merely named so is judged like any other.
+bool IsWindowsOwnInProfile(const wstring& normal) {
+  static const wstring folder = Normal(L"%LOCALAPPDATA%\\Microsoft\\OneDrive") + L"\\";
+  if (Contains(folder, L"%") || !StartsWith(normal, folder)) return false;
+  wstring name = normal.substr(folder.size());
+  if (name != L"onedrive.exe" && name != L"onedrivestandaloneupdater.exe") return false;
+  return ModuleFileInfo::GetFileCompany(normal) == L"Microsoft Corporation";
+}
+
 Reason JudgePath(const wstring& path) {
   if (path.empty()) return Reason::None;
-  if (InWritableFolder(path)) return Reason::WritableFolder;
   wstring normal = NormalPath(path);
+  if (InWritableFolder(path) && !IsWindowsOwnInProfile(normal)) return Reason::WritableFolder;
+  Files::RealSystemFolder real;  // Windows starts an entry's program from the real System32
   if (IsRooted(normal) && !Files::Exists(normal)) return Reason::MissingFile;
   return Reason::None;
 }

@@ -66,11 +66,22 @@ std::vector<Seed> Seeds() {
       {L"RSV", HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\e2esvc", L"ImagePath", REG_EXPAND_SZ,
        kPublic + L"e2e-svc.exe"},
       {L"RSF", nullptr, StartupFolder() + L"\\e2e-start.exe", L"", 0, L"MZ e2e"},
+      {L"RST", nullptr, L"C:\\windows\\system32\\Tasks\\e2e-task", L"", 0,
+       L"\xFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Task version=\"1.2\" "
+       L"xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">\r\n  <Actions Context=\"Author\">\r\n"
+       L"    <Exec>\r\n      <Command>" +
+           kPublic + L"e2e-task.exe</Command>\r\n    </Exec>\r\n  </Actions>\r\n</Task>\r\n"},
   };
 }
 
+// A file's bytes: a task's XML as Windows writes it (UTF-16), a program's as they are.
+std::string FileBytes(const Seed& seed) {
+  if (seed.text[0] != L'\xFEFF') return std::string(seed.text.begin(), seed.text.end());
+  return std::string((const char*)seed.text.data(), seed.text.size() * sizeof(wchar_t));
+}
+
 void Plant(const Seed& seed) {
-  if (!seed.root) return ui::WriteFileBytes(seed.key, std::string("MZ e2e"));
+  if (!seed.root) return ui::WriteFileBytes(seed.key, FileBytes(seed));
   HKEY key;
   ASSERT_EQ(ERROR_SUCCESS,
             RegCreateKeyExW(seed.root, seed.key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr));
@@ -89,7 +100,7 @@ std::string Now(const Seed& seed) {
   if (!seed.root) {
     HANDLE file = CreateFileW(seed.key.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "";
-    char buffer[256];
+    char buffer[4096];
     DWORD read = 0;
     ReadFile(file, buffer, sizeof buffer, &read, nullptr);
     CloseHandle(file);

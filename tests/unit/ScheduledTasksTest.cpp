@@ -1,6 +1,10 @@
 // Scheduled tasks: the task files under System32\Tasks, as Windows writes them,
 // judged by the shared rules; CLEAN removes the task and its file, the restore
 // puts the file back byte for byte, and a backup naming another file is refused.
+#include <windows.h>
+
+#include <shlobj.h>
+
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -166,6 +170,12 @@ TEST_F(ScheduledTasks, NoFindingOnTheTasksOfACleanWindows) {
   PlaceProgram(defender + L"\\MpCmdRun.exe");
   CreateDirectoryW(L"C:\\Program Files (x86)\\Microsoft", nullptr);
   PlaceProgram(L"C:\\Program Files (x86)\\Microsoft\\EdgeUpdate\\MicrosoftEdgeUpdate.exe");
+  // OneDrive's updater, which Windows installs in each user's own folder.
+  wchar_t oneDrive[MAX_PATH];
+  ExpandEnvironmentStringsW(L"%LOCALAPPDATA%\\Microsoft\\OneDrive", oneDrive, MAX_PATH);
+  SHCreateDirectoryExW(nullptr, oneDrive, nullptr);
+  CopyFileW(testsupport::FixtureLibrary(L"ms").c_str(),
+            (std::wstring(oneDrive) + L"\\OneDriveStandaloneUpdater.exe").c_str(), FALSE);
   const std::wstring windows = L"\\Microsoft\\Windows\\";
   const struct {
     std::wstring task, actions;
@@ -188,6 +198,10 @@ TEST_F(ScheduledTasks, NoFindingOnTheTasksOfACleanWindows) {
       {windows + L"Registry\\RegIdleBackup", ComHandler(L"{CA767AA8-9157-4604-B64B-40747123D5F2}")},
       {windows + L"Servicing\\StartComponentCleanup", ComHandler(L"{752073A1-23F2-4396-85F0-8FDB879ED0ED}")},
       {windows + L"Wininet\\CacheTask", ComHandler(L"{0358B920-0AC7-461F-98F4-58E32CD89148}")},
+      {L"\\OneDrive Standalone Update Task-S-1-5-21-1-2-3-1001",
+       Exec(L"%localappdata%\\Microsoft\\OneDrive\\OneDriveStandaloneUpdater.exe")},
+      {L"\\OneDrive Reporting Task-S-1-5-21-1-2-3-1001",
+       Exec(L"%localappdata%\\Microsoft\\OneDrive\\OneDriveStandaloneUpdater.exe", L"/reporting")},
       {L"\\MicrosoftEdgeUpdateTaskMachineCore",
        Exec(L"C:\\Program Files (x86)\\Microsoft\\EdgeUpdate\\MicrosoftEdgeUpdate.exe", L"/c")},
   };

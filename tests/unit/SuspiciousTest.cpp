@@ -2,6 +2,8 @@
 // entries a clean Windows carries, which are none.
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include "platform/Text.h"
@@ -101,6 +103,29 @@ TEST_F(Suspicious, ProgramsWhereAnyUserCanWrite) {
       {L"C:\\ProgramData\\Zv Vendor\\agent.exe", Reason::None},
   };
   for (const Case& c : cases) Expect(c);
+}
+
+// The OneDrive client a clean Windows installs in each user's own folder is
+// Windows' own while Microsoft's version resource says so; a file put there under
+// its name is not.
+TEST_F(Suspicious, WindowsOwnOneDriveInTheProfilePassesAndAnImpostorDoesNot) {
+  wchar_t local[MAX_PATH];
+  ExpandEnvironmentStringsW(L"%LOCALAPPDATA%\\Microsoft\\OneDrive", local, MAX_PATH);
+  const std::wstring folder = local, updater = folder + L"\\OneDriveStandaloneUpdater.exe";
+  SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW(testsupport::FixtureLibrary(L"ms").c_str(), updater.c_str(), FALSE));
+  const Case microsoft[] = {
+      {L"\"%LOCALAPPDATA%\\Microsoft\\OneDrive\\OneDriveStandaloneUpdater.exe\" /reporting", Reason::None},
+      {L"%LOCALAPPDATA%\\Microsoft\\OneDrive\\OneDriveStandaloneUpdater.exe", Reason::None},
+  };
+  for (const Case& c : microsoft) Expect(c);
+  testsupport::WriteFileBytes(updater, "MZ not Microsoft's");
+  testsupport::WriteFileBytes(folder + L"\\OneDriveHelper.exe", "MZ");
+  const Case impostors[] = {
+      {L"%LOCALAPPDATA%\\Microsoft\\OneDrive\\OneDriveStandaloneUpdater.exe", Reason::WritableFolder},
+      {L"%LOCALAPPDATA%\\Microsoft\\OneDrive\\OneDriveHelper.exe", Reason::WritableFolder},
+  };
+  for (const Case& c : impostors) Expect(c);
 }
 
 TEST_F(Suspicious, TargetsThatDoNotExist) {
