@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "platform/System.h"
 #include "report/FormReport.h"
 #include "syscheck/FormMsg.h"
 #include "syscheck/TrustList.h"
@@ -13,6 +14,7 @@ std::vector<std::wstring> NeedsAdministrator;
 tk::Form* Owner;
 std::wstring (*Prompt)(const std::wstring& warning) = PromptDetection;
 bool KeepAnswers;
+std::vector<Record> Records;
 
 namespace {
 std::map<std::wstring, std::wstring> Answered;
@@ -77,6 +79,18 @@ bool Refused(const Finding& finding) {
   return false;
 }
 
+void Remember(const Finding& finding, Outcome outcome) {
+  Record record;
+  record.time = System::LocalTimestamp();
+  record.tag = finding.tag;
+  record.hasPlace = !finding.places.empty();
+  if (record.hasPlace) record.place = finding.places[0];
+  record.subject = finding.subject;
+  record.data = LineSubject(finding, outcome == Outcome::Cleaned);
+  record.outcome = outcome;
+  Records.push_back(record);
+}
+
 }  // namespace
 
 Outcome Handle(const Finding& finding) {
@@ -101,7 +115,10 @@ Outcome Handle(const Finding& finding) {
     outcome = Trust(finding, head);
   }
   UserChoice = L"NONE";
+  Remember(finding, outcome);
   return outcome;
 }
+
+void ForgetRecords() { Records.clear(); }
 
 }  // namespace Detection

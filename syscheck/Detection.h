@@ -58,4 +58,20 @@ enum class Outcome { Trusted, Cleaned, CleanFailed, Skipped, Allowed, TrustFaile
 // The whole cycle for one finding: trust test, prompt, backup and action, report line.
 Outcome Handle(const Finding& finding);
 
+// What became of one finding of this run, for the machine-readable report and the
+// event log. A trusted entry is no finding and leaves no record.
+struct Record {
+  std::wstring time;  // local time, "2026-12-11 07:30:00"
+  std::wstring tag;
+  // Where it was: the first place its CLEAN changes (none for a process).
+  bool hasPlace = false;
+  ModuleBackup::Place place;
+  std::wstring subject;  // as the prompt shows it and the trust list keeps it
+  std::wstring data;     // as the report line shows it
+  Outcome outcome = Outcome::Ignored;
+};
+// This run's records in the order the findings came; ForgetRecords starts a run.
+extern std::vector<Record> Records;
+void ForgetRecords();
+
 }  // namespace Detection

@@ -1,7 +1,9 @@
 #include "syscheck/SystemCheck.h"
 
 #include "common/SettingsStore.h"
+#include "platform/System.h"
 #include "report/FormReport.h"
+#include "report/ModuleEventLog.h"
 #include "syscheck/Detection.h"
 #include "syscheck/FormScanIng.h"
 #include "syscheck/checks/Checks.h"
@@ -42,7 +44,9 @@ void RunSystemCheck(tk::Form& owner) {
   Detection::Owner = &owner;
   Detection::NeedsAdministrator.clear();
   FormScanIng::ShowModal(owner);
+  double started = System::Milliseconds();
   Detection::ForgetAnswers();
+  Detection::ForgetRecords();
   const std::vector<Checks::Check>& checks = Checks::InOrder();
   for (size_t i = 0; i < checks.size() && !tk::Ending(); i++) {
     // An entry the eight checks asked about is not asked again at a further place.
@@ -51,6 +55,8 @@ void RunSystemCheck(tk::Form& owner) {
   }
   Detection::KeepAnswers = false;
   Detection::ForgetAnswers();
+  ModuleEventLog::WriteRun(Detection::Records,
+                           ModuleEventLog::Summarize(Detection::Records, (System::Milliseconds() - started) / 1000));
   if (!tk::Ending()) Conclude(owner);
   CheckRunning = false;
 }
