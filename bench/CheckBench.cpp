@@ -209,6 +209,8 @@ void Probe() {
   std::string bytes;
   const std::pair<const char*, std::function<void()>> kCalls[] = {
       {"judge_command", [&] { ModuleSuspicious::JudgeCommand(command); }},
+      {"judge_file", [] { ModuleSuspicious::JudgeFile(kProgram); }},
+      {"runs_hidden", [&] { ModuleSuspicious::RunsHiddenContent(command); }},
       {"program_file", [&] { ModuleProcess::ProgramFile(command); }},
       {"removable_or_network", [] { Files::OnRemovableOrNetworkDrive(kProgram); }},
       {"exists", [] { Files::Exists(kProgram); }},

@@ -30,21 +30,22 @@ wstring Folder(const wstring& path) {
   return slash == wstring::npos ? wstring() : path.substr(0, slash);
 }
 
-// Lower case, variables expanded, without the "\\?\" of a literal path.
-wstring Normal(const wstring& text) {
-  wstring normal = Text::Lower(System::ExpandEnvironment(Text::Trim(text)));
-  if (StartsWith(normal, L"\\\\?\\unc\\")) return L"\\\\" + normal.substr(8);
-  if (StartsWith(normal, L"\\\\?\\")) return normal.substr(4);
-  return normal;
+// Variables expanded, without the "\\?\" of a literal path, "/" read as "\\" when
+// `path`, letter case kept.
+wstring Expanded(const wstring& text, bool path) {
+  wstring expanded = System::ExpandEnvironment(Text::Trim(text));
+  if (Text::Lower(expanded.substr(0, 8)) == L"\\\\?\\unc\\") expanded = L"\\\\" + expanded.substr(8);
+  if (StartsWith(expanded, L"\\\\?\\")) expanded = expanded.substr(4);
+  for (wchar_t& c : expanded)
+    if (path && c == L'/') c = L'\\';
+  return expanded;
 }
 
+// Lower case, variables expanded, without the "\\?\" of a literal path.
+wstring Normal(const wstring& text) { return Text::Lower(Expanded(text, false)); }
+
 // A path as Normal makes it, "/" read as "\\" (switches keep theirs: only paths get this).
-wstring NormalPath(const wstring& path) {
-  wstring normal = Normal(path);
-  for (wchar_t& c : normal)
-    if (c == L'/') c = L'\\';
-  return normal;
-}
+wstring NormalPath(const wstring& path) { return Text::Lower(Expanded(path, true)); }
 
 // The folder that holds every user's profile, as the system says it.
 wstring ProfilesFolder() {
@@ -206,7 +207,8 @@ Reason JudgePath(const wstring& path) {
   wstring normal = NormalPath(path);
   if (InWritableFolder(path) && !IsWindowsOwnInProfile(normal)) return Reason::WritableFolder;
   Files::RealSystemFolder real;  // Windows starts an entry's program from the real System32
-  if (IsRooted(normal) && !Files::Exists(normal)) return Reason::MissingFile;
+  // Asked as written: a name in another letter case costs Wine a read of each folder.
+  if (IsRooted(normal) && !Files::Exists(Expanded(path, true))) return Reason::MissingFile;
   return Reason::None;
 }
 

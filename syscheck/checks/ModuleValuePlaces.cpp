@@ -1,6 +1,7 @@
 #include "syscheck/checks/ModuleValuePlaces.h"
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -240,9 +241,10 @@ bool ReadPlace(const Place& place, Reg::Root hive, const std::wstring& path, Reg
 
 void Examine(const Place& place, Reg::Root hive, const std::wstring& path, Reg::View view) {
   const std::wstring service = OfService(place) ? Head(path, ThroughEach(place.key, false)) : std::wstring();
-  if (OfService(place) && !StartsByItself(hive, service, view)) return;
   std::vector<Reg::Value> values;
-  if (!ReadPlace(place, hive, path, view, &values)) return;
+  // Most services hold no library of their own: the start is asked only where there is one.
+  if (!ReadPlace(place, hive, path, view, &values) || values.empty()) return;
+  if (OfService(place) && !StartsByItself(hive, service, view)) return;
   for (const Reg::Value& stored : values) {
     if (tk::Ending()) return;
     std::wstring text = Text::Trim(stored.Text());
@@ -268,15 +270,28 @@ void Examine(const Place& place, Reg::Root hive, const std::wstring& path, Reg::
   }
 }
 
+// The subkeys of a key, read once a check: the rows of a tag walk the same keys
+// (each service's image and libraries), and reading a long list costs a call a name.
+std::map<std::wstring, std::vector<std::wstring>> Listed;
+
+const std::vector<std::wstring>* Subkeys(Reg::Root hive, const std::wstring& path, Reg::View view) {
+  std::wstring id = std::to_wstring((long long)hive) + L":" + std::to_wstring(view) + L":" + Text::Lower(path);
+  auto known = Listed.find(id);
+  if (known != Listed.end()) return &known->second;
+  std::vector<std::wstring> names;
+  if (Reg::ReadSubkeys(hive, path, &names, view) != Reg::Ok) return nullptr;
+  return &(Listed[id] = std::move(names));
+}
+
 // Every key the pattern stands for below `path`, from its segment `at` on: each
 // subkey, as read once, in the place of each "<each>".
 void Expand(const Place& place, Reg::Root hive, Reg::View view, std::wstring path,
             const std::vector<std::wstring>& pattern, size_t at, std::vector<std::wstring>* keys) {
   for (; at < pattern.size() && pattern[at] != kEach; at++) path += (path.empty() ? L"" : L"\\") + pattern[at];
   if (at == pattern.size()) return keys->push_back(path);
-  std::vector<std::wstring> names;
-  if (Reg::ReadSubkeys(hive, path, &names, view) != Reg::Ok) return;
-  for (const std::wstring& name : names) Expand(place, hive, view, path + L"\\" + name, pattern, at + 1, keys);
+  const std::vector<std::wstring>* names = Subkeys(hive, path, view);
+  if (!names) return;
+  for (const std::wstring& name : *names) Expand(place, hive, view, path + L"\\" + name, pattern, at + 1, keys);
 }
 
 void ExamineIn(const Place& place, Reg::Root hive, Reg::View view) {
@@ -291,11 +306,13 @@ void ExamineIn(const Place& place, Reg::Root hive, Reg::View view) {
 }  // namespace
 
 void CheckTag(const wchar_t* tag) {
+  Listed.clear();
   for (const Place& place : kPlaces) {
     if (std::wstring(place.tag) != tag) continue;
     for (Reg::Root hive : RootsOf(place.hives))
       for (Reg::View view : Reg::ViewsOf(hive, Opened(place.key))) ExamineIn(place, hive, view);
   }
+  Listed.clear();
 }
 
 void CheckCommandProcessor() { CheckTag(L"RCP"); }
