@@ -127,8 +127,8 @@ void CommandClose_Click() { Unload(); }
 void Design(tk::Form& f) {
   ListBackups = tk::AddList(f, nullptr, L"ListBackups", 8, 8, 584, 176, true);
   TextPlaces = tk::AddText(f, nullptr, L"TextPlaces", 8, 190, 584, 60, tk::TextLines::Wrapped);
-  LabelNote = tk::AddLabel(f, nullptr, L"LabelNote", L"这里可以恢复清除时改动的注册表项目；已结束的进程无法恢复。", 8,
-                           256, 584, 16);
+  LabelNote = tk::AddLabel(f, nullptr, L"LabelNote",
+                           L"这里可以恢复清除时改动的注册表项目和移走的文件；已结束的进程无法恢复。", 8, 256, 584, 16);
   LabelFolder = tk::AddLabel(f, nullptr, L"LabelFolder", L"备份保存在：" + ModuleBackup::Folder(), 8, 274, 584, 16);
   CommandRestore = tk::AddButton(f, nullptr, L"CommandRestore", L"恢复", 8, 298, 88, 24);
   CommandDelete = tk::AddButton(f, nullptr, L"CommandDelete", L"删除备份", 104, 298, 88, 24);
