@@ -29,13 +29,20 @@ SetCompressor /SOLID lzma
 !define RUN_VALUE "Quorrel"
 !define MENU_FOLDER "$SMPROGRAMS\Zorvane"
 ; Exit codes of a silent run: the folder given holds files that are not ours; the
-; program still running after the wait; the logon start could not be set.
+; program still running after the wait; the logon start or the scheduled check could
+; not be set; a switch with a value it does not take.
 !define EXIT_REFUSED 2
 !define EXIT_STILL_RUNNING 3
 !define EXIT_NO_LOGON_TASK 4
+!define EXIT_BAD_SWITCH 5
 ; The logon task the setup registers for every user; the program registers its own
 ; per-user ones as "Quorrel-<SID>".
 !define TASK_ALL_USERS "Quorrel-AllUsers"
+; The scheduled check /SCHEDULE= registers: the program run with no window, as SYSTEM,
+; its findings in a dated JSON Lines report in the log folder and in the event log.
+!define TASK_CHECK "Zorvane-Check"
+; The program's image carries the messages of its events in the Application log.
+!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\Zorvane"
 
 ; The registry view the installation lives in.
 !if "${TARGET}" == "amd64-unicode"
@@ -335,32 +342,73 @@ Function FindInstallation32
 FunctionEnd
 !endif
 
-; The all-users logon task, in the form Windows keeps: the XML goes to the scheduler
-; as UTF-16 with its byte-order mark. "&" is the one character of a folder's name that
-; XML escapes.
-Function CreateAllUsersTask
+; A task's definition in the form Windows keeps: the XML goes to the scheduler as
+; UTF-16 with its byte-order mark. "&" is the one character of a folder's name that
+; XML escapes: $1 is the program's path escaped, $0 the open file.
+!macro TASK_XML_HEAD name
   InitPluginsDir
   ${WordReplace} "$INSTDIR\${EXE}" "&" "&amp;" "+" $1
-  FileOpen $0 "$PLUGINSDIR\${TASK_ALL_USERS}.xml" w
+  FileOpen $0 "$PLUGINSDIR\${name}.xml" w
   FileWriteUTF16LE /BOM $0 '<?xml version="1.0" encoding="UTF-16"?>$\r$\n'
   FileWriteUTF16LE $0 '<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">$\r$\n'
-  FileWriteUTF16LE $0 '  <Triggers>$\r$\n    <LogonTrigger>$\r$\n      <Enabled>true</Enabled>$\r$\n    </LogonTrigger>$\r$\n  </Triggers>$\r$\n'
-  FileWriteUTF16LE $0 '  <Principals>$\r$\n    <Principal id="Users">$\r$\n      <GroupId>S-1-5-32-545</GroupId>$\r$\n'
-  FileWriteUTF16LE $0 '      <RunLevel>HighestAvailable</RunLevel>$\r$\n    </Principal>$\r$\n  </Principals>$\r$\n'
-  FileWriteUTF16LE $0 '  <Settings>$\r$\n    <MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>$\r$\n'
-  FileWriteUTF16LE $0 '    <DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>$\r$\n'
-  FileWriteUTF16LE $0 '    <StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>$\r$\n'
-  FileWriteUTF16LE $0 '    <ExecutionTimeLimit>PT0S</ExecutionTimeLimit>$\r$\n  </Settings>$\r$\n'
-  FileWriteUTF16LE $0 '  <Actions Context="Users">$\r$\n    <Exec>$\r$\n      <Command>"$1"</Command>$\r$\n'
-  FileWriteUTF16LE $0 '      <Arguments>/logon</Arguments>$\r$\n    </Exec>$\r$\n  </Actions>$\r$\n</Task>$\r$\n'
-  FileClose $0
-  Push '/create /tn "${TASK_ALL_USERS}" /xml "$PLUGINSDIR\${TASK_ALL_USERS}.xml" /f'
+!macroend
+
+; Hands the definition to the scheduler; a failure is said and ends a silent setup
+; with EXIT_NO_LOGON_TASK.
+!macro TASK_XML_REGISTER name failure
+  Push '/create /tn "${name}" /xml "$PLUGINSDIR\${name}.xml" /f'
   Call Schtasks
   Pop $0
   ${If} $0 != 0
     SetErrorLevel ${EXIT_NO_LOGON_TASK}
-    MessageBox MB_OK|MB_ICONEXCLAMATION "无法设置开机时自动运行（schtasks 返回 $0）。" /SD IDOK
+    MessageBox MB_OK|MB_ICONEXCLAMATION "${failure}（schtasks 返回 $0）。" /SD IDOK
   ${EndIf}
+!macroend
+
+; Runs whether or not on batteries, one copy at a time.
+!define TASK_XML_SETTINGS '    <MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>$\r$\n    <DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>$\r$\n    <StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>$\r$\n'
+
+; The all-users logon task.
+Function CreateAllUsersTask
+  !insertmacro TASK_XML_HEAD "${TASK_ALL_USERS}"
+  FileWriteUTF16LE $0 '  <Triggers>$\r$\n    <LogonTrigger>$\r$\n      <Enabled>true</Enabled>$\r$\n    </LogonTrigger>$\r$\n  </Triggers>$\r$\n'
+  FileWriteUTF16LE $0 '  <Principals>$\r$\n    <Principal id="Users">$\r$\n      <GroupId>S-1-5-32-545</GroupId>$\r$\n'
+  FileWriteUTF16LE $0 '      <RunLevel>HighestAvailable</RunLevel>$\r$\n    </Principal>$\r$\n  </Principals>$\r$\n'
+  FileWriteUTF16LE $0 '  <Settings>$\r$\n${TASK_XML_SETTINGS}'
+  FileWriteUTF16LE $0 '    <ExecutionTimeLimit>PT0S</ExecutionTimeLimit>$\r$\n  </Settings>$\r$\n'
+  FileWriteUTF16LE $0 '  <Actions Context="Users">$\r$\n    <Exec>$\r$\n      <Command>"$1"</Command>$\r$\n'
+  FileWriteUTF16LE $0 '      <Arguments>/logon</Arguments>$\r$\n    </Exec>$\r$\n  </Actions>$\r$\n</Task>$\r$\n'
+  FileClose $0
+  !insertmacro TASK_XML_REGISTER "${TASK_ALL_USERS}" "无法设置开机时自动运行"
+FunctionEnd
+
+; "DAILY" or "WEEKLY" from /SCHEDULE=; empty: no scheduled check.
+Var Schedule
+
+; The scheduled check: every day, or every Monday, at noon, when more machines are on
+; than at night; a start missed while the machine was off comes when it is on again.
+; The report goes into the log folder itself (named without a last backslash, which
+; a command line would read as an escaped quote): the program names a dated file there.
+Function CreateCheckTask
+  !insertmacro TASK_XML_HEAD "${TASK_CHECK}"
+  FileWriteUTF16LE $0 '  <Triggers>$\r$\n    <CalendarTrigger>$\r$\n      <StartBoundary>2026-01-01T12:00:00</StartBoundary>$\r$\n'
+  ${If} $Schedule == "WEEKLY"
+    FileWriteUTF16LE $0 '      <ScheduleByWeek>$\r$\n        <WeeksInterval>1</WeeksInterval>$\r$\n'
+    FileWriteUTF16LE $0 '        <DaysOfWeek>$\r$\n          <Monday />$\r$\n        </DaysOfWeek>$\r$\n      </ScheduleByWeek>$\r$\n'
+  ${Else}
+    FileWriteUTF16LE $0 '      <ScheduleByDay>$\r$\n        <DaysInterval>1</DaysInterval>$\r$\n      </ScheduleByDay>$\r$\n'
+  ${EndIf}
+  FileWriteUTF16LE $0 '    </CalendarTrigger>$\r$\n  </Triggers>$\r$\n'
+  FileWriteUTF16LE $0 '  <Principals>$\r$\n    <Principal id="System">$\r$\n      <UserId>S-1-5-18</UserId>$\r$\n'
+  FileWriteUTF16LE $0 '      <RunLevel>HighestAvailable</RunLevel>$\r$\n    </Principal>$\r$\n  </Principals>$\r$\n'
+  FileWriteUTF16LE $0 '  <Settings>$\r$\n${TASK_XML_SETTINGS}'
+  FileWriteUTF16LE $0 '    <StartWhenAvailable>true</StartWhenAvailable>$\r$\n'
+  FileWriteUTF16LE $0 '    <ExecutionTimeLimit>PT2H</ExecutionTimeLimit>$\r$\n  </Settings>$\r$\n'
+  ${WordReplace} "$INSTDIR\log" "&" "&amp;" "+" $2
+  FileWriteUTF16LE $0 '  <Actions Context="System">$\r$\n    <Exec>$\r$\n      <Command>"$1"</Command>$\r$\n'
+  FileWriteUTF16LE $0 '      <Arguments>/check /report "$2"</Arguments>$\r$\n    </Exec>$\r$\n  </Actions>$\r$\n</Task>$\r$\n'
+  FileClose $0
+  !insertmacro TASK_XML_REGISTER "${TASK_CHECK}" "无法设置定时检查"
 FunctionEnd
 
 ; The box starts every user's program at logon through the all-users task; each user
@@ -376,6 +424,15 @@ Section "-Logon start and programs list"
     Push "${TASK_ALL_USERS}"
     Call DeleteTask
   ${EndIf}
+  ${If} $Schedule != ""
+    Call CreateCheckTask
+  ${Else}
+    Push "${TASK_CHECK}"
+    Call DeleteTask
+  ${EndIf}
+  ; The event viewer and the collectors read the events' texts from the program.
+  WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\${EXE}"
+  WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
 
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "Zorvane ${VERSION}"
@@ -507,6 +564,21 @@ Function .onInit
       !insertmacro UnselectSection ${SecAutoRun}
     ${EndIf}
   ${EndIf}
+  ; Each setup says whether the machine keeps a scheduled check: without /SCHEDULE= an
+  ; upgrade removes it, as /SCHEDULE=0 does. A value it does not know changes nothing.
+  ClearErrors
+  ${GetOptions} $1 "/SCHEDULE=" $2
+  ${IfNot} ${Errors}
+    ${If} $2 == "DAILY"
+      StrCpy $Schedule "DAILY"
+    ${ElseIf} $2 == "WEEKLY"
+      StrCpy $Schedule "WEEKLY"
+    ${ElseIf} $2 != "0"
+      MessageBox MB_OK|MB_ICONSTOP "/SCHEDULE=$2 无效：只能是 DAILY、WEEKLY 或 0。" /SD IDOK
+      SetErrorLevel ${EXIT_BAD_SWITCH}
+      Quit
+    ${EndIf}
+  ${EndIf}
   ${If} ${Silent}
     Call FolderIsOurs
     ${If} $0 = 0
@@ -600,6 +672,22 @@ Function un.RemoveLogonStarts
   Call un.RemoveRunValues
 FunctionEnd
 
+; The scheduled check and the event source, when they are this installation's.
+Function un.RemoveCheckAndSource
+  ${If} ${FileExists} "$TaskFolder\${TASK_CHECK}"
+    Push "$TaskFolder\${TASK_CHECK}"
+    Call un.TaskStartsThisProgram
+    ${If} $0 = 1
+      Push "${TASK_CHECK}"
+      Call un.DeleteTask
+    ${EndIf}
+  ${EndIf}
+  ReadRegStr $0 HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile"
+  ${If} $0 == "$INSTDIR\${EXE}"
+    DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
+  ${EndIf}
+FunctionEnd
+
 Section "-un.Program"
   Call un.CloseRunning
   !insertmacro ZORVANE_REMOVE_FILES "$INSTDIR"
@@ -612,6 +700,7 @@ Section "-un.Program"
   RMDir "${MENU_FOLDER}"
 
   Call un.RemoveLogonStarts
+  Call un.RemoveCheckAndSource
   DeleteRegKey HKLM "${UNINST_KEY}"
   RMDir "$INSTDIR"  ; only when empty: the user's data keeps the folder
 SectionEnd

@@ -1,6 +1,45 @@
 #include "report/ModuleEventLog.h"
 
+#include <cstdio>
+
+#include "platform/EventLog.h"
+#include "platform/System.h"
+
 namespace ModuleEventLog {
+namespace {
+
+// The words the machine-readable report uses too.
+const wchar_t* OutcomeWord(Detection::Outcome outcome) {
+  switch (outcome) {
+    case Detection::Outcome::Cleaned: return L"cleaned";
+    case Detection::Outcome::CleanFailed: return L"clean_failed";
+    case Detection::Outcome::Skipped: return L"skipped";
+    case Detection::Outcome::Allowed: return L"allowed";
+    case Detection::Outcome::TrustFailed: return L"trust_failed";
+    case Detection::Outcome::Trusted:  // no record is made of a trusted entry
+    case Detection::Outcome::Ignored: break;
+  }
+  return L"ignored";
+}
+
+const wchar_t* RootName(Reg::Root root) {
+  switch (root) {
+    case Reg::ClassesRoot: return L"HKCR";
+    case Reg::CurrentUser: return L"HKCU";
+    case Reg::LocalMachine: break;
+  }
+  return L"HKLM";
+}
+
+std::wstring OrDash(const std::wstring& text) { return text.empty() ? L"-" : text; }
+
+std::wstring Seconds(double seconds) {
+  wchar_t text[32] = {};
+  swprintf(text, 32, L"%.1f", seconds);
+  return text;
+}
+
+}  // namespace
 
 Summary Summarize(const std::vector<Detection::Record>& records, double seconds) {
   Summary summary;
@@ -13,6 +52,35 @@ Summary Summarize(const std::vector<Detection::Record>& records, double seconds)
   return summary;
 }
 
-void WriteRun(const std::vector<Detection::Record>&, const Summary&) {}
+std::vector<std::wstring> FindingStrings(const Detection::Record& record) {
+  std::wstring root = L"-", view = L"-", key = L"-", name = L"-";
+  if (record.hasPlace && record.place.file) {
+    root = L"file";
+    key = record.place.path;
+  } else if (record.hasPlace) {
+    root = RootName(record.place.root);
+    view = Reg::Reaches64(record.place.view) ? L"64" : L"32";
+    key = OrDash(record.place.path);
+    name = record.place.wholeKey ? L"-" : record.place.name;
+  }
+  return {record.time,         System::ComputerName(),     record.tag, root, view, key, name, OrDash(record.subject),
+          OrDash(record.data), OutcomeWord(record.outcome)};
+}
+
+std::vector<std::wstring> SummaryStrings(const Summary& summary) {
+  return {std::to_wstring(summary.found), std::to_wstring(summary.cleaned), std::to_wstring(summary.failed),
+          Seconds(summary.seconds), kVersion};
+}
+
+void WriteRun(const std::vector<Detection::Record>& records, const Summary& summary) {
+  for (const Detection::Record& record : records) {
+    bool failed = record.outcome == Detection::Outcome::CleanFailed;
+    EventLog::Report(kSource, failed ? EventLog::Type::Error : EventLog::Type::Warning,
+                     failed ? kCleanFailed : kFinding, FindingStrings(record));
+  }
+  bool found = summary.found > 0;
+  EventLog::Report(kSource, found ? EventLog::Type::Warning : EventLog::Type::Information,
+                   found ? kRunFindings : kRunClean, SummaryStrings(summary));
+}
 
 }  // namespace ModuleEventLog

@@ -8,6 +8,14 @@
 
 namespace ModuleEventLog {
 
+constexpr wchar_t kSource[] = L"Zorvane";
+// The event ids, each a message of assets/ZorvaneEvents.mc.
+constexpr unsigned long kRunClean = 1000;     // information: a run that found nothing
+constexpr unsigned long kFinding = 1001;      // warning: one finding, whatever its answer
+constexpr unsigned long kCleanFailed = 1002;  // error: a finding whose CLEAN failed
+constexpr unsigned long kRunFindings = 1003;  // warning: a run that found something
+constexpr wchar_t kVersion[] = L"3.3";
+
 struct Summary {
   int found = 0;    // findings, every answer counted
   int cleaned = 0;  // CLEAN carried out
@@ -17,7 +25,15 @@ struct Summary {
 Summary Summarize(const std::vector<Detection::Record>& records, double seconds);
 
 // The run's events: a warning for each finding, an error for each failed CLEAN, and
-// the summary (information when nothing was found).
+// the summary (information when nothing was found). A log that cannot be written
+// is passed over.
 void WriteRun(const std::vector<Detection::Record>& records, const Summary& summary);
+
+// A finding's insertion strings, in the order the messages number them: time,
+// computer, check, root, view, key, value name, subject, data, outcome ("-" where a
+// field does not apply, as for a process, which has no place).
+std::vector<std::wstring> FindingStrings(const Detection::Record& record);
+// The summary's: found, cleaned, failed, seconds, version.
+std::vector<std::wstring> SummaryStrings(const Summary& summary);
 
 }  // namespace ModuleEventLog

@@ -26,7 +26,8 @@ export LOCPATH="$BUILD_DIR/locale"
 # bash itself cannot load the private locale (it ignores LOCPATH) and warns; the
 # variables are for the Wine processes, so hush that warning.
 { export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8; } 2>/dev/null
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# WINE_TRACE adds debug channels (e.g. "+pid,+eventlog"): see wine-run.sh.
+export WINEDEBUG="-all${WINE_TRACE:+,$WINE_TRACE}" WINEDLLOVERRIDES="mscoree,mshtml="
 case "${WINE_ARCH:-win64}" in
   win32) export WINEARCH=win32 ZV_WINE=/usr/lib/wine/wine; ZV_TEMPLATE="$BUILD_DIR/wine/template" ;;
   win64) export WINEARCH=win64 ZV_WINE=/usr/lib/wine/wine64; ZV_TEMPLATE="$BUILD_DIR/wine/template64" ;;

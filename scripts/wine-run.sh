@@ -8,6 +8,9 @@
 # the prefix but not C:\test: a standard user's read-only Program Files. When
 # WINE_FIRST_ARGS is set too, the program runs once before, as root, with those
 # arguments (what an administrator did earlier on that machine).
+# With WINE_TRACE=CHANNELS (e.g. "+pid,+eventlog") Wine traces those channels and the
+# program's stderr goes to C:\wine-trace.txt, which it may read back while it runs
+# (Wine keeps no event log but traces each event); the file is shown at the end.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 keep=0 secs=300
@@ -50,6 +53,7 @@ cleanup() {
   zv_prefix_end "$pfx"
   zv_xvfb_stop
   rm -f "$pfx/.cpu"
+  [ ! -f "$pfx/drive_c/wine-trace.txt" ] || cat "$pfx/drive_c/wine-trace.txt" >&2
   if [ "$keep" = 1 ]; then echo "wine-run: kept prefix $pfx" >&2; else rm -rf "$pfx"; fi
 }
 trap cleanup EXIT
@@ -107,7 +111,9 @@ fi
 # "-p60", not "-p 60": with a space the number is dropped and the server stays forever.
 "${as_owner[@]}" taskset -c "$cpu" "$ZV_WINESERVER" -p60 </dev/null
 # In the background so that a signal to this script is handled at once.
-timeout -k 5 "$secs" "${as_owner[@]}" taskset -c "$cpu" "$ZV_WINE" "C:\\test\\$(basename "$prog")" "$@" &
+# exec: the background job is timeout itself, which the cleanup can end.
+run() { exec timeout -k 5 "$secs" "${as_owner[@]}" taskset -c "$cpu" "$ZV_WINE" "C:\\test\\$(basename "$prog")" "$@"; }
+if [ -n "${WINE_TRACE:-}" ]; then run "$@" 2>"$pfx/drive_c/wine-trace.txt" & else run "$@" & fi
 wpid=$!
 rc=0
 wait "$wpid" || rc=$?

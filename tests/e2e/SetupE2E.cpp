@@ -295,16 +295,20 @@ TEST_F(Setup, AutoRunRegistersTheAllUsersLogonTaskAndZeroRemovesIt) {
 // drops its trigger, principal and action, so they are read before it takes them).
 const wchar_t kWineOverrides[] = L"Software\\Wine\\DllOverrides";
 
-TEST_F(Setup, TheLogonTaskStartsTheProgramAtEveryUsersLogonWithHighestRights) {
+// A silent setup with this program standing in for schtasks; the definition it was
+// handed for the task, as UTF-16 text (empty when none).
+std::wstring HandedOver(const std::wstring& options, const std::wstring& task, long* code) {
   const std::wstring schtasks = KnownFolder(CSIDL_SYSTEM) + L"\\schtasks.exe";
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  ASSERT_TRUE(MoveFileW(schtasks.c_str(), (schtasks + L".real").c_str()));
-  ASSERT_TRUE(CopyFileW(self, schtasks.c_str(), FALSE));
+  DeleteFileW((L"C:\\test\\schtasks-" + task + L".xml").c_str());
+  if (!MoveFileW(schtasks.c_str(), (schtasks + L".real").c_str()) || !CopyFileW(self, schtasks.c_str(), FALSE)) {
+    *code = -1;
+    return {};
+  }
   // Wine starts its own schtasks whatever the file is, unless told to take the file.
   ui::SetRegText(HKEY_CURRENT_USER, kWineOverrides, L"schtasks.exe", L"native");
-  // "&" is the one character of a folder's name that XML escapes.
-  long code = InstallSilently(L"/AUTORUN=1 /D=C:\\Apps\\R&D Zorvane");
+  *code = InstallSilently(options);
   HKEY overrides;
   if (RegOpenKeyExW(HKEY_CURRENT_USER, kWineOverrides, 0, KEY_SET_VALUE, &overrides) == ERROR_SUCCESS) {
     RegDeleteValueW(overrides, L"schtasks.exe");
@@ -312,9 +316,14 @@ TEST_F(Setup, TheLogonTaskStartsTheProgramAtEveryUsersLogonWithHighestRights) {
   }
   DeleteFileW(schtasks.c_str());
   MoveFileW((schtasks + L".real").c_str(), schtasks.c_str());
-  ASSERT_EQ(0, code);
+  return FileText16(L"C:\\test\\schtasks-" + task + L".xml");
+}
 
-  std::wstring xml = FileText16(L"C:\\test\\schtasks-Quorrel-AllUsers.xml");
+TEST_F(Setup, TheLogonTaskStartsTheProgramAtEveryUsersLogonWithHighestRights) {
+  // "&" is the one character of a folder's name that XML escapes.
+  long code = 0;
+  std::wstring xml = HandedOver(L"/AUTORUN=1 /D=C:\\Apps\\R&D Zorvane", kAllUsersTask, &code);
+  ASSERT_EQ(0, code);
   ASSERT_FALSE(xml.empty());
   EXPECT_EQ(L'\xFEFF', xml[0]);
   const wchar_t* const parts[] = {L"<LogonTrigger>",
@@ -328,6 +337,93 @@ TEST_F(Setup, TheLogonTaskStartsTheProgramAtEveryUsersLogonWithHighestRights) {
                                   L"<StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>"};
   for (const wchar_t* part : parts) EXPECT_NE(std::wstring::npos, xml.find(part)) << part;
   EXPECT_EQ(std::wstring::npos, xml.find(L"<UserId>")) << "any user, not one";
+}
+
+const wchar_t kCheckTask[] = L"Zorvane-Check";
+const wchar_t kEventSource[] = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Zorvane";
+
+// The scheduled check runs the program with no window as SYSTEM, daily or every
+// Monday at noon, its report going into the log folder (named without a last
+// backslash, which a command line would read as an escaped quote).
+TEST_F(Setup, ScheduleHandsTheSchedulerADailyOrWeeklyCheckAsSystem) {
+  const struct {
+    const wchar_t* value;
+    std::vector<const wchar_t*> parts;
+  } schedules[] = {
+      {L"DAILY", {L"<ScheduleByDay>", L"<DaysInterval>1</DaysInterval>"}},
+      {L"weekly", {L"<ScheduleByWeek>", L"<WeeksInterval>1</WeeksInterval>", L"<DaysOfWeek>", L"<Monday />"}},
+  };
+  const wchar_t* const common[] = {
+      L"<CalendarTrigger>",
+      L"<StartBoundary>2026-01-01T12:00:00</StartBoundary>",
+      L"<UserId>S-1-5-18</UserId>",
+      L"<RunLevel>HighestAvailable</RunLevel>",
+      L"<Command>\"C:\\Apps\\R&amp;D Zorvane\\Quorrel2006.exe\"</Command>",
+      L"<Arguments>/check /report \"C:\\Apps\\R&amp;D Zorvane\\log\"</Arguments>",
+      L"<StartWhenAvailable>true</StartWhenAvailable>",
+      L"<MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>",
+      L"<DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>",
+  };
+  for (auto& schedule : schedules) {
+    SCOPED_TRACE(schedule.value);
+    long code = 0;
+    std::wstring xml =
+        HandedOver(std::wstring(L"/SCHEDULE=") + schedule.value + L" /D=C:\\Apps\\R&D Zorvane", kCheckTask, &code);
+    ASSERT_EQ(0, code);
+    ASSERT_FALSE(xml.empty());
+    EXPECT_EQ(L'\xFEFF', xml[0]);
+    for (const wchar_t* part : common) EXPECT_NE(std::wstring::npos, xml.find(part)) << part;
+    for (const wchar_t* part : schedule.parts) EXPECT_NE(std::wstring::npos, xml.find(part)) << part;
+    EXPECT_EQ(std::wstring::npos,
+              xml.find(schedule.value == std::wstring(L"DAILY") ? L"<ScheduleByWeek>" : L"<ScheduleByDay>"));
+  }
+}
+
+// Every setup says whether the machine keeps the scheduled check: without /SCHEDULE=
+// an upgrade removes it, as /SCHEDULE=0 does. The uninstaller removes it and the event
+// source with the program.
+TEST_F(Setup, ScheduleRegistersTheCheckAndTheEventSourceGoesWithTheProgram) {
+  const std::wstring folder = L"C:\\Apps\\Scheduled";
+  const struct {
+    const wchar_t* options;
+    bool registered;
+  } steps[] = {{L"/SCHEDULE=DAILY", true},
+               {L"", false},
+               {L"/SCHEDULE=WEEKLY", true},
+               {L"/SCHEDULE=0", false},
+               {L"/SCHEDULE=DAILY", true}};
+  for (auto& step : steps) {
+    SCOPED_TRACE(step.options);
+    ASSERT_EQ(0, InstallSilently(std::wstring(step.options) + L" /D=" + folder));
+    EXPECT_EQ(step.registered, Exists(TaskFile(kCheckTask)));
+  }
+  HKEY key;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEventSource, 0, KEY_READ, &key));
+  wchar_t file[MAX_PATH] = {};
+  DWORD type = 0, size = sizeof file - sizeof(wchar_t), types = 0, typesSize = sizeof types;
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, L"EventMessageFile", nullptr, &type, (BYTE*)file, &size));
+  EXPECT_EQ((DWORD)REG_EXPAND_SZ, type);
+  EXPECT_EQ(folder + L"\\Quorrel2006.exe", file);
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, L"TypesSupported", nullptr, &type, (BYTE*)&types, &typesSize));
+  EXPECT_EQ((DWORD)REG_DWORD, type);
+  EXPECT_EQ(7u, types);
+  RegCloseKey(key);
+
+  UninstallSilently(folder);
+  EXPECT_FALSE(Exists(TaskFile(kCheckTask)));
+  EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEventSource, 0, KEY_READ, &key));
+}
+
+// A value the switch does not take ends a silent setup with its own code before
+// anything is written, whatever else was asked for.
+TEST_F(Setup, ABadScheduleIsRefusedBeforeAnythingIsInstalled) {
+  for (const wchar_t* value : {L"HOURLY", L"", L"1", L"DAILYX"}) {
+    SCOPED_TRACE(value);
+    EXPECT_EQ(5, RunAndWait(std::wstring(L"\"") + kSetup + L"\" /S /SCHEDULE=" + value + L" /D=C:\\Apps\\Bad"));
+    EXPECT_FALSE(Exists(L"C:\\Apps\\Bad\\Quorrel2006.exe"));
+    EXPECT_FALSE(Installed());
+    EXPECT_FALSE(Exists(TaskFile(kCheckTask)));
+  }
 }
 
 // A folder holding files of anybody else is refused before anything is written (the
