@@ -382,7 +382,8 @@ Function CreateAllUsersTask
   !insertmacro TASK_XML_REGISTER "${TASK_ALL_USERS}" "无法设置开机时自动运行"
 FunctionEnd
 
-; "DAILY" or "WEEKLY" from /SCHEDULE=; empty: no scheduled check.
+; "DAILY" or "WEEKLY" from /SCHEDULE=, "0" to remove the scheduled check; empty:
+; the machine keeps what it has.
 Var Schedule
 
 ; The scheduled check: every day, or every Monday, at noon, when more machines are on
@@ -424,11 +425,11 @@ Section "-Logon start and programs list"
     Push "${TASK_ALL_USERS}"
     Call DeleteTask
   ${EndIf}
-  ${If} $Schedule != ""
-    Call CreateCheckTask
-  ${Else}
+  ${If} $Schedule == "0"
     Push "${TASK_CHECK}"
     Call DeleteTask
+  ${ElseIf} $Schedule != ""
+    Call CreateCheckTask
   ${EndIf}
   ; The event viewer and the collectors read the events' texts from the program.
   WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\${EXE}"
@@ -564,8 +565,8 @@ Function .onInit
       !insertmacro UnselectSection ${SecAutoRun}
     ${EndIf}
   ${EndIf}
-  ; Each setup says whether the machine keeps a scheduled check: without /SCHEDULE= an
-  ; upgrade removes it, as /SCHEDULE=0 does. A value it does not know changes nothing.
+  ; /SCHEDULE=0 removes the scheduled check; without /SCHEDULE= an upgrade keeps what an
+  ; administrator set up. A value it does not know changes nothing.
   ClearErrors
   ${GetOptions} $1 "/SCHEDULE=" $2
   ${IfNot} ${Errors}
@@ -573,7 +574,9 @@ Function .onInit
       StrCpy $Schedule "DAILY"
     ${ElseIf} $2 == "WEEKLY"
       StrCpy $Schedule "WEEKLY"
-    ${ElseIf} $2 != "0"
+    ${ElseIf} $2 == "0"
+      StrCpy $Schedule "0"
+    ${Else}
       MessageBox MB_OK|MB_ICONSTOP "/SCHEDULE=$2 无效：只能是 DAILY、WEEKLY 或 0。" /SD IDOK
       SetErrorLevel ${EXIT_BAD_SWITCH}
       Quit

@@ -388,9 +388,10 @@ TEST_F(Setup, ScheduleRegistersTheCheckAndTheEventSourceGoesWithTheProgram) {
     const wchar_t* options;
     bool registered;
   } steps[] = {{L"/SCHEDULE=DAILY", true},
-               {L"", false},
+               {L"", true},  // an upgrade without the switch keeps what the administrator set up
                {L"/SCHEDULE=WEEKLY", true},
                {L"/SCHEDULE=0", false},
+               {L"", false},
                {L"/SCHEDULE=DAILY", true}};
   for (auto& step : steps) {
     SCOPED_TRACE(step.options);
