@@ -80,7 +80,10 @@ bool IsCandidate(const std::wstring& name) {
 void Examine(const Sink& sink, const std::wstring& path) {
   ShowStatus(sink, Shorten(path));
   Examination examination = ExamineFile(path);
-  if (examination.suspicious) AddResult(sink, L" " + FindingText(path, examination.company) + L"\r\n");
+  if (examination.suspicious) {
+    AddResult(sink, L" " + FindingText(path, examination.company) + L"\r\n");
+    if (sink.found) sink.found(path, examination.company);
+  }
   // A device or pipe under a file's name is worth a look: the user hears of it.
   if (examination.error == Files::kNotAFile) AddResult(sink, L" 无法检查：" + path + L" | 原因：不是文件\r\n");
 }

@@ -19,6 +19,8 @@ struct Sink {
   std::function<void(const std::wstring& text)> status;   // shortened path of the file being examined
   std::function<void(const std::wstring& lines)> result;  // one or more result lines, each with its CR LF
   std::function<void()> yield;                            // handle pending window messages
+  // Each suspicious file as found, for a run that keeps findings rather than lines.
+  std::function<void(const std::wstring& path, const std::wstring& company)> found;
 };
 
 // How much of a candidate the scan reads: the signature must lie within it.

@@ -92,11 +92,6 @@ bool AskPath(const PathQuery& query, std::wstring* path) {
   return true;
 }
 
-bool FullPath(const std::wstring& path, std::wstring* full) {
-  return AskPath(
-      [&](wchar_t* buffer, DWORD capacity) { return GetFullPathNameW(path.c_str(), capacity, buffer, nullptr); }, full);
-}
-
 HANDLE NotAFile() {
   SetLastError(kNotAFile);
   return INVALID_HANDLE_VALUE;
@@ -286,6 +281,11 @@ std::wstring LongPath(const std::wstring& path) {
   if (full.find(L'~') == std::wstring::npos) return full;
   AskPath([&](wchar_t* buffer, DWORD capacity) { return GetLongPathNameW(full.c_str(), buffer, capacity); }, &longer);
   return longer;
+}
+
+bool FullPath(const std::wstring& path, std::wstring* full) {
+  return AskPath(
+      [&](wchar_t* buffer, DWORD capacity) { return GetFullPathNameW(path.c_str(), capacity, buffer, nullptr); }, full);
 }
 
 bool CanWriteIn(const std::wstring& folder) {

@@ -94,6 +94,8 @@ bool FileExists(const std::wstring& path);
 // names in their long form where the file exists; the path as given where it
 // cannot be resolved. A relative path is taken from the current folder.
 std::wstring LongPath(const std::wstring& path);
+// The path made full against the current folder; false when the system cannot.
+bool FullPath(const std::wstring& path, std::wstring* full);
 // This process may create files in the folder: one is made and deleted again.
 bool CanWriteIn(const std::wstring& folder);
 // Makes the folder unless it is there already; false when there is none after.

@@ -92,6 +92,16 @@ std::wstring CommandArguments() {
   return line;
 }
 
+std::vector<std::wstring> CommandArgumentList() {
+  std::vector<std::wstring> list;
+  int count = 0;
+  wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!words) return list;
+  for (int i = 1; i < count; i++) list.push_back(words[i]);
+  LocalFree(words);
+  return list;
+}
+
 std::wstring TodayShortDate() {
   char buffer[128] = {};
   int length = GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, buffer, sizeof buffer);
@@ -105,6 +115,25 @@ std::wstring LocalTimestamp() {
   swprintf(text, 32, L"%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
            now.wSecond);
   return text;
+}
+
+std::wstring UtcOffset() {
+  TIME_ZONE_INFORMATION zone = {};
+  DWORD which = GetTimeZoneInformation(&zone);
+  long bias = zone.Bias;  // minutes to add to local time for UTC
+  if (which == TIME_ZONE_ID_STANDARD) bias += zone.StandardBias;
+  if (which == TIME_ZONE_ID_DAYLIGHT) bias += zone.DaylightBias;
+  long ahead = -bias;
+  long minutes = ahead < 0 ? -ahead : ahead;
+  wchar_t text[16] = {};
+  swprintf(text, 16, L"%lc%02ld:%02ld", ahead < 0 ? L'-' : L'+', minutes / 60, minutes % 60);
+  return text;
+}
+
+std::wstring ComputerName() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  return GetComputerNameW(name, &size) ? std::wstring(name, size) : std::wstring();
 }
 
 void SleepMs(unsigned long milliseconds) { Sleep(milliseconds); }

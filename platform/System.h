@@ -21,10 +21,16 @@ std::wstring ErrorText(unsigned long code);
 std::wstring CurrentUserSid();
 // The program's command line after the program's own name, as given.
 std::wstring CommandArguments();
+// The same, split as the C runtime splits them (quotes group, backslashes escape them).
+std::vector<std::wstring> CommandArgumentList();
 // Today's date in the user's short date form (e.g. 2026/12/10).
 std::wstring TodayShortDate();
 // The local date and time to the second, sortable: "2026-12-10 14:03:22".
 std::wstring LocalTimestamp();
+// The local time's offset from UTC as ISO 8601 writes it: "+08:00", "-05:30".
+std::wstring UtcOffset();
+// This computer's NetBIOS name; empty when it cannot be asked.
+std::wstring ComputerName();
 void SleepMs(unsigned long milliseconds);
 // A steady millisecond clock for pacing work; its zero is arbitrary.
 double Milliseconds();

@@ -20,6 +20,7 @@ tk::Form form;
 // The report as it is saved; the window shows very long lines shortened, since
 // the text box takes seconds to lay out a line of a megabyte.
 std::wstring Buffer;
+bool Windowless;
 constexpr size_t kShownLineCharacters = 1000;
 
 const wchar_t kBadNameCharacters[] = L"\\/:*?\"<>|";
@@ -108,15 +109,20 @@ void OpenLogFolder() {
   System::StartExplorer(LogFolder());
 }
 
+void WithoutWindow() {
+  Windowless = true;
+  if (Buffer.empty()) Buffer = kHeader;
+}
+
 std::wstring ReportText() {
-  Get();
+  if (!Windowless) Get();
   return Buffer;
 }
 
 void AppendReportLine(const std::wstring& line) {
-  Get();
+  if (!Windowless) Get();
   Buffer += L"\r\n" + line;
-  tk::AppendText(TextReport, L"\r\n" + Text::ShortenMiddle(line, kShownLineCharacters));
+  if (!Windowless) tk::AppendText(TextReport, L"\r\n" + Text::ShortenMiddle(line, kShownLineCharacters));
 }
 
 bool HasFindings() { return ReportText().size() > std::wstring(kHeader).size() + 5; }
@@ -139,6 +145,15 @@ std::wstring LogNameProblem(const std::wstring& name) {
   return {};
 }
 
+std::wstring SaveLog(const std::wstring& name) {
+  MakeOwnLogFolder();
+  if (!Files::FolderExists(LogFolder())) return L"日志文件夹不存在：" + LogFolder() + L"\r\n记录未保存。";
+  unsigned long error = 0;
+  if (!Files::ReplaceWithEscapedText(LogFolder() + L"\\" + name, ReportText(), &error))
+    return L"记录保存失败（错误 " + std::to_wstring(error) + L"）：" + LogFolder() + L"\\" + name;
+  return {};
+}
+
 void ImageSave_MouseDown(const tk::Mouse&) {
   std::wstring name = tk::InputBox(form, L"保存为：", L"保存查杀记录", DefaultLogName());
   if (name.empty()) return;  // cancelled: nothing saved, the report stays
@@ -147,15 +162,9 @@ void ImageSave_MouseDown(const tk::Mouse&) {
     tk::MsgBox(form, problem, tk::Icon::Exclamation);
     return;
   }
-  MakeOwnLogFolder();
-  if (!Files::FolderExists(LogFolder())) {
-    tk::MsgBox(form, L"日志文件夹不存在：" + LogFolder() + L"\r\n记录未保存。", tk::Icon::Error);
-    return;
-  }
-  unsigned long error = 0;
-  if (!Files::ReplaceWithEscapedText(LogFolder() + L"\\" + name, ReportText(), &error)) {
-    tk::MsgBox(form, L"记录保存失败（错误 " + std::to_wstring(error) + L"）：" + LogFolder() + L"\\" + name,
-               tk::Icon::Error);
+  problem = SaveLog(name);
+  if (!problem.empty()) {
+    tk::MsgBox(form, problem, tk::Icon::Error);
     return;
   }
   tk::MsgBox(form, L"记录已保存!", tk::Icon::None);

@@ -12,6 +12,10 @@ constexpr wchar_t kHeader[] = L"Zorvane 病毒木马查杀结果：\r\n";
 tk::Form& Get();
 void Unload();
 
+// From now on the buffer lives without its window: nothing loads the form, for a
+// run that may create no window at all.
+void WithoutWindow();
+
 // The buffer: the text of TextReport. Reading it loads the window hidden.
 std::wstring ReportText();
 // Appends CR LF and the line.
@@ -23,6 +27,8 @@ bool HasFindings();
 std::wstring DefaultLogName();
 // Empty when the name can be a file in the log folder, else why not.
 std::wstring LogNameProblem(const std::wstring& name);
+// Saves the report in the log folder as `name`: empty when saved, else what went wrong.
+std::wstring SaveLog(const std::wstring& name);
 // Opens the folder of the saved logs in the file browser ("历史记录").
 void OpenLogFolder();
 // The save steps of the window; public for the tests.

@@ -61,3 +61,12 @@ rc=0
 wait "$pid" || rc=$?
 pid=""
 echo "run: Quorrel2006.exe exited with $rc"
+
+# The same machine, unattended: the check with no window, what it found as JSON Lines.
+rc=0
+"$ZV_WINE" 'C:\Zorvane\Quorrel2006.exe' /check /report 'C:\demo\check.jsonl' \
+  >"$BUILD_DIR/shots/check-stdout.txt" 2> >(grep -v '^ALSA lib' >&2) || rc=$?
+echo "run: Quorrel2006.exe /check /report C:\demo\check.jsonl exited with $rc"
+echo "--- check.jsonl ---"
+cat "$sb/drive_c/demo/check.jsonl" 2>/dev/null || echo "run: no report was written"
+echo "-------------------"

@@ -34,16 +34,8 @@ void Conclude(tk::Form& owner) {
     tk::MsgBox(owner, L"系统安全,未发现任何病毒木马！", tk::Icon::Information);
 }
 
-}  // namespace
-
-bool Running() { return CheckRunning; }
-
-void RunSystemCheck(tk::Form& owner) {
-  if (CheckRunning || tk::Ending()) return;
-  CheckRunning = true;
-  Detection::Owner = &owner;
-  Detection::NeedsAdministrator.clear();
-  FormScanIng::ShowModal(owner);
+// The checks in order, from an empty record; the seconds they took.
+double RunChecks() {
   double started = System::Milliseconds();
   Detection::ForgetAnswers();
   Detection::ForgetRecords();
@@ -55,9 +47,37 @@ void RunSystemCheck(tk::Form& owner) {
   }
   Detection::KeepAnswers = false;
   Detection::ForgetAnswers();
-  ModuleEventLog::WriteRun(Detection::Records,
-                           ModuleEventLog::Summarize(Detection::Records, (System::Milliseconds() - started) / 1000));
+  return (System::Milliseconds() - started) / 1000;
+}
+
+std::wstring AnswerClean(const std::wstring&) { return L"CLEAN"; }
+std::wstring AnswerSkip(const std::wstring&) { return L"SKIP"; }
+
+}  // namespace
+
+bool Running() { return CheckRunning; }
+
+void RunSystemCheck(tk::Form& owner) {
+  if (CheckRunning || tk::Ending()) return;
+  CheckRunning = true;
+  Detection::Owner = &owner;
+  Detection::NeedsAdministrator.clear();
+  FormScanIng::ShowModal(owner);
+  double seconds = RunChecks();
+  ModuleEventLog::WriteRun(Detection::Records, ModuleEventLog::Summarize(Detection::Records, seconds));
   if (!tk::Ending()) Conclude(owner);
+  CheckRunning = false;
+}
+
+void RunUnattended(bool clean) {
+  if (CheckRunning || tk::Ending()) return;
+  CheckRunning = true;
+  Detection::Owner = nullptr;  // no message box either
+  Detection::NeedsAdministrator.clear();
+  FormReport::WithoutWindow();
+  Detection::Prompt = clean ? AnswerClean : AnswerSkip;
+  RunChecks();
+  Detection::Prompt = Detection::PromptDetection;
   CheckRunning = false;
 }
 

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/Console.h"
 #include "platform/Files.h"
 #include "platform/Processes.h"
 #include "platform/System.h"
@@ -118,8 +119,11 @@ void CheckMemory() {
   std::wstring list = ReadProcessNameList();
   std::vector<Processes::Entry> entries;
   if (!Processes::Snapshot(&entries)) {
+    // A run without a window says it on the error output instead.
     if (Detection::Owner)
       tk::MsgBox(*Detection::Owner, L"内存扫描模块出错 内存检测 跳过!", tk::Icon::Error, L"严重错误");
+    else
+      Console::Err(L"严重错误：内存扫描模块出错 内存检测 跳过!");
     return;
   }
   if (list.empty()) return;  // an empty or unreadable list flags nothing

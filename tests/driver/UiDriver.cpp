@@ -3,6 +3,10 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <utility>
 #include <vector>
 
 namespace ui {
@@ -87,6 +91,71 @@ HWND Launch(App& app, const std::wstring& name) {
 bool WaitExit(App& app, DWORD timeoutMs) {
   if (!app.process.hProcess) return true;
   return WaitForSingleObject(app.process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+namespace {
+
+BOOL CALLBACK AnyWindowProc(HWND hwnd, LPARAM lParam) {
+  auto* state = reinterpret_cast<std::pair<DWORD, bool>*>(lParam);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != state->first) return TRUE;
+  state->second = true;
+  return FALSE;
+}
+
+bool HasAnyWindow(DWORD processId) {
+  std::pair<DWORD, bool> state(processId, false);
+  EnumWindows(AnyWindowProc, (LPARAM)&state);
+  return state.second;
+}
+
+HANDLE InheritableFile(const std::wstring& path) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+}
+
+}  // namespace
+
+std::string FileBytes(const std::wstring& path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  if (!in) return "<missing>";
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+CommandRun RunCommandLine(const std::wstring& folder, const std::wstring& arguments, DWORD timeoutMs,
+                          const std::function<void(DWORD processId)>& onPoll) {
+  CommandRun run;
+  std::wstring outPath = folder + L"\\cl-stdout.txt", errPath = folder + L"\\cl-stderr.txt";
+  HANDLE out = InheritableFile(outPath), err = InheritableFile(errPath);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = INVALID_HANDLE_VALUE;
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  std::wstring command = L"\"" + folder + L"\\Quorrel2006.exe\" " + arguments;
+  PROCESS_INFORMATION p = {};
+  BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup, &p);
+  CloseHandle(out);
+  CloseHandle(err);
+  if (!started) return run;
+  DWORD start = GetTickCount();
+  while (!run.exited && GetTickCount() - start <= timeoutMs) {
+    if (HasAnyWindow(p.dwProcessId)) run.windowSeen = true;
+    if (onPoll) onPoll(p.dwProcessId);
+    run.exited = WaitForSingleObject(p.hProcess, 5) == WAIT_OBJECT_0;
+  }
+  if (!run.exited) {
+    TerminateProcess(p.hProcess, 99);
+    WaitForSingleObject(p.hProcess, 5000);
+  }
+  GetExitCodeProcess(p.hProcess, &run.exitCode);
+  CloseHandle(p.hProcess);
+  CloseHandle(p.hThread);
+  run.out = FileBytes(outPath);
+  run.err = FileBytes(errPath);
+  return run;
 }
 
 void Kill(App& app) {
@@ -410,13 +479,14 @@ std::wstring RegText(HKEY root, const std::wstring& path, const std::wstring& na
   if (found) *found = false;
   HKEY key;
   if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
-  wchar_t data[1024] = {};
-  DWORD size = sizeof data - sizeof(wchar_t), type = 0;
-  LONG rc = RegQueryValueExW(key, name.c_str(), nullptr, &type, (BYTE*)data, &size);
+  DWORD size = 0, type = 0;
+  LONG rc = RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size);
+  std::vector<wchar_t> data(size / sizeof(wchar_t) + 1, L'\0');  // any length, a megabyte too
+  if (rc == ERROR_SUCCESS) rc = RegQueryValueExW(key, name.c_str(), nullptr, &type, (BYTE*)data.data(), &size);
   RegCloseKey(key);
   if (rc != ERROR_SUCCESS) return {};
   if (found) *found = true;
-  return data;
+  return data.data();
 }
 
 void SetRegText(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text) {

@@ -23,6 +23,20 @@ bool Start(App& app);
 // once its load sequence has run; the window, or null on failure.
 HWND Launch(App& app, const std::wstring& name);
 bool WaitExit(App& app, DWORD timeoutMs);
+
+// A run of the program's command line, as a script or a scheduled task starts it.
+struct CommandRun {
+  bool exited = false;
+  DWORD exitCode = 0;
+  std::string out, err;     // the bytes written to the standard output and error
+  bool windowSeen = false;  // the process had a top-level window, shown or hidden, at some poll
+};
+// Starts folder\Quorrel2006.exe with `arguments`, its output and error sent to files
+// (never pipes: a browser it might start would hold them), and waits up to
+// `timeoutMs` for its end, looking for its windows all the while; killed when late.
+// `onPoll` runs at each look with the process id.
+CommandRun RunCommandLine(const std::wstring& folder, const std::wstring& arguments, DWORD timeoutMs = 120000,
+                          const std::function<void(DWORD processId)>& onPoll = nullptr);
 void Kill(App& app);
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
@@ -85,6 +99,8 @@ int VisibleTaskbarButtons();
 // The hook signature, built at run time so that the test program's own bytes do not carry it.
 std::string HookSignature();
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// A file's bytes; "<missing>" when it cannot be opened.
+std::string FileBytes(const std::wstring& path);
 
 // Registry helpers for checks.
 std::wstring RegText(HKEY root, const std::wstring& path, const std::wstring& name, bool* found = nullptr);

@@ -19,16 +19,6 @@ bool HasValue(HKEY root, const wchar_t* name) {
   return found;
 }
 
-std::string FileBytes(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<missing>";
-  std::string bytes(GetFileSize(file, nullptr), '\0');
-  DWORD read = 0;
-  ReadFile(file, &bytes[0], (DWORD)bytes.size(), &read, nullptr);
-  CloseHandle(file);
-  return bytes;
-}
-
 std::string Gbk(const std::wstring& text) {
   int length = WideCharToMultiByte(936, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
   std::string out(length, '\0');
@@ -131,7 +121,7 @@ TEST_F(SystemCheck, FindingsArePromptedCarriedOutReportedAndSaved) {
   EXPECT_EQ(dashed + L".log", name);
   EXPECT_EQ(L"记录已保存!", AcknowledgeMessage());
   EXPECT_TRUE(ui::WaitFor([&] { return !IsWindow(report); }, 10000));
-  EXPECT_EQ(Gbk(expected), FileBytes(app.folder + L"\\log\\" + name));
+  EXPECT_EQ(Gbk(expected), ui::FileBytes(app.folder + L"\\log\\" + name));
 
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worm.hProcess, 10000));
   DWORD code = 99;
@@ -140,7 +130,7 @@ TEST_F(SystemCheck, FindingsArePromptedCarriedOutReportedAndSaved) {
   EXPECT_FALSE(HasValue(HKEY_CURRENT_USER, L"demo1"));
   EXPECT_TRUE(HasValue(HKEY_CURRENT_USER, L"demo2"));
   EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, L"demo3"));
-  EXPECT_EQ("\"C:\\WINDOWS\\system32\\evil3.exe\"\r\n", FileBytes(app.folder + L"\\Allow.dat"));
+  EXPECT_EQ("\"C:\\WINDOWS\\system32\\evil3.exe\"\r\n", ui::FileBytes(app.folder + L"\\Allow.dat"));
   EXPECT_TRUE(IsWindow(main));
 }
 
@@ -178,7 +168,7 @@ TEST_F(SystemCheck, ReportOptionOffKeepsLinesForTheNextCheck) {
   std::wstring name = SaveReport(report, L"typed name.log");
   EXPECT_EQ(L"记录已保存!", AcknowledgeMessage());
   EXPECT_EQ(Gbk(L"Zorvane 病毒木马查杀结果：\r\n\r\n" + line + L"\r\n" + line),
-            FileBytes(app.folder + L"\\log\\typed name.log"));
+            ui::FileBytes(app.folder + L"\\log\\typed name.log"));
 }
 
 // Closing the main window while the progress window runs ends the program:
@@ -325,7 +315,7 @@ TEST_F(SystemCheck, EveryCheckAsksInOrderAndTheNextCheckOnlyAboutWhatWasSkipped)
   EXPECT_FALSE(found);
   EXPECT_EQ(L"C:\\WINDOWS\\demo-inject.dll", ui::RegText(HKEY_LOCAL_MACHINE, ui::kAppInitKey, L"AppInit_DLLs"));
   EXPECT_EQ("\"C:\\WINDOWS\\demo-shell.exe\"\r\n\"C:\\WINDOWS\\demo-inject.dll\"\r\n",
-            FileBytes(app.folder + L"\\Allow.dat"));
+            ui::FileBytes(app.folder + L"\\Allow.dat"));
 
   Progress(main);
   EXPECT_EQ(L"警告(RAR)：" + head + L"C:\\WINDOWS\\evil1.exe", Answer(L"跳过"));
@@ -354,10 +344,10 @@ TEST_F(SystemCheck, ProgramFolderNamedOutsideTheCodePageKeepsItsFiles) {
   ASSERT_NE(nullptr, report);
   EXPECT_EQ(L"Zorvane 病毒木马查杀结果：\r\n\r\n(RAR)：发现可疑程序，可能是木马! -> C:\\WINDOWS\\evil.exe 信任,未清除!",
             ui::ReportTextOf(report));
-  EXPECT_EQ("\"C:\\WINDOWS\\evil.exe\"\r\n", FileBytes(app.folder + L"\\Allow.dat"));
+  EXPECT_EQ("\"C:\\WINDOWS\\evil.exe\"\r\n", ui::FileBytes(app.folder + L"\\Allow.dat"));
   SaveReport(report, L"here.log");
   EXPECT_EQ(L"记录已保存!", AcknowledgeMessage());
-  EXPECT_NE("<missing>", FileBytes(app.folder + L"\\log\\here.log"));
+  EXPECT_NE("<missing>", ui::FileBytes(app.folder + L"\\log\\here.log"));
 }
 
 }  // namespace
