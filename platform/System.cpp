@@ -261,13 +261,6 @@ std::vector<std::wstring> SystemFolders() {
   return folders;
 }
 
-std::wstring ComputerName() {
-  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
-  if (!GetComputerNameW(name, &size)) return L"";
-  return std::wstring(name, size);
-}
-
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 
 // IsWow64Process is missing before XP SP2, where there is no 64-bit Windows either.

@@ -60,9 +60,6 @@ std::vector<std::wstring> SystemFolders();
 // The user's own folder for the data of programs that stay on this machine
 // (%LOCALAPPDATA%), without a trailing backslash; empty when it cannot be asked.
 std::wstring LocalAppDataFolder();
-// The computer's name (NetBIOS), as the event log and the reports name the machine;
-// empty when it cannot be asked.
-std::wstring ComputerName();
 // The id of this process.
 unsigned long CurrentProcessId();
 // Windows is 64-bit: the registry has two views (the 64-bit one and the 32-bit

@@ -4,11 +4,10 @@
 
 #include "platform/Files.h"
 #include "platform/System.h"
+#include "report/ModuleEventLog.h"
 
 namespace ModuleJsonReport {
 namespace {
-
-constexpr char kVersion[] = "3.3";
 
 void AppendUtf8(std::string* out, unsigned long c) {
   if (c < 0x80) {
@@ -105,7 +104,8 @@ std::string SummaryLine(const ModuleEventLog::Summary& summary, const std::wstri
   char numbers[160];
   snprintf(numbers, sizeof numbers, "\"found\":%d,\"cleaned\":%d,\"failed\":%d,\"seconds\":%.3f", summary.found,
            summary.cleaned, summary.failed, summary.seconds);
-  return "{\"time\":" + Quote(time) + ",\"host\":" + Quote(host) + "," + numbers + ",\"version\":\"" + kVersion + "\"}";
+  return "{\"time\":" + Quote(time) + ",\"host\":" + Quote(host) + "," + numbers +
+         ",\"version\":" + Quote(ModuleEventLog::kVersion) + "}";
 }
 
 std::string Format(const std::vector<Detection::Record>& records, const ModuleEventLog::Summary& summary) {
