@@ -8,7 +8,16 @@
 namespace ModuleEventLog {
 namespace {
 
-// The words the machine-readable report uses too.
+std::wstring OrDash(const std::wstring& text) { return text.empty() ? L"-" : text; }
+
+std::wstring Seconds(double seconds) {
+  wchar_t text[32] = {};
+  swprintf(text, 32, L"%.1f", seconds);
+  return text;
+}
+
+}  // namespace
+
 const wchar_t* OutcomeWord(Detection::Outcome outcome) {
   switch (outcome) {
     case Detection::Outcome::Cleaned: return L"cleaned";
@@ -30,16 +39,6 @@ const wchar_t* RootName(Reg::Root root) {
   }
   return L"HKLM";
 }
-
-std::wstring OrDash(const std::wstring& text) { return text.empty() ? L"-" : text; }
-
-std::wstring Seconds(double seconds) {
-  wchar_t text[32] = {};
-  swprintf(text, 32, L"%.1f", seconds);
-  return text;
-}
-
-}  // namespace
 
 Summary Summarize(const std::vector<Detection::Record>& records, double seconds) {
   Summary summary;

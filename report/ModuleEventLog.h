@@ -22,6 +22,11 @@ struct Summary {
   int failed = 0;   // CLEAN that failed
   double seconds = 0;
 };
+// The words the event log and the machine-readable report use for an outcome and a
+// registry root: "cleaned", "clean_failed", ...; "HKLM", "HKCU", "HKCR".
+const wchar_t* OutcomeWord(Detection::Outcome outcome);
+const wchar_t* RootName(Reg::Root root);
+
 Summary Summarize(const std::vector<Detection::Record>& records, double seconds);
 
 // The run's events: a warning for each finding, an error for each failed CLEAN, and

@@ -4,6 +4,7 @@
 
 #include "platform/Files.h"
 #include "platform/System.h"
+#include "platform/Text.h"
 #include "report/ModuleEventLog.h"
 
 namespace ModuleJsonReport {
@@ -37,32 +38,13 @@ bool IsHigh(unsigned long c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLow(unsigned long c) { return c >= 0xDC00 && c <= 0xDFFF; }
 bool IsControl(unsigned long c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
-const char* RootName(Reg::Root root) {
-  if (root == Reg::ClassesRoot) return "HKCR";
-  if (root == Reg::LocalMachine) return "HKLM";
-  return "HKCU";
-}
-
 std::string PlaceObject(const Detection::Record& record) {
   if (!record.hasPlace) return "null";
   const ModuleBackup::Place& place = record.place;
   if (place.file) return "{\"root\":\"file\",\"view\":null,\"key\":" + Quote(place.path) + ",\"value\":null}";
-  return std::string("{\"root\":\"") + RootName(place.root) +
+  return std::string("{\"root\":\"") + Text::ToUtf8(ModuleEventLog::RootName(place.root)) +
          "\",\"view\":" + (Reg::Reaches64(place.view) ? "64" : "32") + ",\"key\":" + Quote(place.path) +
          ",\"value\":" + (place.wholeKey ? std::string("null") : Quote(place.name)) + "}";
-}
-
-const char* OutcomeName(Detection::Outcome outcome) {
-  switch (outcome) {
-    case Detection::Outcome::Cleaned: return "cleaned";
-    case Detection::Outcome::CleanFailed: return "clean_failed";
-    case Detection::Outcome::Skipped: return "skipped";
-    case Detection::Outcome::Allowed: return "allowed";
-    case Detection::Outcome::TrustFailed: return "trust_failed";
-    case Detection::Outcome::Trusted:  // no record is made of a trusted entry
-    case Detection::Outcome::Ignored: break;
-  }
-  return "ignored";
 }
 
 // "2026-12-11 07:30:00" as ISO 8601 with the offset: "2026-12-11T07:30:00+08:00".
@@ -97,7 +79,7 @@ std::string FindingLine(const Detection::Record& record, const std::wstring& hos
   return "{\"time\":" + Quote(IsoTime(record.time, offset)) + ",\"host\":" + Quote(host) +
          ",\"check\":" + Quote(record.tag) + ",\"place\":" + PlaceObject(record) +
          ",\"subject\":" + Quote(record.subject) + ",\"data\":" + Quote(record.data) + ",\"outcome\":\"" +
-         OutcomeName(record.outcome) + "\"}";
+         Text::ToUtf8(ModuleEventLog::OutcomeWord(record.outcome)) + "\"}";
 }
 
 std::string SummaryLine(const ModuleEventLog::Summary& summary, const std::wstring& host, const std::wstring& time) {
