@@ -1,11 +1,13 @@
 #include "filescan/ScanPage.h"
 
 #include <string>
+#include <vector>
 
 #include "filescan/ModuleScanDisk.h"
 #include "platform/Folders.h"
 #include "platform/System.h"
 #include "platform/Text.h"
+#include "report/ModuleEventLog.h"
 
 namespace ScanPage {
 
@@ -72,10 +74,17 @@ void CommandSelectFolder_Click() {
 
 void CommandScan_Click() {
   SetIdle(false);
+  std::vector<Detection::Record> records;
+  ModuleScanDisk::Sink sink = PageSink();
+  sink.found = [&records](const std::wstring& file, const std::wstring& company) {
+    records.push_back(ModuleEventLog::ScanRecord(file, company));
+  };
+  double started = System::Milliseconds();
   ModuleScanDisk::Start(Roots());
-  ModuleScanDisk::RunQueue(PageSink());
+  ModuleScanDisk::RunQueue(sink);
   // Closing the program ends the scan; then there is no window left to report to.
   if (tk::Ending()) return;
+  ModuleEventLog::WriteRun(records, ModuleEventLog::Summarize(records, (System::Milliseconds() - started) / 1000));
   tk::SetCaption(LabelScanState,
                  L"扫描完成，已扫描 " + std::to_wstring(ModuleScanDisk::ScannedFileCount) + L"个文件。");
   tk::MsgBox(*Page, L"扫描完成。", tk::Icon::Information, L"扫描完成!");

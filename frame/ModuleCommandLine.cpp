@@ -128,15 +128,7 @@ void RunCheck(bool clean) {
 void RunScan(const std::wstring& path, std::vector<Detection::Record>* records) {
   ModuleScanDisk::Sink sink;
   sink.found = [records](const std::wstring& file, const std::wstring& company) {
-    Detection::Record record;
-    record.time = System::LocalTimestamp();
-    record.tag = L"SCAN";
-    record.hasPlace = true;
-    record.place = ModuleBackup::FilePlace(file);
-    record.subject = file;
-    record.data = company;
-    record.outcome = Detection::Outcome::Skipped;
-    records->push_back(record);
+    records->push_back(ModuleEventLog::ScanRecord(file, company));
     Console::Out(ModuleScanDisk::FindingText(file, company));
   };
   ModuleScanDisk::Start({path});

@@ -40,6 +40,18 @@ const wchar_t* RootName(Reg::Root root) {
   return L"HKLM";
 }
 
+Detection::Record ScanRecord(const std::wstring& file, const std::wstring& company) {
+  Detection::Record record;
+  record.time = System::LocalTimestamp();
+  record.tag = L"SCAN";
+  record.hasPlace = true;
+  record.place = ModuleBackup::FilePlace(file);
+  record.subject = file;
+  record.data = company;
+  record.outcome = Detection::Outcome::Skipped;
+  return record;
+}
+
 Summary Summarize(const std::vector<Detection::Record>& records, double seconds) {
   Summary summary;
   summary.seconds = seconds;

@@ -27,6 +27,9 @@ struct Summary {
 const wchar_t* OutcomeWord(Detection::Outcome outcome);
 const wchar_t* RootName(Reg::Root root);
 
+// A suspicious file the scan lists: it is left as it is, so it stands as skipped.
+Detection::Record ScanRecord(const std::wstring& file, const std::wstring& company);
+
 Summary Summarize(const std::vector<Detection::Record>& records, double seconds);
 
 // The run's events: a warning for each finding, an error for each failed CLEAN, and

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/SettingsStore.h"
+#include "filescan/ScanPage.h"
 #include "frame/FormMain.h"
 #include "platform/EventLog.h"
 #include "platform/Text.h"
@@ -182,6 +183,32 @@ TEST_F(EventLogRun, ACleanRunWritesOneInformationEvent) {
   std::vector<Event> events = TracedEvents(mark);
   ASSERT_EQ(1u, events.size());
   ExpectSummary(events[0], EVENTLOG_INFORMATION_TYPE, 1000, {L"0", L"0", L"0"});
+}
+
+// A scan from the window: a warning for each listed file, left as it is, and the summary.
+TEST_F(EventLogRun, AWindowScanWritesEachListedFileAndItsSummary) {
+  const std::wstring folder = testsupport::TestFolder() + L"\\event-scan";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  testsupport::PlaceHookLibrary(L"none", folder + L"\\hook.dll");
+  testsupport::WriteFileBytes(folder + L"\\plain.exe", "MZ nothing to see");
+  FormMain::LabelKyScan->Click();
+  tk::SetCaption(ScanPage::LabelTarget, folder);
+  const size_t mark = TraceLength();
+  testsupport::Answerer answers({});
+  ScanPage::CommandScan_Click();
+  ASSERT_EQ(std::vector<std::wstring>{L"扫描完成。"}, answers.messages);
+  std::vector<Event> events = TracedEvents(mark);
+  ASSERT_EQ(2u, events.size());
+  EXPECT_EQ(EVENTLOG_WARNING_TYPE, events[0].type);
+  EXPECT_EQ(1001u, events[0].id);
+  ASSERT_EQ(10u, events[0].strings.size());
+  EXPECT_EQ((std::vector<std::wstring>{L"SCAN", L"file", L"-", folder + L"\\hook.dll"}),
+            std::vector<std::wstring>(events[0].strings.begin() + 2, events[0].strings.begin() + 6));
+  EXPECT_EQ(L"skipped", events[0].strings[9]);
+  ExpectSummary(events[1], EVENTLOG_WARNING_TYPE, 1003, {L"1", L"0", L"0"});
+  DeleteFileW((folder + L"\\hook.dll").c_str());
+  DeleteFileW((folder + L"\\plain.exe").c_str());
+  RemoveDirectoryW(folder.c_str());
 }
 
 // A process has no place, a file place no registry view or value name: "-" there;
