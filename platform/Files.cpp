@@ -110,6 +110,13 @@ bool LiteralPath(const std::wstring& path, std::wstring* literal) {
   return Prefixed(full + name, literal);
 }
 
+bool IsPlainName(const std::wstring& name) {
+  if (name.empty() || name == L"." || name == L"..") return false;
+  for (wchar_t c : name)
+    if (c < 0x20 || wcschr(L"\\/:*?\"<>|", c)) return false;
+  return true;
+}
+
 bool IsDeviceName(const std::wstring& name) {
   std::wstring base = Text::Upper(name.substr(0, name.find_first_of(L".:")));
   while (!base.empty() && base.back() == L' ') base.pop_back();

@@ -19,6 +19,9 @@ constexpr unsigned long kNotAFile = 0x20000000 | 1;
 // device namespace (\\.\..., \\?\ before anything but a drive or UNC\), and for one
 // the system cannot make full.
 bool LiteralPath(const std::wstring& path, std::wstring* literal);
+// One name of a file in a folder: not empty, "." or "..", no separator, stream,
+// wildcard or control character.
+bool IsPlainName(const std::wstring& name);
 // Whether Windows takes the name for a device, whatever its extension.
 bool IsDeviceName(const std::wstring& name);
 

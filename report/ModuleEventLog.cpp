@@ -4,6 +4,7 @@
 
 #include "platform/EventLog.h"
 #include "platform/System.h"
+#include "syscheck/ModuleBackup.h"
 
 namespace ModuleEventLog {
 namespace {
@@ -29,15 +30,6 @@ const wchar_t* OutcomeWord(Detection::Outcome outcome) {
     case Detection::Outcome::Ignored: break;
   }
   return L"ignored";
-}
-
-const wchar_t* RootName(Reg::Root root) {
-  switch (root) {
-    case Reg::ClassesRoot: return L"HKCR";
-    case Reg::CurrentUser: return L"HKCU";
-    case Reg::LocalMachine: break;
-  }
-  return L"HKLM";
 }
 
 Detection::Record ScanRecord(const std::wstring& file, const std::wstring& company) {
@@ -69,7 +61,7 @@ std::vector<std::wstring> FindingStrings(const Detection::Record& record) {
     root = L"file";
     key = record.place.path;
   } else if (record.hasPlace) {
-    root = RootName(record.place.root);
+    root = ModuleBackup::RootName(record.place.root);
     view = Reg::Reaches64(record.place.view) ? L"64" : L"32";
     key = OrDash(record.place.path);
     name = record.place.wholeKey ? L"-" : record.place.name;

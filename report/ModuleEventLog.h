@@ -22,10 +22,9 @@ struct Summary {
   int failed = 0;   // CLEAN that failed
   double seconds = 0;
 };
-// The words the event log and the machine-readable report use for an outcome and a
-// registry root: "cleaned", "clean_failed", ...; "HKLM", "HKCU", "HKCR".
+// The words the event log and the machine-readable report use for an outcome:
+// "cleaned", "clean_failed", ...
 const wchar_t* OutcomeWord(Detection::Outcome outcome);
-const wchar_t* RootName(Reg::Root root);
 
 // A suspicious file the scan lists: it is left as it is, so it stands as skipped.
 Detection::Record ScanRecord(const std::wstring& file, const std::wstring& company);

@@ -6,6 +6,7 @@
 #include "platform/System.h"
 #include "platform/Text.h"
 #include "report/ModuleEventLog.h"
+#include "syscheck/ModuleBackup.h"
 
 namespace ModuleJsonReport {
 namespace {
@@ -42,7 +43,7 @@ std::string PlaceObject(const Detection::Record& record) {
   if (!record.hasPlace) return "null";
   const ModuleBackup::Place& place = record.place;
   if (place.file) return "{\"root\":\"file\",\"view\":null,\"key\":" + Quote(place.path) + ",\"value\":null}";
-  return std::string("{\"root\":\"") + Text::ToUtf8(ModuleEventLog::RootName(place.root)) +
+  return std::string("{\"root\":\"") + Text::ToUtf8(ModuleBackup::RootName(place.root)) +
          "\",\"view\":" + (Reg::Reaches64(place.view) ? "64" : "32") + ",\"key\":" + Quote(place.path) +
          ",\"value\":" + (place.wholeKey ? std::string("null") : Quote(place.name)) + "}";
 }

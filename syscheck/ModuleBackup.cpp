@@ -168,12 +168,12 @@ Backup Load(const std::wstring& name) {
   return backup;
 }
 
+}  // namespace
+
 const wchar_t* RootName(Reg::Root root) {
   if (root == Reg::ClassesRoot) return L"HKCR";
   return root == Reg::CurrentUser ? L"HKCU" : L"HKLM";
 }
-
-}  // namespace
 
 std::wstring Folder() { return DataFolder::File(L"backup"); }
 

@@ -39,6 +39,8 @@ bool ChangedSince(const Backup& backup, std::vector<Place>* unreadable = nullptr
 bool Restore(const Backup& backup, unsigned long* error);
 bool Delete(const Backup& backup, unsigned long* error);
 
+// A registry root as the program names it: "HKCR", "HKCU", "HKLM".
+const wchar_t* RootName(Reg::Root root);
 // The place as the restore window shows it, short for its narrow list: "HKCU\...\Run : x".
 std::wstring Describe(const Place& place);
 

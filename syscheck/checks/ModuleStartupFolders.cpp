@@ -134,9 +134,8 @@ void CheckStartupFolders() {
 bool IsStartupItem(const std::wstring& path) {
   size_t slash = path.rfind(L'\\');
   if (slash == std::wstring::npos) return false;
-  std::wstring name = path.substr(slash + 1);
   // One plain name: no stream, no step out of the folder.
-  if (name.empty() || name == L"." || name == L".." || name.find_first_of(L":/") != std::wstring::npos) return false;
+  if (!Files::IsPlainName(path.substr(slash + 1))) return false;
   std::wstring folder = Text::Lower(path.substr(0, slash));
   for (const std::wstring& known : Folders())
     if (Text::Lower(known) == folder) return true;

@@ -102,13 +102,6 @@ bool Examine(const TaskFile& task, const TaskXml::Action& action) {
   return Detection::Handle(finding) == Detection::Outcome::Cleaned;
 }
 
-bool IsNameOfFile(const std::wstring& name) {
-  if (name.empty() || name == L"." || name == L"..") return false;
-  for (wchar_t c : name)
-    if (c < 0x20 || std::wstring(L"/:*?\"<>|").find(c) != std::wstring::npos) return false;
-  return true;
-}
-
 }  // namespace
 
 bool (*TaskRuns)(const std::wstring& taskPath) = Scheduled;
@@ -127,7 +120,7 @@ std::wstring TaskPathOf(const std::wstring& file) {
   for (size_t start = 0; start <= rest.size();) {
     size_t slash = rest.find(L'\\', start);
     if (slash == std::wstring::npos) slash = rest.size();
-    if (!IsNameOfFile(rest.substr(start, slash - start))) return {};
+    if (!Files::IsPlainName(rest.substr(start, slash - start))) return {};
     start = slash + 1;
   }
   return L"\\" + rest;
