@@ -34,12 +34,41 @@ std::wstring ProgramFolder() {
 
 std::wstring ProgramFile(const std::wstring& name) { return ProgramFolder() + name; }
 
-std::wstring ExpandEnvironment(const std::wstring& text) {
+namespace {
+
+// Under WOW64 this process sees %ProgramFiles% and %CommonProgramFiles% as the x86
+// folders; the 64-bit programs that start entries (Task Scheduler, services, Explorer,
+// Winlogon) see the 64-bit ones, which WOW64 keeps as ProgramW6432 and CommonProgramW6432.
+std::wstring AsWindowsStartsIt(const std::wstring& text) {
+  static const struct {
+    const wchar_t *name, *native;
+  } kRenamed[] = {{L"ProgramFiles", L"ProgramW6432"}, {L"CommonProgramFiles", L"CommonProgramW6432"}};
+  if (!IsWow64() || text.find(L'%') == std::wstring::npos) return text;
+  std::wstring out;
+  size_t at = 0;
+  for (;;) {
+    size_t open = text.find(L'%', at);
+    size_t close = open == std::wstring::npos ? open : text.find(L'%', open + 1);
+    if (close == std::wstring::npos) return out + text.substr(at);
+    std::wstring name = text.substr(open + 1, close - open - 1);
+    out += text.substr(at, open - at + 1);
+    for (const auto& renamed : kRenamed)
+      if (_wcsicmp(name.c_str(), renamed.name) == 0 && GetEnvironmentVariableW(renamed.native, nullptr, 0) > 0)
+        name = renamed.native;
+    out += name + L'%';
+    at = close + 1;
+  }
+}
+
+}  // namespace
+
+std::wstring ExpandEnvironment(const std::wstring& written) {
+  const std::wstring text = AsWindowsStartsIt(written);
   DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-  if (needed == 0) return text;
+  if (needed == 0) return written;
   std::wstring expanded(needed, L'\0');
   DWORD length = ExpandEnvironmentStringsW(text.c_str(), &expanded[0], needed);
-  if (length == 0 || length > needed) return text;
+  if (length == 0 || length > needed) return written;
   expanded.resize(length - 1);  // the count includes the NUL
   return expanded;
 }

@@ -10,8 +10,10 @@ namespace System {
 std::wstring ProgramFolder();
 // A file beside the program, named as "\sk.bmp" or "\log".
 std::wstring ProgramFile(const std::wstring& name);
-// The text with its %NAME% references replaced by the environment's values;
-// unknown names stay as written.
+// The text with its %NAME% references replaced by the environment's values, as
+// Windows expands them for the programs it starts: on 64-bit Windows the 32-bit build
+// gives %ProgramFiles% and %CommonProgramFiles% the 64-bit folders, as the 64-bit
+// Task Scheduler, services and Explorer do. Unknown names stay as written.
 std::wstring ExpandEnvironment(const std::wstring& text);
 // The system's own words for an error code (a Win32 code or an HRESULT), without
 // the line end; empty when it has none.

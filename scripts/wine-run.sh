@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # wine-run.sh [--keep] [--timeout SECS] PROGRAM.exe [ARGS...]
 # Runs one Windows program headless in a fresh copy of the template prefix, as
-# C:\test\PROGRAM.exe (working folder C:\test; $BUILD_DIR/dist, if any, is C:\dist).
+# C:\test\PROGRAM.exe (working folder C:\test; $BUILD_DIR/dist, if any, is C:\dist,
+# and in a 64-bit prefix $BUILD_DIR/x86/dist, the 32-bit build's, is C:\dist32).
 # The copy is of the 64-bit template, or with WINE_ARCH=win32 of the 32-bit one.
 # Passes its stdout/stderr through and exits with its exit code (124: timeout).
 # With WINE_USER=NAME (needs root) the program runs as that Linux user, who owns
@@ -63,6 +64,9 @@ trap 'exit 130' INT; trap 'exit 143' TERM; trap 'exit 129' HUP
 cp -a "$ZV_TEMPLATE/." "$pfx/"
 rm -f "$pfx/.zorvane-template"
 [ ! -d "$BUILD_DIR/dist" ] || cp -a "$BUILD_DIR/dist" "$pfx/drive_c/dist"
+# The 32-bit build beside the 64-bit one (build/x86): its image too, for the tests
+# that run both programs on one 64-bit Windows.
+[ "$WINEARCH" != win64 ] || [ ! -d "$BUILD_DIR/x86/dist" ] || cp -a "$BUILD_DIR/x86/dist" "$pfx/drive_c/dist32"
 mkdir -p "$pfx/drive_c/test"
 cp -a "$progdir/." "$pfx/drive_c/test/"
 

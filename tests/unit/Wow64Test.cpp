@@ -437,4 +437,35 @@ TEST_F(Wow64, VersionBlocksOfTheRealSystemFolderReadFromTheirBytes) {
   EXPECT_GT(blocks, 0u);
 }
 
+// An entry is read as the 64-bit program that starts it reads it: %ProgramFiles% and
+// %CommonProgramFiles% are the 64-bit folders in either build; the x86 ones keep their
+// own names, and text that only looks like a reference stays as written.
+TEST_F(Wow64, EntriesExpandAsTheSixtyFourBitProgramsThatStartThem) {
+  auto variable = [](const wchar_t* name) {
+    wchar_t value[MAX_PATH] = L"";
+    GetEnvironmentVariableW(name, value, MAX_PATH);
+    return std::wstring(value);
+  };
+  const std::wstring programs = variable(L"ProgramW6432"), common = variable(L"CommonProgramW6432");
+  const std::wstring programsX86 = variable(L"ProgramFiles(x86)");
+  ASSERT_EQ(L"C:\\Program Files", programs);
+  ASSERT_NE(L"", common);
+  const struct {
+    std::wstring written, expected;
+  } cases[] = {
+      {L"%ProgramFiles%\\Contoso\\a.exe", programs + L"\\Contoso\\a.exe"},
+      {L"\"%PROGRAMFILES%\\a b\\a.exe\" /s", L"\"" + programs + L"\\a b\\a.exe\" /s"},
+      {L"%commonprogramfiles%\\x.dll,Run", common + L"\\x.dll,Run"},
+      {L"%ProgramFiles(x86)%\\old.exe", programsX86 + L"\\old.exe"},
+      {L"%SystemRoot%\\x.exe %ProgramFiles%\\y.exe", variable(L"SystemRoot") + L"\\x.exe " + programs + L"\\y.exe"},
+      {L"%NoSuchVariable%\\%ProgramFiles%", L"%NoSuchVariable%\\" + programs},
+      {L"%ProgramFiles", L"%ProgramFiles"},
+      {L"ProgramFiles%", L"ProgramFiles%"},
+      {L"%%", L"%%"},
+      {L"", L""},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.expected, System::ExpandEnvironment(c.written)) << testing::PrintToString(c.written);
+}
+
 }  // namespace
