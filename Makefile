@@ -33,15 +33,23 @@ build32: configure
 run: build
 	@bash scripts/run.sh $(BUILD)
 
-# Every suite against the 64-bit build; the 32-bit build's suites too where this
-# host runs 32-bit programs (decided by trying its loader).
+# First a smoke start of each program in a fresh prefix of each width this host runs
+# (a program that cannot load fails here in seconds, with the loader's words); then
+# every suite against the 64-bit build, and the 32-bit build's suites where this host
+# runs 32-bit programs (decided by trying its loader). Where it runs them, the 64-bit
+# prefixes carry Windows' 32-bit half, as every 64-bit Windows does.
 test: build build32
-	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@bash scripts/smoke.sh $(BUILD) win64
 	@if bash scripts/host-runs-32bit.sh; then \
 	  WINE_ARCH=win32 bash scripts/make-prefix.sh $(BUILD32) >/dev/null && \
+	  bash scripts/smoke.sh $(BUILD32) win32 && bash scripts/smoke.sh $(BUILD32) win64; \
+	fi
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@if bash scripts/host-runs-32bit.sh; then \
 	  cd $(BUILD32) && ctest --output-on-failure -j $(JOBS); \
 	else \
-	  echo "test: this host runs no 32-bit programs: the 32-bit build was compiled, its suites did not run"; \
+	  echo "test: this host runs no 32-bit programs: the 32-bit build was compiled and its manifests checked, its suites did not run"; \
+	  cd $(BUILD32) && ctest --output-on-failure -R '^Manifests$$'; \
 	fi
 
 # The releases: build/Zorvane-3.3-setup.exe (64-bit, install image build/dist/) and

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # make-prefix.sh BUILD_DIR: builds the template Wine prefix $BUILD_DIR/wine/template64
 # (with WINE_ARCH=win32: the 32-bit $BUILD_DIR/wine/template) once (again only
-# when the Wine version changes). Test and sandbox prefixes are
-# copies of it. It is built aside and renamed into place, so a half-made
+# when the Wine version changes, or whether this host runs 32-bit programs). Test
+# and sandbox prefixes are copies of it. It is built aside and renamed into place, so a half-made
 # template is never used.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -12,8 +12,12 @@ export BUILD_DIR
 
 tpl="$ZV_TEMPLATE"
 marker="$tpl/.zorvane-template"
+# Where this host runs 32-bit programs the 64-bit template is a WoW64 prefix, as every
+# 64-bit Windows is: SysWOW64 filled and the x86 side-by-side assemblies present.
+shape="$WINEARCH"
+if [ "$WINEARCH" = win64 ] && bash "$here/host-runs-32bit.sh"; then shape="win64+wow64"; fi
 # Bump the recipe number when the template's settings change, so old templates are remade.
-version="$("$ZV_WINE" --version) $WINEARCH recipe 3"
+version="$("$ZV_WINE" --version) $shape recipe 4"
 mkdir -p "$BUILD_DIR/wine"
 
 # Parallel callers wait here for the one that builds.
@@ -54,6 +58,16 @@ build() {
 
   # Without these, caption buttons draw as "0 1 r".
   cp /usr/share/wine/fonts/{marlett,tahoma,tahomabd}.ttf "$work/drive_c/windows/Fonts/"
+
+  if [ "$shape" = win64+wow64 ]; then
+    local wow=0 sxs=0
+    wow="$(find "$work/drive_c/windows/syswow64" -maxdepth 1 -type f | wc -l)"
+    sxs="$(find "$work/drive_c/windows/winsxs" -maxdepth 1 -name 'x86_*' | wc -l)"
+    if [ "$wow" -lt 100 ] || [ "$sxs" = 0 ]; then
+      echo "make-prefix: the 64-bit prefix lacks Windows' 32-bit half ($wow files in SysWOW64, $sxs x86 assemblies)" >&2
+      return 1
+    fi
+  fi
 
   # Let the wineserver exit on its own: that is when it writes the registry files.
   timeout 120 "$ZV_WINESERVER" -w || { echo "make-prefix: wineserver did not exit, killing it" >&2; "$ZV_WINESERVER" -k || true; sleep 2; }
