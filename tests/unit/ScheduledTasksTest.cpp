@@ -168,8 +168,14 @@ TEST_F(ScheduledTasks, NoFindingOnTheTasksOfACleanWindows) {
   CreateDirectoryW(L"C:\\ProgramData\\Microsoft\\Windows Defender", nullptr);
   CreateDirectoryW(L"C:\\ProgramData\\Microsoft\\Windows Defender\\Platform", nullptr);
   PlaceProgram(defender + L"\\MpCmdRun.exe");
-  CreateDirectoryW(L"C:\\Program Files (x86)\\Microsoft", nullptr);
-  PlaceProgram(L"C:\\Program Files (x86)\\Microsoft\\EdgeUpdate\\MicrosoftEdgeUpdate.exe");
+  // Edge's updater is a 32-bit program: in "Program Files (x86)" on 64-bit Windows,
+  // in "Program Files" on 32-bit Windows.
+  wchar_t x86Programs[MAX_PATH] = L"";
+  if (!GetEnvironmentVariableW(L"ProgramFiles(x86)", x86Programs, MAX_PATH))
+    GetEnvironmentVariableW(L"ProgramFiles", x86Programs, MAX_PATH);
+  const std::wstring edgeUpdate = std::wstring(x86Programs) + L"\\Microsoft\\EdgeUpdate\\MicrosoftEdgeUpdate.exe";
+  SHCreateDirectoryExW(nullptr, edgeUpdate.substr(0, edgeUpdate.rfind(L'\\')).c_str(), nullptr);
+  PlaceProgram(edgeUpdate);
   // OneDrive's updater, which Windows installs in each user's own folder.
   wchar_t oneDrive[MAX_PATH];
   ExpandEnvironmentStringsW(L"%LOCALAPPDATA%\\Microsoft\\OneDrive", oneDrive, MAX_PATH);
@@ -202,8 +208,7 @@ TEST_F(ScheduledTasks, NoFindingOnTheTasksOfACleanWindows) {
        Exec(L"%localappdata%\\Microsoft\\OneDrive\\OneDriveStandaloneUpdater.exe")},
       {L"\\OneDrive Reporting Task-S-1-5-21-1-2-3-1001",
        Exec(L"%localappdata%\\Microsoft\\OneDrive\\OneDriveStandaloneUpdater.exe", L"/reporting")},
-      {L"\\MicrosoftEdgeUpdateTaskMachineCore",
-       Exec(L"C:\\Program Files (x86)\\Microsoft\\EdgeUpdate\\MicrosoftEdgeUpdate.exe", L"/c")},
+      {L"\\MicrosoftEdgeUpdateTaskMachineCore", Exec(edgeUpdate, L"/c")},
   };
   for (const auto& t : tasks) PlaceTask(t.task, t.actions);
   {
