@@ -331,6 +331,22 @@ HWND WaitReport(DWORD pid) {
 
 std::wstring ReportTextOf(HWND report) { return TextOf(FindWindowExW(report, nullptr, L"Edit", nullptr)); }
 
+std::vector<std::wstring> ListRows(HWND list) {
+  std::vector<std::wstring> rows;
+  LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+  for (int i = 0; i < count; i++) {
+    LRESULT length = SendMessageW(list, LB_GETTEXTLEN, i, 0);
+    if (length == LB_ERR) break;
+    // Room to spare: the row read may be a longer one that took this place meanwhile.
+    std::wstring row((size_t)length + 256, L'\0');
+    LRESULT copied = SendMessageW(list, LB_GETTEXT, i, (LPARAM)&row[0]);
+    if (copied == LB_ERR || copied >= (LRESULT)row.size()) break;
+    row.resize((size_t)copied);
+    rows.push_back(row);
+  }
+  return rows;
+}
+
 std::wstring AcknowledgeMessage(DWORD pid, const std::wstring& caption) {
   HWND box = nullptr;
   if (!WaitFor([&] { return (box = TopOfProcess(pid, caption, L"#32770")) != nullptr; }, 30000)) return L"";

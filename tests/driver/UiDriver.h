@@ -76,6 +76,9 @@ HWND WaitPrompt(DWORD processId);
 std::wstring AnswerPrompt(DWORD processId, const std::wstring& option);
 HWND WaitReport(DWORD processId);
 std::wstring ReportTextOf(HWND report);
+// The rows of a list box. The program may take a row away while it is read: what is
+// left is read, and callers wait until the rows are what they expect.
+std::vector<std::wstring> ListRows(HWND list);
 // Acknowledges the next message box with this caption; returns its text.
 std::wstring AcknowledgeMessage(DWORD processId, const std::wstring& caption = L"Zorvane");
 // Presses the report's save image and confirms the name prompt with `name`

@@ -116,17 +116,6 @@ std::string Now(const Seed& seed) {
   return std::to_string(type) + ":" + data;
 }
 
-std::vector<std::wstring> Rows(HWND list) {
-  std::vector<std::wstring> rows;
-  LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-  for (int i = 0; i < count; i++) {
-    std::wstring row((size_t)SendMessageW(list, LB_GETTEXTLEN, i, 0) + 1, L'\0');
-    row.resize((size_t)SendMessageW(list, LB_GETTEXT, i, (LPARAM)&row[0]));
-    rows.push_back(row);
-  }
-  return rows;
-}
-
 TEST(FurtherPlacesE2E, EachPlaceIsAskedOnceCleanedAndRestored) {
   ui::RegDeleteTree(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\57302");
   const std::vector<Seed> seeds = Seeds();
@@ -160,10 +149,11 @@ TEST(FurtherPlacesE2E, EachPlaceIsAskedOnceCleanedAndRestored) {
   HWND window = ui::WaitShown(L"恢复已清除项目", 20000, pid);
   ASSERT_NE(nullptr, window);
   HWND list = FindWindowExW(window, nullptr, L"ListBox", nullptr);
-  ASSERT_EQ(seeds.size(), Rows(list).size()) << testing::PrintToString(Rows(list));
+  ASSERT_EQ(seeds.size(), ui::ListRows(list).size()) << testing::PrintToString(ui::ListRows(list));
   SendMessageW(list, LB_SETSEL, TRUE, -1);
   ui::PostButton(ui::FindChild(window, L"恢复", L"Button"));
-  EXPECT_TRUE(ui::WaitFor([&] { return Rows(list).empty(); }, 30000)) << testing::PrintToString(Rows(list));
+  EXPECT_TRUE(ui::WaitFor([&] { return ui::ListRows(list).empty(); }, 30000))
+      << testing::PrintToString(ui::ListRows(list));
   for (size_t i = 0; i < seeds.size(); i++)
     EXPECT_EQ(planted[i], Now(seeds[i])) << testing::PrintToString(seeds[i].tag);
   ui::Kill(app);

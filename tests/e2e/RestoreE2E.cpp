@@ -12,23 +12,6 @@ const wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr int kMenuViewBackups = 302;
 const wchar_t kCaption[] = L"恢复已清除项目";
 
-std::vector<std::wstring> Rows(HWND list) {
-  std::vector<std::wstring> rows;
-  LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-  for (int i = 0; i < count; i++) {
-    // The program may take a row away while it is read: what is left is read, and
-    // the callers wait until the rows are what they expect.
-    LRESULT length = SendMessageW(list, LB_GETTEXTLEN, i, 0);
-    if (length == LB_ERR) break;
-    std::wstring row((size_t)length + 256, L'\0');
-    LRESULT copied = SendMessageW(list, LB_GETTEXT, i, (LPARAM)&row[0]);
-    if (copied == LB_ERR || copied >= (LRESULT)row.size()) break;
-    row.resize((size_t)copied);
-    rows.push_back(row);
-  }
-  return rows;
-}
-
 bool HasValue(const wchar_t* name, std::wstring* text = nullptr) {
   bool found = false;
   std::wstring read = ui::RegText(HKEY_CURRENT_USER, kRun, name, &found);
@@ -58,7 +41,7 @@ class RestoreE2E : public ::testing::Test {
   // Selects only the row that mentions `text`.
   void SelectRow(HWND list, const std::wstring& text) {
     SendMessageW(list, LB_SETSEL, FALSE, -1);
-    std::vector<std::wstring> rows = Rows(list);
+    std::vector<std::wstring> rows = ui::ListRows(list);
     for (size_t i = 0; i < rows.size(); i++)
       if (rows[i].find(text) != std::wstring::npos) SendMessageW(list, LB_SETSEL, TRUE, (LPARAM)i);
   }
@@ -84,7 +67,7 @@ TEST_F(RestoreE2E, CleanTwoRestoreOneDeleteTheOther) {
   HWND window = nullptr;
   HWND list = Open(main, &window);
   ASSERT_NE(nullptr, list);
-  std::vector<std::wstring> rows = Rows(list);
+  std::vector<std::wstring> rows = ui::ListRows(list);
   ASSERT_EQ(2u, rows.size()) << testing::PrintToString(rows);
   for (const wchar_t* name : {L"alpha", L"beta"})
     EXPECT_TRUE(rows[0].find(name) != std::wstring::npos || rows[1].find(name) != std::wstring::npos) << name;
@@ -93,11 +76,11 @@ TEST_F(RestoreE2E, CleanTwoRestoreOneDeleteTheOther) {
 
   SelectRow(list, L"undo-alpha.exe");
   ui::PostButton(ui::FindChild(window, L"恢复", L"Button"));
-  ASSERT_TRUE(ui::WaitFor([&] { return Rows(list).size() == 1; }, 10000));
+  ASSERT_TRUE(ui::WaitFor([&] { return ui::ListRows(list).size() == 1; }, 10000));
   std::wstring text;
   EXPECT_TRUE(HasValue(L"alpha", &text));
   EXPECT_EQ(L"C:\\WINDOWS\\undo-alpha.exe", text);
-  EXPECT_NE(std::wstring::npos, Rows(list).at(0).find(L"undo-beta.exe"));
+  EXPECT_NE(std::wstring::npos, ui::ListRows(list).at(0).find(L"undo-beta.exe"));
 
   SelectRow(list, L"undo-beta.exe");
   ui::PostButton(ui::FindChild(window, L"删除备份", L"Button"));
@@ -105,13 +88,13 @@ TEST_F(RestoreE2E, CleanTwoRestoreOneDeleteTheOther) {
   ASSERT_TRUE(ui::WaitFor([&] { return (box = ui::TopOfProcess(Pid(), L"Zorvane", L"#32770")) != nullptr; }, 20000));
   EXPECT_EQ(L"删除选中的 1 个备份吗？删除后这些项目无法再恢复。", ui::TextOf(GetDlgItem(box, 0xFFFF)));
   ui::PostButton(GetDlgItem(box, IDYES));
-  ASSERT_TRUE(ui::WaitFor([&] { return Rows(list).empty(); }, 10000));
+  ASSERT_TRUE(ui::WaitFor([&] { return ui::ListRows(list).empty(); }, 10000));
   EXPECT_FALSE(HasValue(L"beta"));
   Close(window);
 
   list = Open(main, &window);
   ASSERT_NE(nullptr, list);
-  EXPECT_TRUE(Rows(list).empty());
+  EXPECT_TRUE(ui::ListRows(list).empty());
   Close(window);
   EXPECT_TRUE(HasValue(L"alpha"));
 }
