@@ -1,12 +1,16 @@
 #!/usr/bin/env python3
-"""check-manifests.py IMAGE...: reads the manifest embedded in each Windows image and
-fails when it names an assembly of another width than the image's own.
+"""check-manifests.py [--scan FOLDER]... IMAGE...: reads the manifest embedded in each
+Windows image and fails when it names an assembly of another width than the image's own.
 
-Every image given must carry a manifest (resource type 24). Each assemblyIdentity in
+Every IMAGE given must carry a manifest (resource type 24). Under each FOLDER, every
+regular .exe and .dll that carries one is held to the same rule; the others (no
+manifest, or crafted fixtures that are no image at all) are passed over. Each assemblyIdentity in
 it, the image's own and those it depends on, must say processorArchitecture "*" or
 the image's own width ("amd64" for x86-64, "x86" for i686), or say none. A 64-bit
 program that asks for the x86 Common Controls is bound to the 32-bit comctl32 on
 64-bit Windows and cannot start."""
+import os
+import stat
 import struct
 import sys
 import xml.etree.ElementTree as ET
@@ -20,6 +24,9 @@ class BadImage(Exception):
 
 
 def read_image(path):
+    # Never open what is not a plain file: a FIFO among the fixtures would block.
+    if not stat.S_ISREG(os.stat(path).st_mode):
+        raise BadImage("not a regular file")
     with open(path, "rb") as f:
         data = f.read()
     if data[:2] != b"MZ" or len(data) < 0x40:
@@ -95,15 +102,39 @@ def problems(path):
             if not identity.tag.endswith("assemblyIdentity"):
                 continue
             width = identity.get("processorArchitecture")
-            if width is not None and width != "*" and width.lower() != own:
+            if width and width != "*" and width.lower() != own:
                 found.append('%s image names %s of width "%s"' % (own, identity.get("name"), width))
     return found
 
 
-def main(paths):
-    if not paths:
-        print("usage: check-manifests.py IMAGE...", file=sys.stderr)
+def scanned(folder):
+    """The regular .exe and .dll files under folder that carry a manifest."""
+    for top, _, names in os.walk(folder):
+        for name in sorted(names):
+            path = os.path.join(top, name)
+            if not name.lower().endswith((".exe", ".dll")) or os.path.islink(path):
+                continue
+            try:
+                if manifests(path)[1]:
+                    yield path
+            except (OSError, BadImage, struct.error):
+                continue
+
+
+def main(arguments):
+    folders, paths = [], []
+    while arguments:
+        if arguments[0] == "--scan" and len(arguments) > 1:
+            folders.append(arguments[1])
+            arguments = arguments[2:]
+        else:
+            paths.append(arguments[0])
+            arguments = arguments[1:]
+    if not paths and not folders:
+        print("usage: check-manifests.py [--scan FOLDER]... IMAGE...", file=sys.stderr)
         return 2
+    for folder in folders:
+        paths += [path for path in scanned(folder) if path not in paths]
     failed = False
     for path in paths:
         for problem in problems(path):
