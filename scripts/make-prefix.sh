@@ -2,8 +2,8 @@
 # make-prefix.sh BUILD_DIR: builds the template Wine prefix $BUILD_DIR/wine/template64
 # (with WINE_ARCH=win32: the 32-bit $BUILD_DIR/wine/template) once (again only
 # when the Wine version changes, or whether this host runs 32-bit programs). Test
-# and sandbox prefixes are copies of it. It is built aside and renamed into place, so a half-made
-# template is never used.
+# and sandbox prefixes are copies of it. It is built aside and renamed into place,
+# so a half-made template is never used.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 BUILD_DIR="$(realpath -m "${1:-$here/../build}")"

@@ -10,8 +10,6 @@ BUILD_DIR="$(realpath -m "${1:?usage: smoke.sh BUILD_DIR win64|win32}")"
 arch="${2:?usage: smoke.sh BUILD_DIR win64|win32}"
 program="$BUILD_DIR/dist/Quorrel2006.exe"
 [ -f "$program" ] || { echo "smoke: $program is missing: build first" >&2; exit 2; }
-width="$(case "$(od -An -tx1 -j "$(od -An -tu4 -j60 -N4 "$program" | tr -d ' ')" -N6 "$program" | tr -d ' \n')" in
-  *6486) echo 64-bit ;; *4c01) echo 32-bit ;; *) echo unknown-width ;; esac)"
 
 out="$(mktemp -d "${TMPDIR:-/tmp}/zv-smoke.XXXXXX")"
 pfx=""
@@ -27,10 +25,10 @@ pfx="$(sed -n 's/^wine-run: kept prefix //p' "$out/stderr" | tail -n 1)"
 report="${pfx:+$pfx/drive_c/smoke.jsonl}"
 summary="$( [ -n "$report" ] && [ -f "$report" ] && tail -n 1 "$report" || true)"
 if [ "$rc" = 0 ] && grep -q '"found":0' <<<"$summary" && grep -q '"version":' <<<"$summary"; then
-  echo "smoke: the $width program started in a $arch prefix: $summary"
+  echo "smoke: $program started in a $arch prefix: $summary"
   exit 0
 fi
-echo "smoke: the $width program failed its start in a fresh $arch prefix (exit $rc)" >&2
+echo "smoke: $program failed its start in a fresh $arch prefix (exit $rc)" >&2
 grep -v '^wine-run: kept prefix ' "$out/stderr" | sed 's/^/  /' >&2 || true
 sed 's/^/  stdout: /' "$out/stdout" >&2
 [ -n "$summary" ] || echo "  no report summary was written" >&2
